@@ -1,0 +1,130 @@
+#include "app/DsvConfig.h"
+
+#include "app/Platform.h"
+#include "input/LineReader.h"
+#include "input/NumberText.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+struct ConfigKey {
+    const char* key;
+    const char* label;
+    std::int32_t DsvConfig::*field;
+};
+
+// In the order in which keys are compared.
+const ConfigKey kKeys[] = {
+    {"FILETYPE", "FileType", &DsvConfig::FileType},
+    {"RESAMPLECOUNT", "ResampleCount", &DsvConfig::ResampleCount},
+    {"SAMPLINGFREQUENCY", "SamplingFrequency", &DsvConfig::SamplingFrequency},
+    {"CUTOFFFREQUENCY", "CutOffFrequency", &DsvConfig::CutOffFrequency},
+    {"FALLSTARTTHRESHOLD", "FallStartThreshold", &DsvConfig::FallStartThreshold},
+    {"RMSDIFFOUT", "RmsDiffOut", &DsvConfig::RmsDiffOut},
+    {"POSTUREDIFFOUT", "PostureDiffOut", &DsvConfig::PostureDiffOut},
+};
+
+// The next space-separated token of the line, terminated in place; null when none is left.
+char* NextToken(char*& p) {
+    while (*p == ' ') {
+        ++p;
+    }
+    if (*p == '\0') {
+        return nullptr;
+    }
+    char* token = p;
+    while (*p != ' ' && *p != '\0') {
+        ++p;
+    }
+    if (*p == ' ') {
+        *p++ = '\0';
+    }
+    return token;
+}
+
+void ToUpperAscii(char* s) {
+    for (; *s != '\0'; ++s) {
+        if (*s >= 'a' && *s <= 'z') {
+            *s = static_cast<char>(*s - 'a' + 'A');
+        }
+    }
+}
+
+void ApplyLine(char* line, DsvConfig* cfg) {
+    if (line[0] == '#') {
+        return;
+    }
+    char* p = line;
+    char* key = NextToken(p);
+    char* value = key != nullptr ? NextToken(p) : nullptr;
+    if (value == nullptr) {
+        return;
+    }
+    ToUpperAscii(key);
+    for (const ConfigKey& k : kKeys) {
+        if (std::strcmp(key, k.key) == 0) {
+            cfg->*k.field = ParseInt(value);
+            std::printf("  +%s : %d\n", k.label, static_cast<int>(cfg->*k.field));
+            return;
+        }
+    }
+}
+
+} // namespace
+
+int InitConfig(DsvConfig* cfg) {
+    cfg->FileType = 1;
+    cfg->ResampleCount = 0;
+    cfg->SamplingFrequency = 50;
+    cfg->CutOffFrequency = 5;
+    cfg->FallStartThreshold = 60;
+    cfg->FallCounterOut = 1;
+    cfg->PostureOut = 1;
+    cfg->RmsDiffOut = 1;
+    cfg->PostureDiffOut = 1;
+    return 0;
+}
+
+int LoadConfigFile(const char* path, DsvConfig* cfg) {
+    std::FILE* f = std::fopen(path, "rb");
+    if (f == nullptr) {
+        return -1;
+    }
+    if (platform::IsDirectory(path)) {
+        std::fclose(f);
+        return -1;
+    }
+    std::printf("LoadConfigFile : %s\n\n", path);
+    LineReader reader(f, 4096);
+    while (char* line = reader.Next()) {
+        ApplyLine(line, cfg);
+    }
+    std::fclose(f);
+    std::printf("\nLoadConfigFile : Complete.\n\n");
+    return 0;
+}
+
+std::string ConfigPathFor(const std::string& executablePath) {
+    std::size_t nameStart = 0;
+    for (std::size_t i = 0; i < executablePath.size(); ++i) {
+        if (platform::IsPathSeparator(executablePath[i])) {
+            nameStart = i + 1;
+        }
+    }
+    const std::size_t dot = executablePath.rfind('.');
+    if (dot == std::string::npos || dot <= nameStart) {
+        return executablePath + ".cnf";
+    }
+    return executablePath.substr(0, dot + 1) + "cnf";
+}
+
+int LoadConfig(DsvConfig* cfg) {
+    const std::string exe = platform::ExecutablePath();
+    if (!exe.empty()) {
+        LoadConfigFile(ConfigPathFor(exe).c_str(), cfg);
+    }
+    LoadConfigFile("kinrec.cnf", cfg);
+    return 0;
+}

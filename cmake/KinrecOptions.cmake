@@ -1,0 +1,24 @@
+# Compiler settings shared by every kinrec target.
+#
+# The tables kinrec writes are compared bit for bit, so floating point follows the
+# source literally: no fused multiply-add contraction, no fast-math, no host tuning.
+
+option(KINREC_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" OFF)
+option(KINREC_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+
+function(kinrec_target_settings target)
+    target_compile_features(${target} PUBLIC cxx_std_17)
+    if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+        target_compile_options(${target} PRIVATE
+            -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
+            -ffp-contract=off -fno-fast-math)
+        if(KINREC_WARNINGS_AS_ERRORS)
+            target_compile_options(${target} PRIVATE -Werror)
+        endif()
+        if(KINREC_SANITIZE)
+            target_compile_options(${target} PRIVATE
+                -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+            target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+        endif()
+    endif()
+endfunction()

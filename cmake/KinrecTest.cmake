@@ -1,0 +1,13 @@
+# kinrec_add_test(<name> SOURCES <files...> [LIBS <libs...>])
+#
+# One GoogleTest executable per area, registered with CTest case by case.
+include(GoogleTest)
+
+function(kinrec_add_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    kinrec_target_settings(${name})
+    target_link_libraries(${name} PRIVATE kinrec_core GTest::gtest GTest::gtest_main ${ARG_LIBS})
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+endfunction()

@@ -1,0 +1,35 @@
+// The three CSV sample-line layouts.
+//
+// Fields are separated by commas; a run of commas is one separator and commas at the
+// start of the line are passed over, so empty fields do not count as columns. Blanks,
+// tabs and the line end stay inside the fields. The first column (and for the physical
+// layout the second) is skipped whatever it holds; columns past the layout are ignored.
+//
+//   ParseCsvCounts     t, accX, accY, accZ, gyroX, gyroY, gyroZ            [counts]
+//   ParseCsvPhysical   t, -, accX, accY, accZ [g], gyroX, gyroY, gyroZ [deg/s]
+//   ParseCsvCounts100  t, accX, accY, accZ, gyroX, gyroY, gyroZ  [100 counts]
+//
+// Each parser cuts the line up in place. It returns 0 when it filled all six fields and
+// -1, leaving the record untouched, when the line has fewer columns than its layout
+// needs (seven, or eight for the physical layout): a line cut short, such as the last
+// line of a recording that lost power, is not a sample.
+#ifndef KINREC_CSV_PARSERS_H
+#define KINREC_CSV_PARSERS_H
+
+#include "input/SampleRecord.h"
+
+int ParseCsvCounts(char* line, SampleRecord* rec);
+int ParseCsvPhysical(char* line, SampleRecord* rec);
+int ParseCsvCounts100(char* line, SampleRecord* rec);
+
+typedef int (*CsvLineParser)(char* line, SampleRecord* rec);
+
+// The parser for a FileType: 2 physical, 3 hundreds of counts, anything else counts.
+CsvLineParser CsvParserFor(int fileType);
+
+// Whether a line is a sample line: it begins with a decimal digit or a minus sign.
+inline bool IsSampleLine(const char* line) {
+    return (line[0] >= '0' && line[0] <= '9') || line[0] == '-';
+}
+
+#endif

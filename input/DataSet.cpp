@@ -1,0 +1,90 @@
+#include "input/DataSet.h"
+
+#include "Include/IntConv.h"
+
+#include <cstring>
+#include <new>
+
+const char kDataSetMagic[18] = "QM DataSet V1.0.0";
+
+namespace {
+
+constexpr std::size_t kMagicField = 20;
+constexpr std::size_t kHeader = 24;
+constexpr std::size_t kRecord = 12;
+
+std::int16_t Int16At(const unsigned char* p) {
+    return WrapInt16(static_cast<std::uint32_t>(p[0] | (p[1] << 8)));
+}
+
+std::int32_t Int32At(const unsigned char* p) {
+    const std::uint32_t u = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                            static_cast<std::uint32_t>(p[2]) << 16 |
+                            static_cast<std::uint32_t>(p[3]) << 24;
+    return FromUint32(u);
+}
+
+void Decode(const unsigned char* p, SampleRecord* rec) {
+    rec->accX = Int16At(p);
+    rec->accY = Int16At(p + 2);
+    rec->accZ = Int16At(p + 4);
+    rec->gyroX = Int16At(p + 6);
+    rec->gyroY = Int16At(p + 8);
+    rec->gyroZ = Int16At(p + 10);
+}
+
+} // namespace
+
+DataSet* OpenDataSet(const char* path) {
+    DataSet* ds = new (std::nothrow) DataSet;
+    if (ds == nullptr) {
+        return nullptr;
+    }
+    ds->file = std::fopen(path, "rb");
+    ds->pos = 0;
+    ds->end = 0;
+    if (ds->file == nullptr) {
+        delete ds;
+        return nullptr;
+    }
+    unsigned char header[kHeader];
+    const bool ok = std::fread(header, 1, kHeader, ds->file) == kHeader &&
+                    std::memcmp(header, kDataSetMagic, sizeof kDataSetMagic) == 0;
+    static_assert(sizeof kDataSetMagic <= kMagicField, "the magic lies within its field");
+    const std::int32_t offset = ok ? Int32At(header + kMagicField) : -1;
+    if (offset < 0 || std::fseek(ds->file, static_cast<long>(offset), SEEK_SET) != 0) {
+        CloseDataSet(ds);
+        return nullptr;
+    }
+    return ds;
+}
+
+int ReadDataSet(DataSet* ds, SampleRecord* records, int count) {
+    int n = 0;
+    while (n < count) {
+        if (ds->end - ds->pos < kRecord) {
+            const std::size_t rest = ds->end - ds->pos;
+            std::memmove(ds->buf, ds->buf + ds->pos, rest);
+            ds->pos = 0;
+            ds->end = rest;
+            ds->end += std::fread(ds->buf + rest, 1, sizeof ds->buf - rest, ds->file);
+            if (ds->end < kRecord) {
+                break;
+            }
+        }
+        Decode(ds->buf + ds->pos, &records[n]);
+        ds->pos += kRecord;
+        ++n;
+    }
+    return n;
+}
+
+void CloseDataSet(DataSet* ds) {
+    if (ds == nullptr) {
+        return;
+    }
+    if (ds->file != nullptr) {
+        std::fclose(ds->file);
+    }
+    delete ds;
+}

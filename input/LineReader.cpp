@@ -1,0 +1,49 @@
+#include "input/LineReader.h"
+
+#include <cstring>
+
+LineReader::LineReader(std::FILE* file, std::size_t bufferSize)
+    : file_(file), buf_(bufferSize < 2 * kMaxPiece ? 2 * kMaxPiece : bufferSize), line_() {}
+
+bool LineReader::Refill() {
+    if (eof_) {
+        return false;
+    }
+    if (pos_ > 0) {
+        std::memmove(buf_.data(), buf_.data() + pos_, end_ - pos_);
+        end_ -= pos_;
+        pos_ = 0;
+    }
+    const std::size_t got = std::fread(buf_.data() + end_, 1, buf_.size() - end_, file_);
+    if (got == 0) {
+        eof_ = true;
+        return false;
+    }
+    end_ += got;
+    return true;
+}
+
+char* LineReader::Next() {
+    for (;;) {
+        const std::size_t avail = end_ - pos_;
+        const std::size_t window = avail < kMaxPiece ? avail : kMaxPiece;
+        const char* start = buf_.data() + pos_;
+        const void* nl = std::memchr(start, '\n', window);
+        std::size_t piece = 0;
+        if (nl != nullptr) {
+            piece = static_cast<std::size_t>(static_cast<const char*>(nl) - start) + 1;
+        } else if (avail >= kMaxPiece) {
+            piece = kMaxPiece;
+        } else if (Refill()) {
+            continue;
+        } else if (avail > 0) {
+            piece = avail;
+        } else {
+            return nullptr;
+        }
+        std::memcpy(line_, start, piece);
+        line_[piece] = '\0';
+        pos_ += piece;
+        return line_;
+    }
+}

@@ -1,0 +1,34 @@
+// Line-by-line reading of a text file in pieces of at most 1023 characters, the way a
+// 1024-byte line buffer reads: a piece ends after its newline, at the limit, or at the
+// end of the file, and a longer line arrives as several pieces.
+//
+// The file is read as bytes on every platform, so a CR LF file gives the same pieces on
+// Linux and on Windows (the CR stays in the piece; the number parsers stop at it).
+#ifndef KINREC_LINE_READER_H
+#define KINREC_LINE_READER_H
+
+#include <cstddef>
+#include <cstdio>
+#include <vector>
+
+class LineReader {
+  public:
+    static constexpr std::size_t kMaxPiece = 1023;
+
+    explicit LineReader(std::FILE* file, std::size_t bufferSize = std::size_t{1} << 16);
+
+    // The next piece, NUL-terminated and writable until the next call; null at the end.
+    char* Next();
+
+  private:
+    bool Refill();
+
+    std::FILE* file_;
+    std::vector<char> buf_;
+    std::size_t pos_ = 0;
+    std::size_t end_ = 0;
+    bool eof_ = false;
+    char line_[kMaxPiece + 1];
+};
+
+#endif

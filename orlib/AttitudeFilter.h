@@ -1,0 +1,56 @@
+// Complementary attitude filter in quaternion form.
+//
+// Frames and units: Q maps a vector given in the sensor's axes (body frame) to the
+// reference frame, as the vector part of Q * (0, b) * Q.inverse(). Rates enter in deg/s,
+// accelerations in g, the time step in s; angles inside are radians. Each update
+// integrates the bias-corrected rate (increment applied on the right, body frame), then
+// turns Q a fraction of the way so that the measured acceleration points along
+// g0 = (0, 0, -1) (correction applied on the left, reference frame). Heading (rotation
+// about the reference z axis) is never corrected.
+//
+// The gyro bias is a gated running mean whose sample count, biasCount, is one count for
+// the whole process: it is never reset, so later files continue with the count that the
+// earlier ones left.
+#ifndef KINREC_ATTITUDE_FILTER_H
+#define KINREC_ATTITUDE_FILTER_H
+
+#include "Include/MatrixAlgebra.h"
+#include "orlib/Quaternion.h"
+
+#include <cstdint>
+#include <memory>
+
+struct AttitudeFilter {
+    std::unique_ptr<Quaternion> Q; // attitude, body to reference
+    double bias[3];                // gyro bias estimate x, y, z [deg/s]
+};
+
+// Q becomes a new identity quaternion, bias (0, 0, 0); biasCount is left alone.
+void AttitudeInit(AttitudeFilter* filter);
+
+// One filter step; returns the rotation matrix of the new Q. magn is not read.
+matrix<double> AttitudeUpdate(AttitudeFilter* filter, const double gyro[3], const double accl[3],
+                              const double magn[3], double dt);
+
+// The same step without building the rotation matrix (the pipeline's form).
+//
+// Where the textbook update would divide by zero or turn Q into a non-number it does
+// not: an update whose gyro or accl holds a non-finite value changes nothing (Q, bias
+// and biasCount stay as they were); when the measured acceleration is exactly parallel
+// to g0 (no correction axis) or is zero, the tilt correction of that update is skipped;
+// the asin argument of the tilt error is clamped to 1 against rounding.
+void AttitudeAdvance(AttitudeFilter* filter, const double gyro[3], const double accl[3],
+                     const double magn[3], double dt);
+
+// Gated running mean of the gyro rate: a sample joins when biasCount is 0 or every axis
+// lies strictly within threshold of the current mean; biasCount then advances up to
+// limit either way. Returns biasCount.
+std::int32_t GyroBiasUpdate(double bias[3], const double sample[3], std::int32_t limit,
+                            double threshold);
+
+// The process-wide count of the bias mean. The setter exists for tests, which need a
+// known starting count; the program itself never calls it.
+std::int32_t GyroBiasCount();
+void SetGyroBiasCount(std::int32_t count);
+
+#endif
