@@ -1,3 +1,142 @@
 #include "Include/MatrixAlgebra.h"
+
 #include <gtest/gtest.h>
-TEST(Dot, X) { EXPECT_EQ(Dot(Vector3(1,2,3), Vector3(4,-5,6)), 12.0); }
+
+#include <cmath>
+
+namespace {
+
+dVector Vec(std::initializer_list<double> xs) {
+    return dVector(xs);
+}
+
+void ExpectVector(const dVector& v, std::initializer_list<double> expected) {
+    ASSERT_EQ(v.size(), expected.size());
+    std::size_t i = 0;
+    for (double e : expected) {
+        EXPECT_EQ(v[i], e) << "element " << i;
+        ++i;
+    }
+}
+
+TEST(DotTest, SumsProductsInOrder) {
+    EXPECT_EQ(Dot(Vec({1, 2, 3}), Vec({4, -5, 6})), 12.0);
+    EXPECT_EQ(Dot(Vec({1, 2, 3, 4}), Vec({1, 1, 1, -1})), 2.0);
+    EXPECT_EQ(Dot(dVector(), dVector()), 0.0);
+    // Summed left to right from 0.0: (1e16 + 1) - 1e16 loses the 1, the other order keeps it.
+    EXPECT_EQ(Dot(Vec({1e16, 1, -1e16}), Vec({1, 1, 1})), 0.0);
+    EXPECT_EQ(Dot(Vec({1e16, -1e16, 1}), Vec({1, 1, 1})), 1.0);
+}
+
+TEST(CrossTest, IsRightHanded) {
+    ExpectVector(Cross(Vec({1, 0, 0}), Vec({0, 1, 0})), {0, 0, 1});
+    ExpectVector(Cross(Vec({0, 0, 1}), Vec({1, 0, 0})), {0, 1, 0});
+    ExpectVector(Cross(Vec({0, 1, 0}), Vec({0, 0, 1})), {1, 0, 0});
+    ExpectVector(Cross(Vec({2, -3, 5}), Vec({2, -3, 5})), {0, 0, 0});
+    // (1, 2, 3) x (4, 5, 6) = (2*6 - 3*5, 3*4 - 1*6, 1*5 - 2*4)
+    ExpectVector(Cross(Vec({1, 2, 3}), Vec({4, 5, 6})), {-3, 6, -3});
+}
+
+TEST(NormTest, EuclideanLength) {
+    EXPECT_EQ(Norm(Vec({3, 4, 0})), 5.0);
+    EXPECT_EQ(Norm(Vec({-3, 0, -4})), 5.0);
+    EXPECT_EQ(Norm(Vec({1, 1, 1, 1})), 2.0);
+    EXPECT_EQ(Norm(dVector()), 0.0);
+}
+
+TEST(Vector3Test, HoldsItsElements) {
+    ExpectVector(Vector3(0, 0, -1), {0, 0, -1});
+    ExpectVector(Vector3(1.5, -2.5, 3.25), {1.5, -2.5, 3.25});
+}
+
+TEST(MatrixAlgebraDeathTest, DimensionErrorsStopWithTheirMessage) {
+    const char* cross = "ERROR: Cross\\(\\): dVector dimension should be 3 in Cross Product !";
+    const char* dot = "ERROR: Dot\\(\\): Inconsistent vector size in Inner Product !";
+    EXPECT_DEATH(Cross(Vec({1, 2}), Vec({1, 2, 3})), cross);
+    EXPECT_DEATH(Cross(Vec({1, 2, 3}), Vec({1, 2, 3, 4})), cross);
+    EXPECT_DEATH(Dot(Vec({1, 2, 3}), Vec({1, 2, 3, 4})), dot);
+    // The report names the source and the asserted expression.
+    EXPECT_DEATH(Dot(Vec({1}), dVector()), "Include.MatrixAlgebra.*Assertion `0 && \"ERROR: Dot");
+}
+
+TEST(MatrixTest, RangeCheckUsesUnsignedSubscripts) {
+    matrix<double> m(3, 3);
+    EXPECT_NO_THROW(m(2, 2) = 1.0);
+    for (auto rc : {std::pair<std::uint32_t, std::uint32_t>{3, 0}, {0, 3}, {3, 3}}) {
+        try {
+            m(rc.first, rc.second) = 1.0;
+            ADD_FAILURE() << "no exception for " << rc.first << ", " << rc.second;
+        } catch (const std::out_of_range& e) {
+            EXPECT_STREQ(e.what(), "matrix<T>::operator(): subscript is out of range!");
+        }
+    }
+    const int minusOne = -1;
+    EXPECT_THROW(m(static_cast<std::uint32_t>(minusOne), 0) = 1.0, std::out_of_range);
+    static_assert(std::is_base_of<std::logic_error, std::out_of_range>::value, "a logic error");
+}
+
+TEST(MatrixTest, RowMajorLayout) {
+    matrix<double> m(2, 5);
+    m(1, 4) = 9.0;
+    m(0, 1) = 1.0;
+    EXPECT_EQ(m.at(1, 4), 9.0);
+    EXPECT_EQ(m.at(0, 1), 1.0);
+    EXPECT_EQ(m.at(1, 3), 0.0);
+    EXPECT_THROW(m(2, 0) = 1.0, std::out_of_range);
+    EXPECT_NO_THROW(m(0, 4) = 1.0);
+}
+
+TEST(MatrixTest, NewMatrixIsZero) {
+    {
+        matrix<double> old(3, 3);
+        for (std::uint32_t r = 0; r < 3; ++r) {
+            for (std::uint32_t c = 0; c < 3; ++c) {
+                old(r, c) = 7.0;
+            }
+        }
+    }
+    matrix<double> m(3, 3);
+    for (std::uint32_t r = 0; r < 3; ++r) {
+        for (std::uint32_t c = 0; c < 3; ++c) {
+            EXPECT_EQ(m.at(r, c), 0.0);
+        }
+    }
+}
+
+TEST(MatrixTest, CopyOnWrite) {
+    matrix<double> a(2, 2);
+    a(0, 0) = 1.0;
+    matrix<double> b(a);
+    EXPECT_EQ(a.refcount(), 2);
+    EXPECT_TRUE(a.is_shared());
+    b(0, 0) = 2.0;
+    EXPECT_EQ(a.at(0, 0), 1.0);
+    EXPECT_EQ(b.at(0, 0), 2.0);
+    EXPECT_EQ(a.refcount(), 1);
+    EXPECT_EQ(b.refcount(), 1);
+    EXPECT_FALSE(a.is_shared());
+
+    matrix<double> c(1, 1);
+    c = a;
+    EXPECT_EQ(a.refcount(), 2);
+    c.detach();
+    EXPECT_EQ(a.refcount(), 1);
+    EXPECT_EQ(c.at(0, 0), 1.0);
+    EXPECT_EQ(c.rows(), 2u);
+    EXPECT_EQ(c.cols(), 2u);
+}
+
+TEST(MatrixTest, LastHandleReleasesTheBlock) {
+    auto* outer = new matrix<double>(2, 2);
+    {
+        matrix<double> inner(*outer);
+        EXPECT_EQ(inner.refcount(), 2);
+        delete outer;
+        EXPECT_EQ(inner.refcount(), 1);
+        inner(1, 1) = 3.0; // sole owner: written in place
+        EXPECT_EQ(inner.refcount(), 1);
+    }
+    // Leak checkers see the block freed with the inner handle.
+}
+
+} // namespace

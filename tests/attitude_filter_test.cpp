@@ -1,0 +1,302 @@
+#include "orlib/AttitudeFilter.h"
+#include "orlib/QuatKernel.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
+
+namespace {
+
+const double kPi = 3.141592653589793;
+const double kZero[3] = {0, 0, 0};
+
+// Each test starts the process-wide bias count where it needs it and puts it back.
+class AttitudeTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        saved_ = GyroBiasCount();
+        SetGyroBiasCount(0);
+        AttitudeInit(&f_);
+    }
+    void TearDown() override { SetGyroBiasCount(saved_); }
+
+    // Signed rotation angle of Q about x [deg], for rotations about x.
+    double AngleAboutX() const { return 2.0 * std::atan2(f_.Q->v[0], f_.Q->w) * 180.0 / kPi; }
+
+    AttitudeFilter f_;
+    std::int32_t saved_ = 0;
+};
+
+bool SameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+
+TEST_F(AttitudeTest, InitIsIdentityAndKeepsTheCount) {
+    SetGyroBiasCount(123);
+    f_.bias[1] = 5.0;
+    AttitudeInit(&f_);
+    EXPECT_EQ(f_.Q->w, 1.0);
+    EXPECT_EQ(f_.Q->v[0], 0.0);
+    EXPECT_EQ(f_.Q->v[1], 0.0);
+    EXPECT_EQ(f_.Q->v[2], 0.0);
+    EXPECT_EQ(f_.bias[1], 0.0);
+    EXPECT_EQ(GyroBiasCount(), 123);
+}
+
+TEST_F(AttitudeTest, FirstUpdateOfTheProcessTakesTheRateAsBias) {
+    const double gyro[3] = {3.5, -2.25, 40.0};
+    const double accl[3] = {0, 0.5, -0.8660254037844386};
+    AttitudeUpdate(&f_, gyro, accl, kZero, 0.02);
+    EXPECT_EQ(f_.bias[0], 3.5);
+    EXPECT_EQ(f_.bias[1], -2.25);
+    EXPECT_EQ(f_.bias[2], 40.0);
+    EXPECT_EQ(GyroBiasCount(), 1);
+    // No integration, only the correction: -3 degrees about x.
+    EXPECT_NEAR(f_.Q->w, 0.99965732, 5e-9);
+    EXPECT_NEAR(f_.Q->v[0], -0.02617695, 5e-9);
+    EXPECT_EQ(f_.Q->v[1], 0.0);
+    EXPECT_EQ(f_.Q->v[2], 0.0);
+}
+
+TEST_F(AttitudeTest, TiltConvergesByTenPercentPerUpdate) {
+    const double accl[3] = {0, 0.5, -0.8660254037844386}; // 1 g, 30 degrees about x
+    const double expected[] = {-3.0, -5.7, -8.13, -10.317};
+    for (double e : expected) {
+        AttitudeUpdate(&f_, kZero, accl, kZero, 0.02);
+        EXPECT_NEAR(AngleAboutX(), e, 1e-9);
+    }
+    for (int i = 0; i < 300; ++i) {
+        AttitudeUpdate(&f_, kZero, accl, kZero, 0.02);
+    }
+    EXPECT_NEAR(AngleAboutX(), -30.0, 1e-9);
+    // The measured acceleration, seen in the reference frame, now points along -z.
+    const matrix<double> R = f_.Q->toRotationMatrix();
+    for (std::uint32_t r = 0; r < 3; ++r) {
+        const double g = R.at(r, 0) * accl[0] + R.at(r, 1) * accl[1] + R.at(r, 2) * accl[2];
+        EXPECT_NEAR(g, r == 2 ? -1.0 : 0.0, 1e-12);
+    }
+}
+
+TEST_F(AttitudeTest, GainFollowsTheAccelerationMagnitude) {
+    // m - 1 and the gain it gives; the first update from the identity removes gain * 30
+    // degrees.
+    const struct {
+        double e;
+        double gain;
+    } table[] = {{0, 0.1},      {0.05, 0.07788}, {-0.05, 0.07788}, {0.1, 0.03679},
+                 {-0.1, 0.03679}, {0.2, 0.001832}, {-0.2, 0.001832}};
+    for (const auto& row : table) {
+        AttitudeInit(&f_);
+        const double m = 1.0 + row.e;
+        const double accl[3] = {0, 0.5 * m, -0.8660254037844386 * m};
+        AttitudeUpdate(&f_, kZero, accl, kZero, 0.02);
+        EXPECT_NEAR(-AngleAboutX() / 30.0, row.gain, 5e-6) << "m - 1 = " << row.e;
+    }
+}
+
+TEST_F(AttitudeTest, BiasGateIsStrict) {
+    double bias[3] = {1, 2, 3};
+    SetGyroBiasCount(5);
+    const double atGate[3] = {11, 2, 3}; // exactly 10 away on x
+    EXPECT_EQ(GyroBiasUpdate(bias, atGate, 10000, 10.0), 6);
+    EXPECT_EQ(bias[0], 1.0);
+    const double belowGate[3] = {1, 2, -6.999}; // 9.999 away on z
+    EXPECT_EQ(GyroBiasUpdate(bias, belowGate, 10000, 10.0), 7);
+    EXPECT_EQ(bias[2], (6.0 * 3.0 + -6.999) / 7.0);
+    EXPECT_EQ(bias[0], (6.0 * 1.0 + 1.0) / 7.0);
+    const double nan[3] = {std::numeric_limits<double>::quiet_NaN(), 2, 3};
+    const double before = bias[0];
+    EXPECT_EQ(GyroBiasUpdate(bias, nan, 10000, 10.0), 8);
+    EXPECT_EQ(bias[0], before);
+}
+
+TEST_F(AttitudeTest, CountStopsAtTheLimit) {
+    double bias[3] = {0, 0, 0};
+    SetGyroBiasCount(9999);
+    const double one[3] = {1, 1, 1};
+    EXPECT_EQ(GyroBiasUpdate(bias, one, 10000, 10.0), 10000);
+    EXPECT_EQ(bias[0], 1.0 / 10000.0);
+    bias[0] = 0;
+    EXPECT_EQ(GyroBiasUpdate(bias, one, 10000, 10.0), 10000);
+    EXPECT_EQ(bias[0], 1.0 / 10001.0);
+    EXPECT_EQ(GyroBiasCount(), 10000);
+}
+
+TEST_F(AttitudeTest, SecondFileContinuesTheCount) {
+    SetGyroBiasCount(10000);
+    const double far[3] = {15, 0, 0}; // 15 deg/s from the fresh zero bias: left out
+    const double accl[3] = {0, 0, 0};   // no tilt correction
+    AttitudeUpdate(&f_, far, accl, kZero, 0.02);
+    EXPECT_EQ(f_.bias[0], 0.0);
+    // ... so it is integrated in full: 15 deg/s for 0.02 s about x.
+    EXPECT_NEAR(AngleAboutX(), 0.3, 1e-12);
+    const double near[3] = {5, 0, 0};
+    AttitudeUpdate(&f_, near, accl, kZero, 0.02);
+    EXPECT_EQ(f_.bias[0], 5.0 / 10001.0);
+}
+
+TEST_F(AttitudeTest, MagnetometerHasNoEffect) {
+    AttitudeFilter g;
+    AttitudeInit(&g);
+    std::mt19937 gen(3);
+    std::normal_distribution<double> n(0.0, 1.0);
+    for (int i = 0; i < 200; ++i) {
+        const double gyro[3] = {n(gen), n(gen), n(gen)};
+        const double accl[3] = {0.2 * n(gen), 0.2 * n(gen), 1 + 0.1 * n(gen)};
+        const double magn[3] = {n(gen) * 50, n(gen) * 50, n(gen) * 50};
+        SetGyroBiasCount(i);
+        AttitudeUpdate(&f_, gyro, accl, kZero, 0.02);
+        SetGyroBiasCount(i);
+        AttitudeUpdate(&g, gyro, accl, magn, 0.02);
+    }
+    EXPECT_TRUE(SameBits(f_.Q->w, g.Q->w));
+    EXPECT_TRUE(SameBits(f_.Q->v[0], g.Q->v[0]));
+    EXPECT_TRUE(SameBits(f_.Q->v[2], g.Q->v[2]));
+}
+
+TEST_F(AttitudeTest, HeadingIsNeverCorrected) {
+    // A bias-free rate about z is integrated without correction.
+    SetGyroBiasCount(10000);
+    const double accl[3] = {0, 0, 1};
+    const double gyro[3] = {0, 0, 9.5};
+    double bias = 0.0;
+    double yaw = 0.0;
+    for (int i = 0; i < 100; ++i) {
+        bias = (10000.0 * bias + 9.5) / 10001.0;
+        yaw += (9.5 - bias) * 0.02;
+        AttitudeUpdate(&f_, gyro, accl, kZero, 0.02);
+    }
+    EXPECT_EQ(f_.Q->v[0], 0.0);
+    EXPECT_EQ(f_.Q->v[1], 0.0);
+    EXPECT_NEAR(2.0 * std::atan2(f_.Q->v[2], f_.Q->w) * 180.0 / kPi, yaw, 1e-9);
+    // The tilt correction turns about a horizontal axis only.
+    AttitudeInit(&f_);
+    const double tilted[3] = {0.3, -0.4, 0.8};
+    AttitudeUpdate(&f_, kZero, tilted, kZero, 0.02);
+    EXPECT_EQ(f_.Q->v[2], 0.0);
+    EXPECT_NE(f_.Q->v[0], 0.0);
+    EXPECT_NE(f_.Q->v[1], 0.0);
+}
+
+TEST_F(AttitudeTest, UnguardedCasesLeaveAFiniteUnitQuaternion) {
+    // Acceleration along g0's line: no correction axis. The identity stays exactly.
+    const double flat[3] = {0, 0, 1};
+    AttitudeUpdate(&f_, kZero, flat, kZero, 0.02);
+    EXPECT_EQ(f_.Q->w, 1.0);
+    EXPECT_EQ(f_.Q->v[0], 0.0);
+    const double down[3] = {0, 0, -1};
+    AttitudeUpdate(&f_, kZero, down, kZero, 0.02);
+    EXPECT_EQ(f_.Q->w, 1.0);
+    // Zero acceleration (filters that output zeros).
+    const double rate[3] = {0, 20, 0};
+    SetGyroBiasCount(10000);
+    AttitudeUpdate(&f_, rate, kZero, kZero, 0.02);
+    EXPECT_NEAR(2.0 * std::atan2(f_.Q->v[1], f_.Q->w) * 180.0 / kPi, 0.4, 1e-12);
+    EXPECT_NEAR(f_.Q->norm(), 1.0, 1e-15);
+}
+
+TEST_F(AttitudeTest, NonFiniteInputChangesNothing) {
+    const double accl[3] = {0, 0.5, -0.8660254037844386};
+    AttitudeUpdate(&f_, kZero, accl, kZero, 0.02);
+    const double w = f_.Q->w, x = f_.Q->v[0];
+    const std::int32_t count = GyroBiasCount();
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double badGyro[3] = {0, nan, 0};
+    const double badAccl[3] = {0, 0, -inf};
+    AttitudeUpdate(&f_, badGyro, accl, kZero, 0.02);
+    AttitudeUpdate(&f_, kZero, badAccl, kZero, 0.02);
+    EXPECT_EQ(f_.Q->w, w);
+    EXPECT_EQ(f_.Q->v[0], x);
+    EXPECT_EQ(f_.bias[1], 0.0);
+    EXPECT_EQ(GyroBiasCount(), count);
+}
+
+TEST_F(AttitudeTest, ReturnsTheMatrixOfTheNewAttitude) {
+    const double accl[3] = {0.1, 0.5, -0.8};
+    const double gyro[3] = {1, 2, 3};
+    const matrix<double> R = AttitudeUpdate(&f_, gyro, accl, kZero, 0.02);
+    const matrix<double> expected = f_.Q->toRotationMatrix();
+    for (std::uint32_t r = 0; r < 3; ++r) {
+        for (std::uint32_t c = 0; c < 3; ++c) {
+            EXPECT_EQ(R.at(r, c), expected.at(r, c));
+        }
+    }
+}
+
+// The straightforward update, step by step with the Quaternion and dVector operations
+// and the same guards; the filter's allocation-free form must match it bit for bit.
+void ReferenceUpdate(Quaternion& Q, double bias[3], const double gyro[3], const double accl[3],
+                     double dt) {
+    for (int i = 0; i < 3; ++i) {
+        if (!std::isfinite(gyro[i]) || !std::isfinite(accl[i])) {
+            return;
+        }
+    }
+    GyroBiasUpdate(bias, gyro, 10000, 10.0);
+    double a[3];
+    for (int i = 0; i < 3; ++i) {
+        a[i] = ((gyro[i] - bias[i]) * 0.017453292519943295) * dt;
+    }
+    const Quaternion dQ(a[0], a[1], a[2]);
+    Q = Q * dQ;
+    const dVector g0 = Vector3(0, 0, -1);
+    const Quaternion Qa(0, accl[0], accl[1], accl[2]);
+    const Quaternion Qg = (Q * Qa) * Q.inverse();
+    const dVector ng = Cross(Qg.v, g0);
+    if (Norm(ng) > 0.0 && Norm(Qg.v) > 0.0) {
+        const double theta = std::asin(std::fmin(Norm(ng) / Norm(Qg.v), 1.0));
+        const double m = std::sqrt((accl[0] * accl[0] + accl[1] * accl[1]) + accl[2] * accl[2]);
+        const double e = m - 1.0;
+        const double gain = std::exp((-e * e) / (0.1 * 0.1)) * 0.1;
+        const Quaternion Qc(gain * theta, ng);
+        Q = Qc * Q;
+    }
+}
+
+TEST_F(AttitudeTest, FastFormMatchesTheQuaternionOperations) {
+    std::mt19937 gen(2024);
+    std::normal_distribution<double> n(0.0, 1.0);
+    Quaternion Q;
+    double bias[3] = {0, 0, 0};
+    std::int32_t countA = 0, countB = 0;
+    for (int i = 0; i < 3000; ++i) {
+        const double gyro[3] = {30 * n(gen), 30 * n(gen), 5 * n(gen)};
+        const double accl[3] = {0.3 * n(gen), 0.3 * n(gen), 1 + 0.2 * n(gen)};
+        SetGyroBiasCount(countA);
+        AttitudeUpdate(&f_, gyro, accl, kZero, 0.02);
+        countA = GyroBiasCount();
+        SetGyroBiasCount(countB);
+        ReferenceUpdate(Q, bias, gyro, accl, 0.02);
+        countB = GyroBiasCount();
+        ASSERT_TRUE(SameBits(f_.Q->w, Q.w) && SameBits(f_.Q->v[0], Q.v[0]) &&
+                    SameBits(f_.Q->v[1], Q.v[1]) && SameBits(f_.Q->v[2], Q.v[2]))
+            << "step " << i;
+        ASSERT_TRUE(SameBits(f_.bias[0], bias[0]) && SameBits(f_.bias[2], bias[2]));
+    }
+    EXPECT_NEAR(Q.norm(), 1.0, 1e-12);
+}
+
+TEST(QuatKernelTest, MatchesQuaternionBitForBit) {
+    std::mt19937 gen(5);
+    std::uniform_real_distribution<double> u(-2.0, 2.0);
+    auto same = [](const qk::Q4& a, const Quaternion& b) {
+        return SameBits(a.w, b.w) && SameBits(a.x, b.v[0]) && SameBits(a.y, b.v[1]) &&
+               SameBits(a.z, b.v[2]);
+    };
+    for (int i = 0; i < 1000; ++i) {
+        const qk::Q4 p{u(gen), u(gen), u(gen), u(gen)};
+        const qk::Q4 r{u(gen), 0.0, u(gen), -0.0};
+        const Quaternion P(p.w, p.x, p.y, p.z), R(r.w, r.x, r.y, r.z);
+        ASSERT_TRUE(same(qk::Mul(p, r), P * R));
+        ASSERT_TRUE(same(qk::Inverse(p), P.inverse()));
+        ASSERT_TRUE(same(qk::FromAngles(p.x, p.y, p.z), Quaternion(p.x, p.y, p.z)));
+        ASSERT_TRUE(same(qk::FromAxisAngle(p.w, qk::V3{p.x, p.y, p.z}),
+                         Quaternion(p.w, Vector3(p.x, p.y, p.z))));
+    }
+}
+
+} // namespace
