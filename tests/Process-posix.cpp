@@ -1,0 +1,90 @@
+#include "Process.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <poll.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+void DrainBoth(int outFd, int errFd, std::string& out, std::string& err) {
+    pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
+    int open = 2;
+    char buf[65536];
+    while (open > 0) {
+        if (poll(fds, 2, -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            break;
+        }
+        for (int i = 0; i < 2; ++i) {
+            if (fds[i].fd >= 0 && (fds[i].revents & (POLLIN | POLLHUP | POLLERR)) != 0) {
+                const ssize_t n = read(fds[i].fd, buf, sizeof buf);
+                if (n <= 0) {
+                    close(fds[i].fd);
+                    fds[i].fd = -1;
+                    --open;
+                } else {
+                    (i == 0 ? out : err).append(buf, static_cast<std::size_t>(n));
+                }
+            }
+        }
+    }
+}
+
+} // namespace
+
+RunResult RunProgram(const std::string& exe, const std::vector<std::string>& args,
+                     const std::string& cwd) {
+    int outPipe[2];
+    int errPipe[2];
+    if (pipe(outPipe) != 0 || pipe(errPipe) != 0) {
+        throw std::runtime_error("pipe failed");
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        dup2(outPipe[1], 1);
+        dup2(errPipe[1], 2);
+        close(outPipe[0]);
+        close(errPipe[0]);
+        close(outPipe[1]);
+        close(errPipe[1]);
+        if (chdir(cwd.c_str()) != 0) {
+            _exit(127);
+        }
+        std::vector<char*> argv;
+        argv.push_back(const_cast<char*>(exe.c_str()));
+        for (const std::string& a : args) {
+            argv.push_back(const_cast<char*>(a.c_str()));
+        }
+        argv.push_back(nullptr);
+        execv(exe.c_str(), argv.data());
+        _exit(127);
+    }
+    close(outPipe[1]);
+    close(errPipe[1]);
+    RunResult r;
+    DrainBoth(outPipe[0], errPipe[0], r.out, r.err);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+void CopyExecutable(const std::string& from, const std::string& to) {
+    {
+        std::ifstream in(from, std::ios::binary);
+        std::ofstream out(to, std::ios::binary | std::ios::trunc);
+        out << in.rdbuf();
+        if (!in || !out) {
+            throw std::runtime_error("cannot copy " + from);
+        }
+    }
+    chmod(to.c_str(), 0755);
+}

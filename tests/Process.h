@@ -1,0 +1,20 @@
+// Runs a program the way a user's shell would and collects what it prints.
+#ifndef KINREC_TESTS_PROCESS_H
+#define KINREC_TESTS_PROCESS_H
+
+#include <string>
+#include <vector>
+
+struct RunResult {
+    int status = -1;  // exit status; -1 when the program did not exit normally
+    std::string out;  // standard output
+    std::string err;  // standard error
+};
+
+RunResult RunProgram(const std::string& exe, const std::vector<std::string>& args,
+                     const std::string& cwd);
+
+// Copies a file, keeping it executable.
+void CopyExecutable(const std::string& from, const std::string& to);
+
+#endif

@@ -1,0 +1,152 @@
+#include "app/ConvertDirectory.h"
+#include "app/Pattern.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(PatternTest, StarAndQuestionMark) {
+    const struct {
+        const char* pattern;
+        const char* name;
+        bool match;
+    } table[] = {
+        {"*", "a.csv", true},        {"*", "", true},           {"*", ".hidden", true},
+        {"*.csv", "a.csv", true},    {"*.csv", ".csv", true},   {"*.csv", "a.CSV", false},
+        {"*.csv", "a.csvx", false},  {"a?c", "abc", true},      {"a?c", "ac", false},
+        {"a?c", "abbc", false},      {"*a*b*", "xaxxbx", true}, {"*a*b*", "xbxa", false},
+        {"data.csv", "data.csv", true}, {"data.csv", "Data.csv", false},
+        {"[ab].csv", "[ab].csv", true}, {"[ab].csv", "a.csv", false},
+        {"**.bin", "x.bin", true},   {"?", "", false},          {"", "", true},
+        {"", "a", false},            {"*x", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaay", false},
+    };
+    for (const auto& row : table) {
+        EXPECT_EQ(MatchPattern(row.pattern, row.name), row.match) << row.pattern << " ~ " << row.name;
+    }
+}
+
+TEST(IsInputFileTest, SuffixRule) {
+    for (const char* yes : {"./a.csv", "./b.bin", "./a_dsv.csv", "x.csv", "./_DSV.csv.bin"}) {
+        EXPECT_TRUE(IsInputFile(yes)) << yes;
+    }
+    for (const char* no : {"./a_DSV.csv", "./a.CSV", "./a.BIN", "./notes.txt", "./csv", "./a.csv.txt"}) {
+        EXPECT_FALSE(IsInputFile(no)) << no;
+    }
+}
+
+// A tree in memory: directory path -> entries. Lists what matches, as the disk would.
+class FakeTree : public DirectorySource {
+  public:
+    void Add(const std::string& dir, const std::string& name, bool isDir, bool isLink = false) {
+        tree_[dir].push_back(platform::DirEntry{name, isDir, isLink});
+    }
+    std::vector<platform::DirEntry> List(const std::string& dir,
+                                         const std::string& pattern) override {
+        listed.push_back(dir + " " + pattern);
+        std::vector<platform::DirEntry> out;
+        for (const auto& e : tree_[dir]) {
+            if (MatchPattern(pattern, e.name)) {
+                out.push_back(e);
+            }
+        }
+        return out;
+    }
+    std::vector<std::string> listed;
+
+  private:
+    std::map<std::string, std::vector<platform::DirEntry>> tree_;
+};
+
+std::string J(std::initializer_list<const char*> parts) {
+    std::string s;
+    for (const char* p : parts) {
+        if (!s.empty()) {
+            s += platform::kPathSeparator;
+        }
+        s += p;
+    }
+    return s;
+}
+
+class WalkTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // .: a.csv a_DSV.csv b.bin notes.txt sub/ z.csv   sub: c.csv deep/   sub/deep: d.bin
+        t_.Add(".", "a.csv", false);
+        t_.Add(".", "a_DSV.csv", false);
+        t_.Add(".", "b.bin", false);
+        t_.Add(".", "notes.txt", false);
+        t_.Add(".", "sub", true);
+        t_.Add(".", "x.csv.d", true);
+        t_.Add(".", "z.csv", false);
+        t_.Add(J({".", "sub"}), "c.csv", false);
+        t_.Add(J({".", "sub"}), "deep", true);
+        t_.Add(J({".", "sub", "deep"}), "d.bin", false);
+        t_.Add(J({".", "sub", "deep"}), "e.csv", false);
+    }
+    std::vector<std::string> Walk(const char* selector, bool recursive) {
+        std::vector<std::string> got;
+        const std::string sel = selector != nullptr ? selector : "";
+        WalkDirectory(t_, ".", selector != nullptr ? &sel : nullptr, recursive,
+                      [&got](const std::string& p) { got.push_back(p); });
+        return got;
+    }
+    FakeTree t_;
+};
+
+using Paths = std::vector<std::string>;
+
+TEST_F(WalkTest, SelectorWithoutRecursion) {
+    EXPECT_EQ(Walk("*", false), (Paths{J({".", "a.csv"}), J({".", "b.bin"}), J({".", "z.csv"})}));
+    EXPECT_EQ(Walk("*.csv", false), (Paths{J({".", "a.csv"}), J({".", "z.csv"})}));
+    // A directory whose name matches is not entered without recursion.
+    EXPECT_EQ(Walk("s*", false), Paths{});
+    EXPECT_EQ(Walk("nothing*", false), Paths{});
+}
+
+TEST_F(WalkTest, RecursiveWithoutSelectorInterleaves) {
+    // Entries in order, directories entered at once.
+    EXPECT_EQ(Walk(nullptr, true),
+              (Paths{J({".", "a.csv"}), J({".", "b.bin"}), J({".", "sub", "c.csv"}),
+                     J({".", "sub", "deep", "d.bin"}), J({".", "sub", "deep", "e.csv"}),
+                     J({".", "z.csv"})}));
+}
+
+TEST_F(WalkTest, RecursiveWithSelectorFilesFirst) {
+    // Files of a directory first, then every sub-directory, whatever its name.
+    EXPECT_EQ(Walk("*.csv", true), (Paths{J({".", "a.csv"}), J({".", "z.csv"}),
+                                          J({".", "sub", "c.csv"}), J({".", "sub", "deep", "e.csv"})}));
+    // The files go through the same input rule as everywhere: .bin is taken too.
+    EXPECT_EQ(Walk("*.bin", true), (Paths{J({".", "b.bin"}), J({".", "sub", "deep", "d.bin"})}));
+    EXPECT_EQ(Walk("?.*", true),
+              (Paths{J({".", "a.csv"}), J({".", "b.bin"}), J({".", "z.csv"}), J({".", "sub", "c.csv"}),
+                     J({".", "sub", "deep", "d.bin"}), J({".", "sub", "deep", "e.csv"})}));
+}
+
+TEST_F(WalkTest, LinkedDirectoriesAreNotEntered) {
+    t_.Add(J({".", "sub"}), "loop", true, true);
+    t_.Add(J({".", "sub", "loop"}), "f.csv", false);
+    const Paths all = Walk(nullptr, true);
+    EXPECT_EQ(std::count(all.begin(), all.end(), J({".", "sub", "loop", "f.csv"})), 0);
+    const Paths sel = Walk("*.csv", true);
+    EXPECT_EQ(std::count(sel.begin(), sel.end(), J({".", "sub", "loop", "f.csv"})), 0);
+    // A link to a file is a file.
+    t_.Add(".", "linked.csv", false, true);
+    const Paths files = Walk("*.csv", false);
+    EXPECT_EQ(std::count(files.begin(), files.end(), J({".", "linked.csv"})), 1);
+}
+
+TEST_F(WalkTest, SelectorWithADirectoryPart) {
+    const std::string sel = std::string("sub") + platform::kPathSeparator + "*.csv";
+    EXPECT_EQ(Walk(sel.c_str(), false), (Paths{J({".", "sub", "c.csv"})}));
+    const std::string deep = J({"sub", "deep", "*"});
+    EXPECT_EQ(Walk(deep.c_str(), false),
+              (Paths{J({".", "sub", "deep", "d.bin"}), J({".", "sub", "deep", "e.csv"})}));
+}
+
+} // namespace
