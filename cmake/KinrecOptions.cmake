@@ -3,7 +3,12 @@
 # The tables kinrec writes are compared bit for bit, so floating point follows the
 # source literally: no fused multiply-add contraction, no fast-math, no host tuning.
 
-option(KINREC_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" OFF)
+if(DEFINED ENV{CI})
+    set(KINREC_WARNINGS_DEFAULT ON)
+else()
+    set(KINREC_WARNINGS_DEFAULT OFF)
+endif()
+option(KINREC_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" ${KINREC_WARNINGS_DEFAULT})
 option(KINREC_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 
 function(kinrec_target_settings target)

@@ -51,6 +51,18 @@ TEST(CsvPhysicalTest, Layout) {
                  {{-32768, -32768, 32767, 0, -32768, -32768}});
 }
 
+TEST(CsvPhysicalTest, RealFootRecordingBeyondTheCountRange) {
+    // Two rows of a foot-worn sensor, reordered into the physical layout: x-io
+    // Technologies, IMU-Mocap, logged_lower_body "Right Foot" Inertial.csv (MIT licence),
+    // rows 272 and 156. Beyond 4 g and 500 deg/s the counts wrap as 16-bit values.
+    ExpectRecord(ParseCsvPhysical,
+                 "922993606,271,-4.279736,2.579594,4.087533,-177.649277,-52.015270,58.180130\n",
+                 {{30477, 21132, -32051, -11642, -3408, 3812}});
+    ExpectRecord(ParseCsvPhysical,
+                 "920612449,155,-1.205941,1.130947,1.751282,-63.130875,532.995422,-157.883224\n",
+                 {{-9879, 9264, 14346, -4137, -30606, -10347}});
+}
+
 TEST(CsvPhysicalTest, OutOfRangeProductsGiveIntMinLowBits) {
     // Not finite or beyond 32 bits: INT_MIN, whose low 16 bits are 0.
     ExpectRecord(ParseCsvPhysical, "0,0,nan,-inf,262144,1e999,40000000,-40000000\n",
