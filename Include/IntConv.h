@@ -13,8 +13,7 @@ constexpr std::int32_t TruncToInt32(double v) {
 }
 
 constexpr std::int32_t FromUint32(std::uint32_t u) {
-    return u < 0x80000000u ? static_cast<std::int32_t>(u)
-                           : -static_cast<std::int32_t>(~u) - 1;
+    return u < 0x80000000u ? static_cast<std::int32_t>(u) : -static_cast<std::int32_t>(~u) - 1;
 }
 
 constexpr std::int32_t WrapAdd(std::int32_t a, std::int32_t b) {

@@ -77,7 +77,9 @@ class matrix {
     ~matrix() { drop(); }
 
     // Checked element access: r < rows and c < cols, compared unsigned.
-    element_ref operator()(std::uint32_t r, std::uint32_t c) { return element_ref(*this, index(r, c)); }
+    element_ref operator()(std::uint32_t r, std::uint32_t c) {
+        return element_ref(*this, index(r, c));
+    }
     // Checked element read.
     T at(std::uint32_t r, std::uint32_t c) const { return rep_->val[index(r, c)]; }
 

@@ -111,7 +111,7 @@ int WriteDsvRecord(DsvConverter* conv, const SampleRecord* rec) {
     out.Reserve();
     out.PutInt(rec->accX);
     const std::int32_t fixed[] = {rec->accY, rec->accZ, rec->gyroX, rec->gyroY, rec->gyroZ,
-                                  lpfAcc,    rawAcc,    lpfOmega,  rawOmega};
+                                  lpfAcc,    rawAcc,    lpfOmega,   rawOmega};
     for (std::int32_t v : fixed) {
         out.PutChar(',');
         out.PutInt(v);

@@ -27,15 +27,15 @@ constexpr int kHistorySize = 64;
 enum HistoryRing { kRingLpfAcc, kRingLpfOmega, kRingRoll, kRingPitch, kRingYaw, kRingCount };
 
 struct DsvConverter {
-    DsvConfig config;                                // as it stood when the table was opened
-    Lpf lpf[6];                                      // acc X, Y, Z, then rate X, Y, Z
-    AttitudeFilter attitude;                         // orientation and gyro bias
-    std::int32_t resampleCounter;                    // position in the resample cycle
+    DsvConfig config;                               // as it stood when the table was opened
+    Lpf lpf[6];                                     // acc X, Y, Z, then rate X, Y, Z
+    AttitudeFilter attitude;                        // orientation and gyro bias
+    std::int32_t resampleCounter;                   // position in the resample cycle
     std::int32_t history[kRingCount][kHistorySize]; // previous rows' values
-    std::int32_t historyIndex;                       // slot the next kept sample writes
-    std::int32_t fallCounter;                        // [rows] consecutive low rows
-    float latest[6];                                 // latest filtered value per channel
-    DsvOutput out;                                   // the table
+    std::int32_t historyIndex;                      // slot the next kept sample writes
+    std::int32_t fallCounter;                       // [rows] consecutive low rows
+    float latest[6];                                // latest filtered value per channel
+    DsvOutput out;                                  // the table
 };
 
 // Resets the converter, copies the configuration, sets up the filters, creates the

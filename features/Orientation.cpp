@@ -30,7 +30,8 @@ float Magnitude(float x, float y, float z) {
 Angles AnglesFromQuaternion(double q0, double q1, double q2, double q3) {
     const float sinRoll = Clamp1(static_cast<float>(((q0 * q2) - (q1 * q3)) * 2.0));
     const float roll = static_cast<float>(std::asin(static_cast<double>(sinRoll)));
-    const float pitch = Atan2f(((q2 * q3) + (q0 * q1)) * 2.0, (((q0 * q0) + (q3 * q3)) * 2.0) - 1.0);
+    const float pitch =
+        Atan2f(((q2 * q3) + (q0 * q1)) * 2.0, (((q0 * q0) + (q3 * q3)) * 2.0) - 1.0);
     const float yaw = Atan2f(((q1 * q2) + (q0 * q3)) * 2.0, (((q0 * q0) + (q1 * q1)) * 2.0) - 1.0);
     return Angles{TruncToInt32(Deg(roll)), WrapSub(TruncToInt32(Deg(pitch)), 90),
                   TruncToInt32(Deg(yaw))};

@@ -18,9 +18,9 @@ std::int16_t Int16At(const unsigned char* p) {
 }
 
 std::int32_t Int32At(const unsigned char* p) {
-    const std::uint32_t u = static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                            static_cast<std::uint32_t>(p[2]) << 16 |
-                            static_cast<std::uint32_t>(p[3]) << 24;
+    const std::uint32_t u =
+        static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+        static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
     return FromUint32(u);
 }
 

@@ -6,7 +6,7 @@
 
 namespace {
 
-constexpr double kBiasGate = 10.0;        // deg/s
+constexpr double kBiasGate = 10.0;         // deg/s
 constexpr std::int32_t kBiasLimit = 10000; // samples
 constexpr double kDegToRad = 0.017453292519943295;
 constexpr double kNominalAcc = 1.0;  // g

@@ -6,9 +6,9 @@
 #include <vector>
 
 struct RunResult {
-    int status = -1;  // exit status; -1 when the program did not exit normally
-    std::string out;  // standard output
-    std::string err;  // standard error
+    int status = -1; // exit status; -1 when the program did not exit normally
+    std::string out; // standard output
+    std::string err; // standard error
 };
 
 RunResult RunProgram(const std::string& exe, const std::vector<std::string>& args,

@@ -86,7 +86,7 @@ TEST_F(AttitudeTest, GainFollowsTheAccelerationMagnitude) {
     const struct {
         double e;
         double gain;
-    } table[] = {{0, 0.1},      {0.05, 0.07788}, {-0.05, 0.07788}, {0.1, 0.03679},
+    } table[] = {{0, 0.1},        {0.05, 0.07788}, {-0.05, 0.07788}, {0.1, 0.03679},
                  {-0.1, 0.03679}, {0.2, 0.001832}, {-0.2, 0.001832}};
     for (const auto& row : table) {
         AttitudeInit(&f_);
@@ -128,7 +128,7 @@ TEST_F(AttitudeTest, CountStopsAtTheLimit) {
 TEST_F(AttitudeTest, SecondFileContinuesTheCount) {
     SetGyroBiasCount(10000);
     const double far[3] = {15, 0, 0}; // 15 deg/s from the fresh zero bias: left out
-    const double accl[3] = {0, 0, 0};   // no tilt correction
+    const double accl[3] = {0, 0, 0}; // no tilt correction
     AttitudeUpdate(&f_, far, accl, kZero, 0.02);
     EXPECT_EQ(f_.bias[0], 0.0);
     // ... so it is integrated in full: 15 deg/s for 0.02 s about x.

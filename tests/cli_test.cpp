@@ -185,7 +185,8 @@ TEST_F(CliTest, RecursiveWithSelector) {
     EXPECT_EQ(Get("sub/a_dir.csv/z_DSV.csv"), kRestTable);
     // Without -r a matching directory is not entered.
     EXPECT_EQ(Run({"a*"}).out, "");
-    EXPECT_EQ(RunProgram(exe_, {"*.csv"}, W("sub")).out, Announce(Dot({"y.csv"}), Dot({"y_DSV.csv"})));
+    EXPECT_EQ(RunProgram(exe_, {"*.csv"}, W("sub")).out,
+              Announce(Dot({"y.csv"}), Dot({"y_DSV.csv"})));
 }
 
 TEST_F(CliTest, CsvAndBinOfOneNameShareATable) {

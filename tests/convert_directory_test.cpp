@@ -16,17 +16,31 @@ TEST(PatternTest, StarAndQuestionMark) {
         const char* name;
         bool match;
     } table[] = {
-        {"*", "a.csv", true},        {"*", "", true},           {"*", ".hidden", true},
-        {"*.csv", "a.csv", true},    {"*.csv", ".csv", true},   {"*.csv", "a.CSV", false},
-        {"*.csv", "a.csvx", false},  {"a?c", "abc", true},      {"a?c", "ac", false},
-        {"a?c", "abbc", false},      {"*a*b*", "xaxxbx", true}, {"*a*b*", "xbxa", false},
-        {"data.csv", "data.csv", true}, {"data.csv", "Data.csv", false},
-        {"[ab].csv", "[ab].csv", true}, {"[ab].csv", "a.csv", false},
-        {"**.bin", "x.bin", true},   {"?", "", false},          {"", "", true},
-        {"", "a", false},            {"*x", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaay", false},
+        {"*", "a.csv", true},
+        {"*", "", true},
+        {"*", ".hidden", true},
+        {"*.csv", "a.csv", true},
+        {"*.csv", ".csv", true},
+        {"*.csv", "a.CSV", false},
+        {"*.csv", "a.csvx", false},
+        {"a?c", "abc", true},
+        {"a?c", "ac", false},
+        {"a?c", "abbc", false},
+        {"*a*b*", "xaxxbx", true},
+        {"*a*b*", "xbxa", false},
+        {"data.csv", "data.csv", true},
+        {"data.csv", "Data.csv", false},
+        {"[ab].csv", "[ab].csv", true},
+        {"[ab].csv", "a.csv", false},
+        {"**.bin", "x.bin", true},
+        {"?", "", false},
+        {"", "", true},
+        {"", "a", false},
+        {"*x", "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaay", false},
     };
     for (const auto& row : table) {
-        EXPECT_EQ(MatchPattern(row.pattern, row.name), row.match) << row.pattern << " ~ " << row.name;
+        EXPECT_EQ(MatchPattern(row.pattern, row.name), row.match)
+            << row.pattern << " ~ " << row.name;
     }
 }
 
@@ -34,7 +48,8 @@ TEST(IsInputFileTest, SuffixRule) {
     for (const char* yes : {"./a.csv", "./b.bin", "./a_dsv.csv", "x.csv", "./_DSV.csv.bin"}) {
         EXPECT_TRUE(IsInputFile(yes)) << yes;
     }
-    for (const char* no : {"./a_DSV.csv", "./a.CSV", "./a.BIN", "./notes.txt", "./csv", "./a.csv.txt"}) {
+    for (const char* no :
+         {"./a_DSV.csv", "./a.CSV", "./a.BIN", "./notes.txt", "./csv", "./a.csv.txt"}) {
         EXPECT_FALSE(IsInputFile(no)) << no;
     }
 }
@@ -119,13 +134,14 @@ TEST_F(WalkTest, RecursiveWithoutSelectorInterleaves) {
 
 TEST_F(WalkTest, RecursiveWithSelectorFilesFirst) {
     // Files of a directory first, then every sub-directory, whatever its name.
-    EXPECT_EQ(Walk("*.csv", true), (Paths{J({".", "a.csv"}), J({".", "z.csv"}),
-                                          J({".", "sub", "c.csv"}), J({".", "sub", "deep", "e.csv"})}));
+    EXPECT_EQ(Walk("*.csv", true),
+              (Paths{J({".", "a.csv"}), J({".", "z.csv"}), J({".", "sub", "c.csv"}),
+                     J({".", "sub", "deep", "e.csv"})}));
     // The files go through the same input rule as everywhere: .bin is taken too.
     EXPECT_EQ(Walk("*.bin", true), (Paths{J({".", "b.bin"}), J({".", "sub", "deep", "d.bin"})}));
-    EXPECT_EQ(Walk("?.*", true),
-              (Paths{J({".", "a.csv"}), J({".", "b.bin"}), J({".", "z.csv"}), J({".", "sub", "c.csv"}),
-                     J({".", "sub", "deep", "d.bin"}), J({".", "sub", "deep", "e.csv"})}));
+    EXPECT_EQ(Walk("?.*", true), (Paths{J({".", "a.csv"}), J({".", "b.bin"}), J({".", "z.csv"}),
+                                        J({".", "sub", "c.csv"}), J({".", "sub", "deep", "d.bin"}),
+                                        J({".", "sub", "deep", "e.csv"})}));
 }
 
 TEST_F(WalkTest, LinkedDirectoriesAreNotEntered) {

@@ -10,7 +10,8 @@
 
 namespace {
 
-std::string Header(std::int32_t offset, const char* magic = "QM DataSet V1.0.0", std::size_t n = 18) {
+std::string Header(std::int32_t offset, const char* magic = "QM DataSet V1.0.0",
+                   std::size_t n = 18) {
     std::string h(24, '\0');
     std::memcpy(&h[0], magic, n);
     const auto u = static_cast<std::uint32_t>(offset);

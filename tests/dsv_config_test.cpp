@@ -69,7 +69,8 @@ TEST_F(DsvConfigTest, EveryKeyAndItsEcho) {
 }
 
 TEST_F(DsvConfigTest, ExampleFromTheManual) {
-    const std::string out = Load("# sampling of the lab sensor\nSAMPLINGFREQUENCY 100\nfiletype 4\n");
+    const std::string out =
+        Load("# sampling of the lab sensor\nSAMPLINGFREQUENCY 100\nfiletype 4\n");
     EXPECT_EQ(out, Echo("  +SamplingFrequency : 100\n  +FileType : 4\n"));
     EXPECT_EQ(cfg_.SamplingFrequency, 100);
     EXPECT_EQ(cfg_.FileType, 4);
@@ -85,20 +86,20 @@ TEST_F(DsvConfigTest, LinesThatAreSkippedOrStoreZero) {
         {"FileType 3\n", "  +FileType : 3\n", 3},
         {"FILETYPE\n", "", 1},
         {"FILETYPE", "", 1},
-        {"FILETYPE \n", "  +FileType : 0\n", 0},       // the newline is the value
-        {"FILETYPE \r\n", "  +FileType : 0\n", 0},     // as with a CR LF line end
-        {"FILETYPE\t2\n", "", 1},                      // a tab is no separator
+        {"FILETYPE \n", "  +FileType : 0\n", 0},   // the newline is the value
+        {"FILETYPE \r\n", "  +FileType : 0\n", 0}, // as with a CR LF line end
+        {"FILETYPE\t2\n", "", 1},                  // a tab is no separator
         {"FILETYPE=4\n", "", 1},
         {"FILETYPE 2.5\n", "  +FileType : 2\n", 2},
         {"FILETYPE word\n", "  +FileType : 0\n", 0},
         {"FILETYPE -3\n", "  +FileType : -3\n", -3},
         {"   FILETYPE    4   extra tokens\n", "  +FileType : 4\n", 4},
-        {" #FILETYPE 4\n", "", 1},                     // not a comment: unknown key "#FILETYPE"
+        {" #FILETYPE 4\n", "", 1}, // not a comment: unknown key "#FILETYPE"
         {"#FILETYPE 4\n", "", 1},
         {"\n", "", 1},
         {"     \n", "", 1},
         {"FILETYPES 4\n", "", 1},
-        {"FALLCOUNTEROUT 0\n", "", 1},                 // no key sets the two fixed groups
+        {"FALLCOUNTEROUT 0\n", "", 1}, // no key sets the two fixed groups
         {"FILETYPE 99999999999\n", "  +FileType : 2147483647\n", INT32_MAX},
     };
     for (const auto& row : table) {

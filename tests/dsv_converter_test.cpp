@@ -135,7 +135,9 @@ TEST_F(DsvConverterTest, DifferencesAgainstThePreviousRowAcrossTheRing) {
         ASSERT_EQ(v[14], v[6] - p[6]) << "row " << i;
         ASSERT_EQ(v[15], v[8] - p[8]) << "row " << i;
         for (int k = 0; k < 3; ++k) {
-            ASSERT_EQ(v[static_cast<std::size_t>(16 + k)], v[static_cast<std::size_t>(11 + k)] - p[static_cast<std::size_t>(11 + k)]) << "row " << i;
+            ASSERT_EQ(v[static_cast<std::size_t>(16 + k)],
+                      v[static_cast<std::size_t>(11 + k)] - p[static_cast<std::size_t>(11 + k)])
+                << "row " << i;
         }
         // The difference columns use the filtered magnitudes, not the raw ones.
         ASSERT_EQ(v[10], v[6] > 60 ? 0 : p[10] + 1) << "fall counter, row " << i;

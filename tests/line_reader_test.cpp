@@ -42,7 +42,8 @@ TEST(LineReaderTest, LongLinesComeInPiecesOf1023) {
 TEST(LineReaderTest, SameAcrossBufferBoundaries) {
     std::string text;
     for (int i = 0; i < 3000; ++i) {
-        text += std::to_string(i) + ",1,2,3,4,5,6" + std::string(static_cast<std::size_t>(i % 7) * 300, 'z') + "\n";
+        text += std::to_string(i) + ",1,2,3,4,5,6" +
+                std::string(static_cast<std::size_t>(i % 7) * 300, 'z') + "\n";
     }
     EXPECT_EQ(Pieces(text, 2048), Pieces(text, 1 << 20));
 }

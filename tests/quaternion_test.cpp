@@ -100,7 +100,8 @@ TEST(QuaternionTest, Accessors) {
 TEST(QuaternionDeathTest, SizeChecks) {
     Quaternion q;
     EXPECT_DEATH(q.set_v(dVector(2)), "Quaternion::set_v: input has a wrong size.");
-    EXPECT_DEATH(Quaternion(1.0, dVector(4)), "orlib.Quaternion.*Quaternion::Quaternion, size of axis != 3");
+    EXPECT_DEATH(Quaternion(1.0, dVector(4)),
+                 "orlib.Quaternion.*Quaternion::Quaternion, size of axis != 3");
 }
 
 TEST(QuaternionTest, RotationMatrix) {
