@@ -97,49 +97,48 @@ int WriteDsvRecord(DsvConverter* conv, const SampleRecord* rec) {
     const std::int32_t values[kRingCount] = {lpfAcc, lpfOmega, a.roll, a.pitch, a.yaw};
     std::int32_t diff[kRingCount];
     const int i = conv->historyIndex;
-    const int p = (i + kHistorySize - 1) % kHistorySize;
+    const int prev = (i + kHistorySize - 1) % kHistorySize;
     for (int r = 0; r < kRingCount; ++r) {
         conv->history[r][i] = values[r];
-        diff[r] = WrapSub(values[r], conv->history[r][p]);
+        diff[r] = WrapSub(values[r], conv->history[r][prev]);
     }
     conv->historyIndex = (i + 1) % kHistorySize;
 
     conv->fallCounter =
         lpfAcc > conv->config.FallStartThreshold ? 0 : WrapAdd(conv->fallCounter, 1);
 
-    DsvOutput& out = conv->out;
-    out.Reserve();
-    out.PutInt(rec->accX);
-    const std::int32_t fixed[] = {rec->accY, rec->accZ, rec->gyroX, rec->gyroY, rec->gyroZ,
-                                  lpfAcc,    rawAcc,    lpfOmega,   rawOmega};
-    for (std::int32_t v : fixed) {
-        out.PutChar(',');
-        out.PutInt(v);
-    }
     const DsvConfig& cfg = conv->config;
+    DsvOutput& out = conv->out;
+    char* p = out.BeginRow();
+    p = DsvOutput::PutInt(p, rec->accX);
+    p = DsvOutput::PutField(p, rec->accY);
+    p = DsvOutput::PutField(p, rec->accZ);
+    p = DsvOutput::PutField(p, rec->gyroX);
+    p = DsvOutput::PutField(p, rec->gyroY);
+    p = DsvOutput::PutField(p, rec->gyroZ);
+    p = DsvOutput::PutField(p, lpfAcc);
+    p = DsvOutput::PutField(p, rawAcc);
+    p = DsvOutput::PutField(p, lpfOmega);
+    p = DsvOutput::PutField(p, rawOmega);
     if (cfg.FallCounterOut != 0) {
-        out.PutChar(',');
-        out.PutInt(conv->fallCounter);
+        p = DsvOutput::PutField(p, conv->fallCounter);
     }
     if (cfg.PostureOut != 0) {
-        for (std::int32_t v : {a.roll, a.pitch, a.yaw}) {
-            out.PutChar(',');
-            out.PutInt(v);
-        }
+        p = DsvOutput::PutField(p, a.roll);
+        p = DsvOutput::PutField(p, a.pitch);
+        p = DsvOutput::PutField(p, a.yaw);
     }
     if (cfg.RmsDiffOut != 0) {
-        for (std::int32_t v : {diff[kRingLpfAcc], diff[kRingLpfOmega]}) {
-            out.PutChar(',');
-            out.PutInt(v);
-        }
+        p = DsvOutput::PutField(p, diff[kRingLpfAcc]);
+        p = DsvOutput::PutField(p, diff[kRingLpfOmega]);
     }
     if (cfg.PostureDiffOut != 0) {
-        for (std::int32_t v : {diff[kRingRoll], diff[kRingPitch], diff[kRingYaw]}) {
-            out.PutChar(',');
-            out.PutInt(v);
-        }
+        p = DsvOutput::PutField(p, diff[kRingRoll]);
+        p = DsvOutput::PutField(p, diff[kRingPitch]);
+        p = DsvOutput::PutField(p, diff[kRingYaw]);
     }
-    out.PutChar('\n');
+    *p++ = '\n';
+    out.EndRow(p);
     return out.Failed() ? -1 : 0;
 }
 

@@ -30,12 +30,15 @@ class DsvOutput {
     bool Failed() const { return failed_; }
     bool IsOpen() const { return file_ != nullptr; }
 
-    // Makes room for one row; call before the Put calls of each row.
-    void Reserve() {
+    // Room for one row: a cursor to format into, handed back with EndRow. Formatting
+    // through a local cursor keeps the buffer's bookkeeping out of the inner loop.
+    char* BeginRow() {
         if (kBufferSize - len_ < kRowReserve) {
             Flush();
         }
+        return buf_.get() + len_;
     }
+    void EndRow(char* end) { len_ = static_cast<std::size_t>(end - buf_.get()); }
     void PutText(const char* s) {
         const std::size_t n = std::strlen(s);
         if (kBufferSize - len_ < n) {
@@ -48,11 +51,13 @@ class DsvOutput {
         std::memcpy(buf_.get() + len_, s, n);
         len_ += n;
     }
-    void PutChar(char c) { buf_[len_++] = c; }
-    void PutInt(std::int32_t v) {
-        char* p = buf_.get() + len_;
-        len_ = static_cast<std::size_t>(std::to_chars(p, p + 12, v).ptr - buf_.get());
+
+    // ",<v>" at p; returns the end.
+    static char* PutField(char* p, std::int32_t v) {
+        *p++ = ',';
+        return std::to_chars(p, p + 11, v).ptr;
     }
+    static char* PutInt(char* p, std::int32_t v) { return std::to_chars(p, p + 11, v).ptr; }
 
   private:
     void Flush();
