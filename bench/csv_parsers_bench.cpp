@@ -26,8 +26,9 @@ void Run(benchmark::State& state, CsvLineParser parse, const std::vector<std::st
 std::vector<std::string> CountLines() {
     std::vector<std::string> v;
     for (int i = 0; i < 256; ++i) {
-        v.push_back(std::to_string(917418209 + i * 20000) + "," + std::to_string(7401 - i) + ",-295," +
-                    std::to_string(3598 + 3 * i) + ",66,-" + std::to_string(49 + i) + ",47\n");
+        v.push_back(std::to_string(917418209 + i * 20000) + "," + std::to_string(7401 - i) +
+                    ",-295," + std::to_string(3598 + 3 * i) + ",66,-" + std::to_string(49 + i) +
+                    ",47\n");
     }
     return v;
 }
@@ -35,9 +36,9 @@ std::vector<std::string> CountLines() {
 std::vector<std::string> PhysicalLines() {
     std::vector<std::string> v;
     for (int i = 0; i < 256; ++i) {
-        v.push_back(std::to_string(917418209 + i * 20000) + "," + std::to_string(i) + ",0.903545,-0.0" +
-                    std::to_string(36132 + i) + ",0.439224,1.013036,-" + std::to_string(i) +
-                    ".755306,0.729441\n");
+        v.push_back(std::to_string(917418209 + i * 20000) + "," + std::to_string(i) +
+                    ",0.903545,-0.0" + std::to_string(36132 + i) + ",0.439224,1.013036,-" +
+                    std::to_string(i) + ".755306,0.729441\n");
     }
     return v;
 }

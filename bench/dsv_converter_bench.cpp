@@ -16,8 +16,9 @@ void BM_WriteDsvRecord(benchmark::State& state) {
         const double t = i * 0.02;
         auto s = [](double v) { return static_cast<std::int16_t>(v); };
         samples.push_back(SampleRecord{s(2000 * std::sin(t * 1.3)), s(3000 * std::cos(t * 0.7)),
-                                       s(7000 + 900 * std::sin(t * 2.1)), s(3000 * std::sin(t * 3.0)),
-                                       s(-2500 * std::cos(t * 1.1)), s(1800 * std::sin(t + 1))});
+                                       s(7000 + 900 * std::sin(t * 2.1)),
+                                       s(3000 * std::sin(t * 3.0)), s(-2500 * std::cos(t * 1.1)),
+                                       s(1800 * std::sin(t + 1))});
     }
     const std::string path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
                              "/kinrec-bench_DSV.csv";

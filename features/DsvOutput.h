@@ -4,12 +4,13 @@
 #ifndef KINREC_DSV_OUTPUT_H
 #define KINREC_DSV_OUTPUT_H
 
-#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include "features/IntFormat.h"
 
 class DsvOutput {
   public:
@@ -55,9 +56,9 @@ class DsvOutput {
     // ",<v>" at p; returns the end.
     static char* PutField(char* p, std::int32_t v) {
         *p++ = ',';
-        return std::to_chars(p, p + 11, v).ptr;
+        return intformat::FormatInt(p, v);
     }
-    static char* PutInt(char* p, std::int32_t v) { return std::to_chars(p, p + 11, v).ptr; }
+    static char* PutInt(char* p, std::int32_t v) { return intformat::FormatInt(p, v); }
 
   private:
     void Flush();

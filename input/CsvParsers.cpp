@@ -8,10 +8,17 @@ namespace {
 constexpr double kPhysAccFactor = 8192.0;
 constexpr double kPhysGyroFactor = 65.53600311279297; // the float 65.536, widened
 
-// Splits off up to n fields, each terminated in place; returns how many were found.
-int SplitFields(char* line, char** fields, int n) {
+struct Field {
+    const char* begin;
+    const char* end; // the comma or NUL after the field
+};
+
+// Finds up to n fields by the tokenising rule (runs of commas separate, leading commas
+// are passed over); returns how many were found. Nothing is written: the number rules
+// stop at the comma after a field by themselves.
+int SplitFields(const char* line, Field* fields, int n) {
     int found = 0;
-    char* p = line;
+    const char* p = line;
     while (found < n) {
         while (*p == ',') {
             ++p;
@@ -19,28 +26,17 @@ int SplitFields(char* line, char** fields, int n) {
         if (*p == '\0') {
             break;
         }
-        fields[found++] = p;
+        const char* begin = p;
         while (*p != ',' && *p != '\0') {
             ++p;
         }
-        if (*p == ',') {
-            *p++ = '\0';
-        }
+        fields[found++] = Field{begin, p};
     }
     return found;
 }
 
-std::int16_t CountsField(const char* text) {
-    return WrapInt16(ParseInt(text));
-}
-
-std::int16_t PhysicalField(const char* text, double factor) {
-    return WrapInt16(TruncToInt32(ParseDouble(text) * factor));
-}
-
-std::int16_t HundredsField(const char* text) {
-    const std::int32_t counts = CountsField(text);
-    return WrapInt16(counts * 100);
+std::int16_t PhysicalField(const Field& f, double factor) {
+    return WrapInt16(TruncToInt32(ParseDouble(f.begin, f.end) * factor));
 }
 
 void Store(SampleRecord* rec, const std::int16_t v[6]) {
@@ -52,23 +48,46 @@ void Store(SampleRecord* rec, const std::int16_t v[6]) {
     rec->gyroZ = v[5];
 }
 
+// The integer layouts in one pass: each field's number is read where the field starts,
+// then the rest of the field is passed over.
+int ParseIntegerFields(const char* line, std::int32_t* v) {
+    const char* p = line;
+    for (int i = -1; i < 6; ++i) {
+        while (*p == ',') {
+            ++p;
+        }
+        if (*p == '\0') {
+            return -1;
+        }
+        if (i >= 0) {
+            v[i] = ParseInt(p, &p);
+        } else {
+            ++p; // the skipped first column
+        }
+        while (*p != ',' && *p != '\0') {
+            ++p;
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int ParseCsvCounts(char* line, SampleRecord* rec) {
-    char* f[7];
-    if (SplitFields(line, f, 7) < 7) {
+    std::int32_t n[6];
+    if (ParseIntegerFields(line, n) < 0) {
         return -1;
     }
     std::int16_t v[6];
     for (int i = 0; i < 6; ++i) {
-        v[i] = CountsField(f[i + 1]);
+        v[i] = WrapInt16(n[i]);
     }
     Store(rec, v);
     return 0;
 }
 
 int ParseCsvPhysical(char* line, SampleRecord* rec) {
-    char* f[8];
+    Field f[8];
     if (SplitFields(line, f, 8) < 8) {
         return -1;
     }
@@ -82,13 +101,14 @@ int ParseCsvPhysical(char* line, SampleRecord* rec) {
 }
 
 int ParseCsvCounts100(char* line, SampleRecord* rec) {
-    char* f[7];
-    if (SplitFields(line, f, 7) < 7) {
+    std::int32_t n[6];
+    if (ParseIntegerFields(line, n) < 0) {
         return -1;
     }
     std::int16_t v[6];
     for (int i = 0; i < 6; ++i) {
-        v[i] = HundredsField(f[i + 1]);
+        const std::int32_t counts = WrapInt16(n[i]);
+        v[i] = WrapInt16(counts * 100);
     }
     Store(rec, v);
     return 0;

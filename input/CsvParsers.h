@@ -9,7 +9,7 @@
 //   ParseCsvPhysical   t, -, accX, accY, accZ [g], gyroX, gyroY, gyroZ [deg/s]
 //   ParseCsvCounts100  t, accX, accY, accZ, gyroX, gyroY, gyroZ  [100 counts]
 //
-// Each parser cuts the line up in place. It returns 0 when it filled all six fields and
+// Each parser reads the line without changing it. It returns 0 when it filled all six fields and
 // -1, leaving the record untouched, when the line has fewer columns than its layout
 // needs (seven, or eight for the physical layout): a line cut short, such as the last
 // line of a recording that lost power, is not a sample.

@@ -3,7 +3,7 @@
 #include <cstring>
 
 LineReader::LineReader(std::FILE* file, std::size_t bufferSize)
-    : file_(file), buf_(bufferSize < 2 * kMaxPiece ? 2 * kMaxPiece : bufferSize), line_() {}
+    : file_(file), buf_((bufferSize < 2 * kMaxPiece ? 2 * kMaxPiece : bufferSize) + 1) {}
 
 bool LineReader::Refill() {
     if (eof_) {
@@ -14,7 +14,7 @@ bool LineReader::Refill() {
         end_ -= pos_;
         pos_ = 0;
     }
-    const std::size_t got = std::fread(buf_.data() + end_, 1, buf_.size() - end_, file_);
+    const std::size_t got = std::fread(buf_.data() + end_, 1, buf_.size() - 1 - end_, file_);
     if (got == 0) {
         eof_ = true;
         return false;
@@ -24,6 +24,10 @@ bool LineReader::Refill() {
 }
 
 char* LineReader::Next() {
+    if (held_ != 0) {
+        buf_[held_] = heldByte_;
+        held_ = 0;
+    }
     for (;;) {
         const std::size_t avail = end_ - pos_;
         const std::size_t window = avail < kMaxPiece ? avail : kMaxPiece;
@@ -41,9 +45,11 @@ char* LineReader::Next() {
         } else {
             return nullptr;
         }
-        std::memcpy(line_, start, piece);
-        line_[piece] = '\0';
+        char* line = buf_.data() + pos_;
         pos_ += piece;
-        return line_;
+        held_ = pos_;
+        heldByte_ = buf_[pos_];
+        buf_[pos_] = '\0';
+        return line;
     }
 }

@@ -24,11 +24,13 @@ class LineReader {
     bool Refill();
 
     std::FILE* file_;
-    std::vector<char> buf_;
+    std::vector<char> buf_; // one byte more than is read, for the terminating NUL
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     bool eof_ = false;
-    char line_[kMaxPiece + 1];
+    // The piece is terminated in place; the byte the NUL covers is put back next time.
+    std::size_t held_ = 0;
+    char heldByte_ = '\0';
 };
 
 #endif

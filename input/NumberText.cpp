@@ -65,6 +65,11 @@ long OrderOfMagnitude(const char* p, const char* end, bool hex) {
 } // namespace
 
 std::int32_t ParseInt(const char* s) {
+    const char* stop = nullptr;
+    return ParseInt(s, &stop);
+}
+
+std::int32_t ParseInt(const char* s, const char** stop) {
     while (IsSpace(*s)) {
         ++s;
     }
@@ -73,40 +78,51 @@ std::int32_t ParseInt(const char* s) {
         negative = *s == '-';
         ++s;
     }
-    // Accumulate the magnitude, stopping once it is past what 32 bits can hold.
-    constexpr std::int64_t kLimit = std::int64_t{1} << 31;
-    std::int64_t magnitude = 0;
+    // Nine digits always fit 32 bits unsigned; longer numbers take the saturating path.
+    std::uint32_t value = 0;
+    const char* digits = s;
+    while (IsDigit(*s) && s - digits < 9) {
+        value = value * 10 + static_cast<std::uint32_t>(*s - '0');
+        ++s;
+    }
+    std::uint64_t magnitude = value;
+    constexpr std::uint64_t kLimit = std::uint64_t{1} << 31;
     for (; IsDigit(*s); ++s) {
         if (magnitude <= kLimit) {
-            magnitude = magnitude * 10 + (*s - '0');
+            magnitude = magnitude * 10 + static_cast<std::uint64_t>(*s - '0');
         }
     }
+    *stop = s;
     if (negative) {
-        return magnitude >= kLimit ? INT32_MIN : static_cast<std::int32_t>(-magnitude);
+        return magnitude >= kLimit ? INT32_MIN : -static_cast<std::int32_t>(magnitude);
     }
     return magnitude >= kLimit ? INT32_MAX : static_cast<std::int32_t>(magnitude);
 }
 
 double ParseDouble(const char* s) {
-    while (IsSpace(*s)) {
+    return ParseDouble(s, s + std::strlen(s));
+}
+
+double ParseDouble(const char* s, const char* end) {
+    while (s < end && IsSpace(*s)) {
         ++s;
     }
     bool negative = false;
-    if (*s == '+' || *s == '-') {
+    if (s < end && (*s == '+' || *s == '-')) {
         negative = *s == '-';
         ++s;
     }
-    if (*s == '+' || *s == '-') {
+    if (s < end && (*s == '+' || *s == '-')) {
         return 0.0; // a second sign: no number
     }
     // from_chars takes neither a sign nor the "0x" prefix: both are read here first.
     bool hex = false;
-    if (s[0] == '0' && (s[1] == 'x' || s[1] == 'X') &&
-        (IsHexDigit(s[2]) || (s[2] == '.' && IsHexDigit(s[3])))) {
+    const std::ptrdiff_t left = end - s;
+    if (left >= 3 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X') &&
+        (IsHexDigit(s[2]) || (left >= 4 && s[2] == '.' && IsHexDigit(s[3])))) {
         hex = true;
         s += 2;
     }
-    const char* end = s + std::strlen(s);
     double value = 0.0;
     const std::chars_format fmt = hex ? std::chars_format::hex : std::chars_format::general;
     const std::from_chars_result r = std::from_chars(s, end, value, fmt);

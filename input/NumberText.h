@@ -9,10 +9,14 @@
 // first other character; no digits give 0. A number beyond the 32-bit range saturates
 // to INT32_MAX / INT32_MIN.
 std::int32_t ParseInt(const char* s);
+// The same; *stop is set to the first character after the number's text.
+std::int32_t ParseInt(const char* s, const char** stop);
 
 // strtod: leading white space skipped, an optional sign, then a decimal or hexadecimal
 // ("0x") floating number, "inf", "infinity" or "nan" (any case), as far as it continues
-// a number; no number gives 0. Overflow gives an infinity, underflow zero.
+// a number; no number gives 0. Overflow gives an infinity, underflow zero. The text is
+// [s, end), or s up to its NUL.
+double ParseDouble(const char* s, const char* end);
 double ParseDouble(const char* s);
 
 #endif

@@ -90,6 +90,19 @@ TEST(ParseDoubleTest, StrtodRules) {
     EXPECT_TRUE(std::isnan(ParseDouble("-NaN(123)")));
 }
 
+TEST(ParseDoubleTest, BoundedByTheFieldEnd) {
+    const char* text = "1.5e3,7";
+    EXPECT_EQ(ParseDouble(text, text + 3), 1.5);
+    EXPECT_EQ(ParseDouble(text, text + 5), 1500.0);
+    EXPECT_EQ(ParseDouble(text, text + 7), 1500.0);
+    EXPECT_EQ(ParseDouble(text, text), 0.0);
+    const char* hex = "0x1,2";
+    EXPECT_EQ(ParseDouble(hex, hex + 2), 0.0); // "0x" alone is the number 0
+    EXPECT_EQ(ParseDouble(hex, hex + 3), 1.0);
+    const char* sign = "-,5";
+    EXPECT_EQ(ParseDouble(sign, sign + 1), 0.0);
+}
+
 TEST(ParseDoubleTest, AgreesWithTheCLibraryOnOrdinaryNumbers) {
     const char* samples[] = {"0.1",        "-1.0000001", "3.14159265358979323846",
                              "1e-5",       "-7.5e2",     "0.4937814",
