@@ -22,8 +22,10 @@ function(kinrec_target_settings target)
         endif()
         if(KINREC_SANITIZE)
             target_compile_options(${target} PRIVATE
-                -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
-            target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+                -fsanitize=address,undefined,float-cast-overflow,float-divide-by-zero
+                -fno-sanitize-recover=all -fno-omit-frame-pointer)
+            target_link_options(${target} PRIVATE
+                -fsanitize=address,undefined,float-cast-overflow,float-divide-by-zero)
         endif()
     endif()
 endfunction()

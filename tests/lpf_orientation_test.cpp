@@ -48,6 +48,18 @@ TEST(LpfTest, ZeroCutOffOutputsZero) {
     }
 }
 
+TEST(LpfTest, ZeroDenominatorGivesIeeeResults) {
+    // 2 * 157 + 6.28 * -50 is exactly 0 in single precision.
+    Lpf f;
+    LpfInit(&f, 157, -50);
+    EXPECT_EQ(f.wc, -314.0f);
+    EXPECT_TRUE(std::isinf(f.a1) && f.a1 < 0);
+    EXPECT_TRUE(std::isinf(f.b0) && f.b0 < 0);
+    float y = 0;
+    LpfUpdate(&f, 1.0f, &y);
+    EXPECT_TRUE(std::isnan(y)); // -inf * 1 + -inf * 0
+}
+
 TEST(MagnitudeTest, ExtremesAndUnits) {
     EXPECT_EQ(Magnitude(3, 4, 0), 5.0f);
     EXPECT_EQ(Magnitude(0, 0, 1), 1.0f);
