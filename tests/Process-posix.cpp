@@ -41,7 +41,7 @@ void DrainBoth(int outFd, int errFd, std::string& out, std::string& err) {
 } // namespace
 
 RunResult RunProgram(const std::string& exe, const std::vector<std::string>& args,
-                     const std::string& cwd) {
+                     const std::string& cwd, bool unprivileged) {
     int outPipe[2];
     int errPipe[2];
     if (pipe(outPipe) != 0 || pipe(errPipe) != 0) {
@@ -55,6 +55,9 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
         close(errPipe[0]);
         close(outPipe[1]);
         close(errPipe[1]);
+        if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+            _exit(126);
+        }
         if (chdir(cwd.c_str()) != 0) {
             _exit(127);
         }

@@ -11,8 +11,10 @@ struct RunResult {
     std::string err; // standard error
 };
 
+// unprivileged: when running as the superuser, run the program as an ordinary user
+// instead, so that file permissions apply to it.
 RunResult RunProgram(const std::string& exe, const std::vector<std::string>& args,
-                     const std::string& cwd);
+                     const std::string& cwd, bool unprivileged = false);
 
 // Copies a file, keeping it executable.
 void CopyExecutable(const std::string& from, const std::string& to);

@@ -1,16 +1,11 @@
 // End to end: the real kinrec binary, run in scratch directories.
-#include "Process.h"
-#include "TempDir.h"
+#include "KinrecFixture.h"
 #include "app/Platform.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
-
-#ifndef KINREC_EXE
-#error "KINREC_EXE must name the kinrec binary under test"
-#endif
 
 namespace {
 
@@ -38,27 +33,7 @@ std::string Announce(const std::string& in, const std::string& out) {
     return in + " -> " + out + "\n";
 }
 
-// A binary copy in bin/ and an empty work/ to run it in.
-class CliTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        MakeDir(dir_.Path("bin"));
-        MakeDir(dir_.Path("work"));
-        exe_ = dir_.Path("bin/kinrec");
-        CopyExecutable(KINREC_EXE, exe_);
-    }
-    RunResult Run(const std::vector<std::string>& args) {
-        RunResult r = RunProgram(exe_, args, dir_.Path("work"));
-        EXPECT_EQ(r.err, "");
-        return r;
-    }
-    std::string W(const std::string& name) const { return dir_.Path("work/" + name); }
-    void Put(const std::string& name, const std::string& bytes) { WriteFile(W(name), bytes); }
-    std::string Get(const std::string& name) const { return ReadFile(W(name)); }
-
-    TempDir dir_;
-    std::string exe_;
-};
+class CliTest : public KinrecFixture {};
 
 TEST_F(CliTest, WrongArgumentCountPrintsUsage) {
     Put("kinrec.cnf", "FILETYPE 2\n");

@@ -1,0 +1,310 @@
+// Hostile and broken inputs through the real binary: no crash, no sanitizer report, the
+// console output the tool defines, and every input byte for byte as it was.
+#include "KinrecFixture.h"
+#include "app/Platform.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const std::string kHeader =
+    "accX,accY,accZ,gyroX,gyroY,gyroZ,lpf_acc,raw_acc,lpf_omega,raw_omega, fall_counter, roll, "
+    "pitch, yaw, acc_diff, omega_diff, roll_diff, pitch_diff, yaw_diff\n";
+
+std::string Announce(const std::string& in, const std::string& out) {
+    return in + " -> " + out + "\n";
+}
+
+std::string Dot(const std::string& name) {
+    return std::string(".") + platform::kPathSeparator + name;
+}
+
+std::string Echo(const std::string& lines) {
+    return "LoadConfigFile : kinrec.cnf\n\n" + lines + "\nLoadConfigFile : Complete.\n\n";
+}
+
+std::vector<std::string> Rows(const std::string& table) {
+    std::vector<std::string> rows;
+    std::istringstream s(table);
+    std::string line;
+    std::getline(s, line);
+    while (std::getline(s, line)) {
+        rows.push_back(line);
+    }
+    return rows;
+}
+
+// Every row holds n comma-separated integers and nothing else.
+void ExpectWellFormed(const std::string& table, std::size_t n) {
+    ASSERT_EQ(table.compare(0, 10, kHeader, 0, 10), 0);
+    ASSERT_TRUE(table.back() == '\n');
+    for (const std::string& row : Rows(table)) {
+        std::size_t fields = 1;
+        for (char c : row) {
+            ASSERT_TRUE((c >= '0' && c <= '9') || c == '-' || c == ',') << row;
+            fields += c == ',';
+        }
+        ASSERT_EQ(fields, n) << row;
+    }
+}
+
+class BadInputTest : public KinrecFixture {
+  protected:
+    // Puts an input and remembers it, to check afterwards that it is unchanged.
+    void Input(const std::string& name, const std::string& bytes) {
+        Put(name, bytes);
+        inputs_[name] = bytes;
+    }
+    void TearDown() override {
+        for (const auto& [name, bytes] : inputs_) {
+            EXPECT_EQ(Get(name), bytes) << name << " was changed";
+        }
+    }
+    void Config(const std::string& text) { Put("kinrec.cnf", text); }
+
+    std::map<std::string, std::string> inputs_;
+};
+
+std::string DataSet(std::int32_t offset, const std::string& body) {
+    std::string h("QM DataSet V1.0.0\0\0\0", 20);
+    const auto u = static_cast<std::uint32_t>(offset);
+    for (int i = 0; i < 4; ++i) {
+        h += static_cast<char>((u >> (8 * i)) & 0xFF);
+    }
+    return h + body;
+}
+
+std::string Garbage(std::size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (char& c : s) {
+        c = static_cast<char>(gen() & 0xFF);
+    }
+    return s;
+}
+
+TEST_F(BadInputTest, EmptyFiles) {
+    Input("empty.csv", "");
+    EXPECT_EQ(Run({"empty.csv"}).out, Announce("empty.csv", "empty_DSV.csv"));
+    EXPECT_EQ(Get("empty_DSV.csv"), kHeader);
+    Config("FILETYPE 4\n");
+    Input("empty.bin", "");
+    const RunResult r = Run({"empty.bin"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Echo("  +FileType : 4\n")); // not a dataset, nothing converted
+}
+
+TEST_F(BadInputTest, BinaryGarbageAsCsv) {
+    for (unsigned seed = 1; seed <= 5; ++seed) {
+        const std::string name = "g" + std::to_string(seed) + ".csv";
+        Input(name, Garbage(200000, seed));
+        const RunResult r = Run({name});
+        EXPECT_EQ(r.status, 0);
+        ExpectWellFormed(Get("g" + std::to_string(seed) + "_DSV.csv"), 19);
+    }
+}
+
+TEST_F(BadInputTest, TextAndGarbageAsDataSet) {
+    Config("FILETYPE 4\n");
+    Input("text.csv", "0,1,2,3,4,5,6\n");
+    Input("noise.bin", Garbage(5000, 9));
+    EXPECT_EQ(Run({"text.csv"}).out, Echo("  +FileType : 4\n"));
+    EXPECT_EQ(Run({"noise.bin"}).out, Echo("  +FileType : 4\n"));
+    EXPECT_FALSE(FileExists(W("text_DSV.csv")));
+    EXPECT_FALSE(FileExists(W("noise_DSV.csv")));
+}
+
+TEST_F(BadInputTest, DataSetOffsets) {
+    Config("FILETYPE 4\n");
+    const std::string rec("\0\0\0\0\0\x20\0\0\0\0\0\0", 12);
+    Input("neg.bin", DataSet(-24, rec));
+    Input("huge.bin", DataSet(INT32_MAX, rec));
+    Input("inhdr.bin", DataSet(4, rec));
+    Input("short.bin", DataSet(24, "").substr(0, 23));
+    Input("magic.bin", std::string("QM DataSet V1.0.0", 17));
+    const std::string echo = Echo("  +FileType : 4\n");
+    EXPECT_EQ(Run({"neg.bin"}).out, echo);
+    EXPECT_EQ(Run({"short.bin"}).out, echo);
+    EXPECT_EQ(Run({"magic.bin"}).out, echo);
+    EXPECT_EQ(Run({"huge.bin"}).out, echo + Announce("huge.bin", "huge_DSV.csv"));
+    EXPECT_EQ(Get("huge_DSV.csv"), kHeader);
+    EXPECT_EQ(Run({"inhdr.bin"}).out, echo + Announce("inhdr.bin", "inhdr_DSV.csv"));
+    // From byte 4: the rest of the header (20 bytes) and the record make 2 records.
+    EXPECT_EQ(Rows(Get("inhdr_DSV.csv")).size(), 2u);
+}
+
+TEST_F(BadInputTest, LongLinesAndNulBytes) {
+    const std::string sample = "0,0,0,8192,0,0,0\n";
+    Input("l1023.csv", std::string(1022, '9') + "\n" + sample);
+    Input("l1024.csv", std::string(1023, '7') + "\n" + sample);
+    Input("l100k.csv", std::string(100000, '1') + "\n" + sample);
+    Input("nul.csv",
+          std::string("0,0,0,81\0\x39\x32,0,0,0\n", 18) + sample + std::string("\0\0\0\n", 4));
+    for (const char* name : {"l1023.csv", "l1024.csv", "l100k.csv", "nul.csv"}) {
+        EXPECT_EQ(Run({name}).status, 0);
+    }
+    // A 1022-digit line is one sample short of fields: skipped; the sample follows.
+    EXPECT_EQ(Rows(Get("l1023_DSV.csv")).size(), 1u);
+    // 1023 digits and then the newline: the newline alone is a piece of its own.
+    EXPECT_EQ(Rows(Get("l1024_DSV.csv")).size(), 1u);
+    EXPECT_EQ(Rows(Get("l100k_DSV.csv")).size(), 1u);
+    // The text after a NUL is not seen: "0,0,0,81" has too few fields.
+    EXPECT_EQ(Rows(Get("nul_DSV.csv")).size(), 1u);
+}
+
+TEST_F(BadInputTest, HugeAndOddNumbers) {
+    const std::string forty(40, '9');
+    Input("big.csv", "0," + forty + ",-" + forty + ",0,0,0,0\n");
+    Run({"big.csv"});
+    // Saturated to INT_MAX and INT_MIN, then the low 16 bits: -1 and 0.
+    EXPECT_EQ(Rows(Get("big_DSV.csv")).at(0).substr(0, 13), "-1,0,0,0,0,0,");
+    Config("FILETYPE 2\n");
+    Input("phys.csv", "0,0,nan,inf,1e999,0x1p3,-nan,-inf\n0,0,0x.8p1,1e-999,-1e999,NaN(7),INF,0x\n"
+                      "0,0," +
+                          forty + ",0." + forty + ",-" + forty + ",1,1,1\n");
+    Run({"phys.csv"});
+    const std::vector<std::string> rows = Rows(Get("phys_DSV.csv"));
+    ASSERT_EQ(rows.size(), 3u);
+    // Not finite or beyond 32 bits: INT_MIN, whose low 16 bits are 0; 0x1p3 deg/s = 524.
+    EXPECT_EQ(rows[0].substr(0, 13), "0,0,0,524,0,0");
+    EXPECT_EQ(rows[1].substr(0, 14), "8192,0,0,0,0,0");
+    ExpectWellFormed(Get("phys_DSV.csv"), 19);
+}
+
+TEST_F(BadInputTest, ExtremeSettings) {
+    std::string samples = "t\n";
+    for (int i = 0; i < 50; ++i) {
+        samples += std::to_string(i) + "," + std::to_string(i * 600 - 15000) + ",300,8000," +
+                   std::to_string(i * 1000 - 25000) + ",-7000,50\n";
+    }
+    Input("in.csv", samples);
+    const std::int32_t values[] = {INT32_MIN, -1, 0, 1, INT32_MAX};
+    int runs = 0;
+    for (std::int32_t fs : values) {
+        for (std::int32_t fc : values) {
+            for (std::int32_t rc : values) {
+                for (std::int32_t th : {INT32_MIN, 0, INT32_MAX}) {
+                    Config("SAMPLINGFREQUENCY " + std::to_string(fs) + "\nCUTOFFFREQUENCY " +
+                           std::to_string(fc) + "\nRESAMPLECOUNT " + std::to_string(rc) +
+                           "\nFALLSTARTTHRESHOLD " + std::to_string(th) + "\n");
+                    const RunResult r = Run({"in.csv"});
+                    ASSERT_EQ(r.status, 0);
+                    ASSERT_NE(r.out.find(Announce("in.csv", "in_DSV.csv")), std::string::npos);
+                    const std::string table = Get("in_DSV.csv");
+                    ExpectWellFormed(table, 19);
+                    const std::size_t rows = Rows(table).size();
+                    ASSERT_EQ(rows, rc == INT32_MAX ? 1u : 50u) << fs << " " << fc << " " << rc;
+                    ++runs;
+                }
+            }
+        }
+    }
+    EXPECT_EQ(runs, 375);
+}
+
+TEST_F(BadInputTest, OddFileNames) {
+    const std::string sample = "0,0,0,8192,0,0,0\n";
+    const std::vector<std::string> names = {"with space.csv",  "quote'and\"double.csv",
+                                            "-dash.csv",       "--r.csv",
+                                            "caf\xc3\xa9.csv", "\xff\xfe.csv"};
+    for (const std::string& n : names) {
+        Input(n, sample);
+        const std::string out = n.substr(0, n.size() - 4) + "_DSV.csv";
+        EXPECT_EQ(Run({n}).out, Announce(n, out));
+        EXPECT_EQ(Rows(Get(out)).size(), 1u) << n;
+    }
+    // Found by a search as well.
+    const RunResult r = Run({"*"});
+    for (const std::string& n : names) {
+        EXPECT_NE(r.out.find(Announce(Dot(n), Dot(n.substr(0, n.size() - 4) + "_DSV.csv"))),
+                  std::string::npos)
+            << n;
+    }
+}
+
+TEST_F(BadInputTest, DeepTreeAndLinkLoop) {
+    std::string path;
+    for (int i = 0; i < 200; ++i) {
+        path += (i ? "/" : "") + std::string("d");
+        MakeDir(W(path));
+    }
+    Input(path + "/deep.csv", "0,0,0,8192,0,0,0\n");
+    ASSERT_EQ(symlink("..", W("d/loop").c_str()), 0);
+    ASSERT_EQ(symlink(W("d").c_str(), W("d/d/abs").c_str()), 0);
+    Input("top.csv", "0,0,0,8192,0,0,0\n");
+    const RunResult r = Run({"-r"});
+    EXPECT_EQ(r.status, 0);
+    std::string expectPath = ".";
+    for (int i = 0; i < 200; ++i) {
+        expectPath += platform::kPathSeparator + std::string("d");
+    }
+    const std::string sep(1, platform::kPathSeparator);
+    EXPECT_EQ(r.out, Announce(expectPath + sep + "deep.csv", expectPath + sep + "deep_DSV.csv") +
+                         Announce(Dot("top.csv"), Dot("top_DSV.csv")));
+    EXPECT_EQ(Run({"-r", "*.csv"}).out,
+              Announce(Dot("top.csv"), Dot("top_DSV.csv")) +
+                  Announce(expectPath + sep + "deep.csv", expectPath + sep + "deep_DSV.csv"));
+}
+
+TEST_F(BadInputTest, TenThousandFiles) {
+    MakeDir(W("many"));
+    for (int i = 0; i < 10000; ++i) {
+        WriteFile(W("many/f" + std::to_string(i) + ".csv"), "0,0,0,8192,0,0,0\n");
+    }
+    Input("many/f0.csv", "0,0,0,8192,0,0,0\n");
+    const RunResult r = Run({"-r"}, "many");
+    EXPECT_EQ(r.status, 0);
+    std::size_t lines = 0;
+    for (char c : r.out) {
+        lines += c == '\n';
+    }
+    EXPECT_EQ(lines, 10000u);
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), Announce(Dot("f0.csv"), Dot("f0_DSV.csv")));
+    EXPECT_EQ(Rows(ReadFile(W("many/f9999_DSV.csv"))).size(), 1u);
+}
+
+class PermissionTest : public BadInputTest {
+  protected:
+    void SetUp() override {
+        BadInputTest::SetUp();
+        // Let an ordinary user reach the scratch directory when the tests run as root.
+        chmod(dir_.path().c_str(), 0755);
+        chmod(W("").c_str(), 0777);
+    }
+};
+
+TEST_F(PermissionTest, UnreadableInput) {
+    Input("secret.csv", "0,0,0,8192,0,0,0\n");
+    chmod(W("secret.csv").c_str(), 0);
+    const RunResult r = Run({"secret.csv"}, "", true);
+    EXPECT_EQ(r.status, 0);
+    // Not opened, so not announced; the selector search finds it and fails the same way.
+    EXPECT_EQ(r.out, "");
+    chmod(W("secret.csv").c_str(), 0644);
+}
+
+TEST_F(PermissionTest, UnwritableDirectoryAndReadOnlyOutput) {
+    MakeDir(W("ro"));
+    Input("ro/in.csv", "0,0,0,8192,0,0,0\n");
+    chmod(W("ro").c_str(), 0555);
+    RunResult r = Run({"in.csv"}, "ro", true);
+    EXPECT_EQ(r.out, Announce("in.csv", "in_DSV.csv") + Announce(Dot("in.csv"), Dot("in_DSV.csv")));
+    EXPECT_FALSE(FileExists(W("ro/in_DSV.csv")));
+    chmod(W("ro").c_str(), 0777);
+
+    Input("a.csv", "0,0,0,8192,0,0,0\n");
+    Input("a_DSV.csv", "kept\n"); // an earlier table, read-only
+    chmod(W("a_DSV.csv").c_str(), 0444);
+    r = Run({"a.csv"}, "", true);
+    EXPECT_EQ(r.out, Announce("a.csv", "a_DSV.csv") + Announce(Dot("a.csv"), Dot("a_DSV.csv")));
+}
+
+} // namespace
