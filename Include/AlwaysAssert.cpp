@@ -6,9 +6,10 @@
 namespace kinrec {
 
 void AssertFail(const char* expr, const char* file, int line, const char* func) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "%s:%d: %s: Assertion `%s' failed.\n", file, line, func, expr);
-    std::fflush(stderr);
+    // Best effort on the way down: there is nothing to do if the report cannot be written.
+    (void)std::fflush(stdout);
+    (void)std::fprintf(stderr, "%s:%d: %s: Assertion `%s' failed.\n", file, line, func, expr);
+    (void)std::fflush(stderr);
     std::abort();
 }
 

@@ -6,6 +6,8 @@
 
 double Dot(const dVector& a, const dVector& b) {
     if (a.size() != b.size()) {
+        // The message rides in the asserted expression, so the report carries it.
+        // cppcheck-suppress incorrectStringBooleanError
         KINREC_ASSERT(0 && "ERROR: Dot(): Inconsistent vector size in Inner Product !");
     }
     double sum = 0.0;
@@ -17,6 +19,8 @@ double Dot(const dVector& a, const dVector& b) {
 
 dVector Cross(const dVector& a, const dVector& b) {
     if (a.size() != 3 || b.size() != 3) {
+        // The message rides in the asserted expression, so the report carries it.
+        // cppcheck-suppress incorrectStringBooleanError
         KINREC_ASSERT(0 && "ERROR: Cross(): dVector dimension should be 3 in Cross Product !");
     }
     dVector c(3);

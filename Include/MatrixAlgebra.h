@@ -59,11 +59,13 @@ class matrix {
     }
     matrix(matrix&& other) noexcept : rep_(other.rep_) { other.rep_ = nullptr; }
     matrix& operator=(const matrix& other) {
-        if (other.rep_ != nullptr) {
-            ++other.rep_->refcnt;
+        if (this != &other) {
+            if (other.rep_ != nullptr) {
+                ++other.rep_->refcnt;
+            }
+            drop();
+            rep_ = other.rep_;
         }
-        drop();
-        rep_ = other.rep_;
         return *this;
     }
     matrix& operator=(matrix&& other) noexcept {

@@ -1,5 +1,6 @@
 #include "app/Convert.h"
 
+#include "app/InputFile.h"
 #include "app/Platform.h"
 #include "features/DsvConverter.h"
 #include "input/CsvParsers.h"
@@ -37,17 +38,14 @@ int ConvertFile(const char* input, const char* output, DsvConfig* cfg) {
     if (cfg->FileType == 4) {
         return ConvertDataSetFile(input, output, cfg);
     }
-    if (platform::IsDirectory(input)) {
-        return -1;
-    }
-    std::FILE* in = std::fopen(input, "rb");
+    std::FILE* in = OpenInputFile(input);
     if (in == nullptr) {
         return -1;
     }
     const CsvLineParser parse = CsvParserFor(cfg->FileType);
     std::unique_ptr<DsvConverter> conv = OpenTable(input, output, cfg);
     if (!conv) {
-        std::fclose(in);
+        CloseInputFile(in);
         return -1;
     }
     SampleRecord rec{};
@@ -62,14 +60,11 @@ int ConvertFile(const char* input, const char* output, DsvConfig* cfg) {
     if (CloseDsvFile(conv.get()) < 0) {
         status = -1;
     }
-    std::fclose(in);
+    CloseInputFile(in);
     return status;
 }
 
 int ConvertDataSetFile(const char* input, const char* output, DsvConfig* cfg) {
-    if (platform::IsDirectory(input)) {
-        return -1;
-    }
     DataSet* ds = OpenDataSet(input);
     if (ds == nullptr) {
         return -1;

@@ -1,5 +1,6 @@
 #include "app/DsvConfig.h"
 
+#include "app/InputFile.h"
 #include "app/Platform.h"
 #include "input/LineReader.h"
 #include "input/NumberText.h"
@@ -88,12 +89,8 @@ int InitConfig(DsvConfig* cfg) {
 }
 
 int LoadConfigFile(const char* path, DsvConfig* cfg) {
-    std::FILE* f = std::fopen(path, "rb");
+    std::FILE* f = OpenInputFile(path);
     if (f == nullptr) {
-        return -1;
-    }
-    if (platform::IsDirectory(path)) {
-        std::fclose(f);
         return -1;
     }
     std::printf("LoadConfigFile : %s\n\n", path);
@@ -101,7 +98,7 @@ int LoadConfigFile(const char* path, DsvConfig* cfg) {
     while (char* line = reader.Next()) {
         ApplyLine(line, cfg);
     }
-    std::fclose(f);
+    CloseInputFile(f);
     std::printf("\nLoadConfigFile : Complete.\n\n");
     return 0;
 }

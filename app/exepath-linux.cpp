@@ -8,7 +8,7 @@ namespace platform {
 std::string ExecutablePath() {
     std::string buf(256, '\0');
     for (;;) {
-        const ssize_t n = readlink("/proc/self/exe", &buf[0], buf.size());
+        const ssize_t n = readlink("/proc/self/exe", buf.data(), buf.size());
         if (n < 0) {
             return std::string();
         }

@@ -26,7 +26,9 @@ std::vector<DirEntry> ListDirectory(const std::string& dir, const std::string& p
         if (name == "." || name == ".." || !MatchPattern(pattern, name)) {
             continue;
         }
-        const std::string path = dir + kPathSeparator + name;
+        std::string path = dir;
+        path += kPathSeparator;
+        path += name;
         struct stat ls;
         struct stat st;
         const bool isLink = lstat(path.c_str(), &ls) == 0 && S_ISLNK(ls.st_mode);

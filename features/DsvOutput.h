@@ -39,7 +39,7 @@ class DsvOutput {
         }
         return buf_.get() + len_;
     }
-    void EndRow(char* end) { len_ = static_cast<std::size_t>(end - buf_.get()); }
+    void EndRow(const char* end) { len_ = static_cast<std::size_t>(end - buf_.get()); }
     void PutText(const char* s) {
         const std::size_t n = std::strlen(s);
         if (kBufferSize - len_ < n) {

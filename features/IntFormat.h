@@ -3,6 +3,7 @@
 #ifndef KINREC_INT_FORMAT_H
 #define KINREC_INT_FORMAT_H
 
+#include <cstddef>
 #include <cstdint>
 
 namespace intformat {
@@ -28,15 +29,16 @@ inline char* FormatInt(char* p, std::int32_t v) {
     char* const end = p + DigitCount(u);
     char* q = end;
     while (u >= 100) {
-        const std::uint32_t r = u % 100;
+        const std::size_t r = u % 100;
         u /= 100;
         q -= 2;
         q[0] = kDigitPairs[2 * r];
         q[1] = kDigitPairs[2 * r + 1];
     }
     if (u >= 10) {
-        q[-2] = kDigitPairs[2 * u];
-        q[-1] = kDigitPairs[2 * u + 1];
+        const std::size_t r = u;
+        q[-2] = kDigitPairs[2 * r];
+        q[-1] = kDigitPairs[2 * r + 1];
     } else {
         q[-1] = static_cast<char>('0' + u);
     }

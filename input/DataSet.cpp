@@ -84,7 +84,7 @@ void CloseDataSet(DataSet* ds) {
         return;
     }
     if (ds->file != nullptr) {
-        std::fclose(ds->file);
+        (void)std::fclose(ds->file); // opened for reading: nothing to lose
     }
     delete ds;
 }

@@ -10,6 +10,8 @@ Quaternion::Quaternion(double w_, double x, double y, double z) : w(w_), v(Vecto
 
 Quaternion::Quaternion(double angle, const dVector& axis) : w(0.0) {
     if (axis.size() != 3) {
+        // The message rides in the asserted expression, so the report carries it.
+        // cppcheck-suppress incorrectStringBooleanError
         KINREC_ASSERT(0 && "Quaternion::Quaternion, size of axis != 3");
     }
     const double n = Norm(axis);
@@ -27,6 +29,8 @@ Quaternion::Quaternion(double a, double b, double c) : w(1.0), v(3) {
 
 void Quaternion::set_v(const dVector& u) {
     if (u.size() != 3) {
+        // The message rides in the asserted expression, so the report carries it.
+        // cppcheck-suppress incorrectStringBooleanError
         KINREC_ASSERT(0 && "Quaternion::set_v: input has a wrong size.");
     }
     v = u;
