@@ -4,6 +4,10 @@
 #include <algorithm>
 #include <windows.h>
 
+// Arguments reach main as typed: a selector such as *.csv is kinrec's to expand, not
+// the C runtime's.
+extern "C" int _dowildcard = 0;
+
 namespace platform {
 
 const char kPathSeparator = '\\';

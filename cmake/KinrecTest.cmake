@@ -9,5 +9,11 @@ function(kinrec_add_test name)
     kinrec_target_settings(${name})
     target_link_libraries(${name} PRIVATE kinrec_core GTest::gtest GTest::gtest_main ${ARG_LIBS})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+    if(CMAKE_CROSSCOMPILING)
+        # Listing the cases needs the emulator: do it when the tests run, not at build.
+        gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 120
+                             PROPERTIES TIMEOUT 300)
+    else()
+        gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300)
+    endif()
 endfunction()

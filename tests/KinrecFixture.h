@@ -20,7 +20,11 @@ class KinrecFixture : public ::testing::Test {
     void SetUp() override {
         MakeDir(dir_.Path("bin"));
         MakeDir(dir_.Path("work"));
+#ifdef _WIN32
+        exe_ = dir_.Path("bin/kinrec.exe");
+#else
         exe_ = dir_.Path("bin/kinrec");
+#endif
         CopyExecutable(KINREC_EXE, exe_);
     }
     // Runs kinrec in work/ (or a folder below it); a sanitizer report or any other text
@@ -33,7 +37,8 @@ class KinrecFixture : public ::testing::Test {
     }
     std::string W(const std::string& name) const { return dir_.Path("work/" + name); }
     void Put(const std::string& name, const std::string& bytes) { WriteFile(W(name), bytes); }
-    std::string Get(const std::string& name) const { return ReadFile(W(name)); }
+    // A file's text, CR LF folded to LF.
+    std::string Get(const std::string& name) const { return ReadText(W(name)); }
 
     TempDir dir_;
     std::string exe_;

@@ -51,7 +51,7 @@ class DsvConverterTest : public ::testing::Test {
             EXPECT_EQ(WriteDsvRecord(&conv, &r), 0);
         }
         EXPECT_EQ(CloseDsvFile(&conv), 0);
-        const std::string text = ReadFile(path);
+        const std::string text = ReadText(path);
         EXPECT_TRUE(text.empty() || text.back() == '\n');
         return SplitLines(text);
     }
@@ -282,6 +282,19 @@ TEST_F(DsvConverterTest, ExistingFileIsReplaced) {
     const auto lines = Convert(Repeat({0, 0, 8192, 0, 0, 0}, 1));
     EXPECT_EQ(lines.size(), 2u);
     EXPECT_EQ(lines[0], kFullHeader);
+}
+
+TEST_F(DsvConverterTest, LineEndsOfThePlatformsTextStreams) {
+    Convert(Repeat({0, 0, 8192, 0, 0, 0}, 3));
+    const std::string raw = ReadFile(dir_.Path("t_DSV.csv"));
+#ifdef _WIN32
+    const std::string eol = "\r\n";
+#else
+    const std::string eol = "\n";
+    EXPECT_EQ(raw.find('\r'), std::string::npos);
+#endif
+    EXPECT_EQ(raw.substr(raw.find("yaw_diff") + 8, eol.size()), eol);
+    EXPECT_EQ(raw.substr(raw.size() - eol.size()), eol);
 }
 
 TEST_F(DsvConverterTest, NoSamplesGiveTheHeaderAlone) {

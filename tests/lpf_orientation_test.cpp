@@ -7,6 +7,8 @@
 
 namespace {
 
+const double kPi = 3.141592653589793;
+
 TEST(LpfTest, DefaultCoefficients) {
     Lpf f;
     LpfInit(&f, 50, 5);
@@ -79,9 +81,9 @@ struct AngleCase {
 };
 
 TEST(AnglesTest, FromQuaternion) {
-    const double c15 = std::cos(15.0 * M_PI / 180.0), s15 = std::sin(15.0 * M_PI / 180.0);
-    const double c225 = std::cos(22.5 * M_PI / 180.0), s225 = std::sin(22.5 * M_PI / 180.0);
-    const double c45 = std::cos(45.0 * M_PI / 180.0), s45 = std::sin(45.0 * M_PI / 180.0);
+    const double c15 = std::cos(15.0 * kPi / 180.0), s15 = std::sin(15.0 * kPi / 180.0);
+    const double c225 = std::cos(22.5 * kPi / 180.0), s225 = std::sin(22.5 * kPi / 180.0);
+    const double c45 = std::cos(45.0 * kPi / 180.0), s45 = std::sin(45.0 * kPi / 180.0);
     const AngleCase table[] = {
         {"identity", 1, 0, 0, 0, 0, -90, 0},
         {"30 about x", c15, s15, 0, 0, 0, -60, 0},
@@ -105,11 +107,11 @@ TEST(AnglesTest, FromQuaternion) {
 
 TEST(AnglesTest, TruncatedTowardZeroBeforeThePitchOffset) {
     auto aboutZ = [](double deg) {
-        const double h = deg * M_PI / 360.0;
+        const double h = deg * kPi / 360.0;
         return AnglesFromQuaternion(std::cos(h), 0, 0, std::sin(h));
     };
     auto aboutX = [](double deg) {
-        const double h = deg * M_PI / 360.0;
+        const double h = deg * kPi / 360.0;
         return AnglesFromQuaternion(std::cos(h), std::sin(h), 0, 0);
     };
     EXPECT_EQ(aboutZ(-0.9).yaw, 0);

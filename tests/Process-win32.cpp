@@ -1,0 +1,91 @@
+#include "Process.h"
+
+#include <stdexcept>
+#include <thread>
+#include <windows.h>
+
+namespace {
+
+// One argument quoted the way the C runtime splits a command line again.
+std::string Quote(const std::string& arg) {
+    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) {
+        return arg;
+    }
+    std::string q = "\"";
+    std::size_t backslashes = 0;
+    for (char c : arg) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        if (c == '"') {
+            q.append(backslashes * 2 + 1, '\\');
+        } else {
+            q.append(backslashes, '\\');
+        }
+        backslashes = 0;
+        q += c;
+    }
+    q.append(backslashes * 2, '\\');
+    q += '"';
+    return q;
+}
+
+std::string Drain(HANDLE h) {
+    std::string s;
+    char buf[65536];
+    DWORD n = 0;
+    while (ReadFile(h, buf, sizeof buf, &n, nullptr) != 0 && n > 0) {
+        s.append(buf, n);
+    }
+    return s;
+}
+
+} // namespace
+
+RunResult RunProgram(const std::string& exe, const std::vector<std::string>& args,
+                     const std::string& cwd, bool /*unprivileged*/) {
+    SECURITY_ATTRIBUTES sa{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE outRead, outWrite, errRead, errWrite;
+    if (!CreatePipe(&outRead, &outWrite, &sa, 0) || !CreatePipe(&errRead, &errWrite, &sa, 0)) {
+        throw std::runtime_error("CreatePipe failed");
+    }
+    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    std::string cmd = Quote(exe);
+    for (const std::string& a : args) {
+        cmd += " " + Quote(a);
+    }
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    si.hStdOutput = outWrite;
+    si.hStdError = errWrite;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, cwd.c_str(), &si,
+                        &pi)) {
+        throw std::runtime_error("CreateProcess failed for " + exe);
+    }
+    CloseHandle(outWrite);
+    CloseHandle(errWrite);
+    RunResult r;
+    std::thread errThread([&] { r.err = Drain(errRead); });
+    r.out = Drain(outRead);
+    errThread.join();
+    WaitForSingleObject(pi.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    r.status = static_cast<int>(code);
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    CloseHandle(outRead);
+    CloseHandle(errRead);
+    return r;
+}
+
+void CopyExecutable(const std::string& from, const std::string& to) {
+    if (CopyFileA(from.c_str(), to.c_str(), FALSE) == 0) {
+        throw std::runtime_error("cannot copy " + from);
+    }
+}
