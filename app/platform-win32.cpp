@@ -6,7 +6,9 @@
 
 // Arguments reach main as typed: a selector such as *.csv is kinrec's to expand, not
 // the C runtime's.
-extern "C" int _dowildcard = 0;
+extern "C" {
+int _dowildcard = 0;
+}
 
 namespace platform {
 

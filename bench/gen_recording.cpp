@@ -1,11 +1,11 @@
 // Writes synthetic but realistic recordings for the whole-run benchmark.
 //
-//   gen_recording counts|physical|hundreds|dataset <samples> <file> [seed]
+//   gen_recording counts|physical|hundreds|dataset <samples> <file> [seed] [random]
 //   gen_recording tree <dir> <files> <samples>     (counts CSV files, 100 per folder)
 //
 // The motion: a sensor worn at the waist, slowly tilting and turning (walking-like
 // oscillation), with sensor noise and now and then a short impact. Deterministic for a
-// given seed.
+// given seed. With "random", every channel is uniform noise over the whole count range.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -46,7 +46,8 @@ int Counts(double v, double factor) {
     return c > 32767 ? 32767 : (c < -32768 ? -32768 : static_cast<int>(c));
 }
 
-bool Write(const std::string& kind, long samples, const char* path, unsigned seed) {
+bool Write(const std::string& kind, long samples, const char* path, unsigned seed,
+           bool random = false) {
     std::FILE* f = std::fopen(path, "wb");
     if (f == nullptr) {
         return false;
@@ -66,6 +67,13 @@ bool Write(const std::string& kind, long samples, const char* path, unsigned see
     }
     for (long i = 0; i < samples; ++i) {
         m.Next(a, g);
+        if (random) {
+            std::uniform_int_distribution<int> count(-32768, 32767);
+            for (int k = 0; k < 3; ++k) {
+                a[k] = count(m.gen) / 8192.0;
+                g[k] = count(m.gen) / 65.536;
+            }
+        }
         const int c[6] = {Counts(a[0], 8192),   Counts(a[1], 8192),   Counts(a[2], 8192),
                           Counts(g[0], 65.536), Counts(g[1], 65.536), Counts(g[2], 65.536)};
         if (kind == "dataset") {
@@ -115,5 +123,6 @@ int main(int argc, char** argv) {
         return 2;
     }
     const unsigned seed = argc > 4 ? static_cast<unsigned>(std::atoi(argv[4])) : 1u;
-    return Write(argv[1], std::atol(argv[2]), argv[3], seed) ? 0 : 1;
+    const bool random = argc > 5 && std::strcmp(argv[5], "random") == 0;
+    return Write(argv[1], std::atol(argv[2]), argv[3], seed, random) ? 0 : 1;
 }

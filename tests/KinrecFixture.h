@@ -35,10 +35,16 @@ class KinrecFixture : public ::testing::Test {
         EXPECT_EQ(r.err, "");
         return r;
     }
-    std::string W(const std::string& name) const { return dir_.Path("work/" + name); }
-    void Put(const std::string& name, const std::string& bytes) { WriteFile(W(name), bytes); }
+    std::string W(const std::string& name) const {
+        return dir_.Path("work/" + name);
+    }
+    void Put(const std::string& name, const std::string& bytes) {
+        WriteFile(W(name), bytes);
+    }
     // A file's text, CR LF folded to LF.
-    std::string Get(const std::string& name) const { return ReadText(W(name)); }
+    std::string Get(const std::string& name) const {
+        return ReadText(W(name));
+    }
 
     TempDir dir_;
     std::string exe_;

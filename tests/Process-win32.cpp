@@ -41,6 +41,17 @@ std::string Drain(HANDLE h) {
     return s;
 }
 
+std::string FoldCrLf(const std::string& s) {
+    std::string t;
+    t.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (!(s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n')) {
+            t += s[i];
+        }
+    }
+    return t;
+}
+
 } // namespace
 
 RunResult RunProgram(const std::string& exe, const std::vector<std::string>& args,
@@ -73,6 +84,9 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
     std::thread errThread([&] { r.err = Drain(errRead); });
     r.out = Drain(outRead);
     errThread.join();
+    // The console is a text stream: CR LF line ends here, compared as LF.
+    r.out = FoldCrLf(r.out);
+    r.err = FoldCrLf(r.err);
     WaitForSingleObject(pi.hProcess, INFINITE);
     DWORD code = 0;
     GetExitCodeProcess(pi.hProcess, &code);
