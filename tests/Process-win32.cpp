@@ -1,4 +1,5 @@
 #include "Process.h"
+#include "TempDir.h"
 
 #include <stdexcept>
 #include <thread>
@@ -39,17 +40,6 @@ std::string Drain(HANDLE h) {
         s.append(buf, n);
     }
     return s;
-}
-
-std::string FoldCrLf(const std::string& s) {
-    std::string t;
-    t.reserve(s.size());
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (!(s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n')) {
-            t += s[i];
-        }
-    }
-    return t;
 }
 
 } // namespace

@@ -68,24 +68,6 @@ std::string TempDir::Path(const std::string& name) const {
     return path_ + "\\" + Native(name);
 }
 
-void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!f) {
-        throw std::runtime_error("cannot write " + path);
-    }
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) {
-        return "<missing>";
-    }
-    std::ostringstream s;
-    s << f.rdbuf();
-    return s.str();
-}
-
 bool FileExists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }

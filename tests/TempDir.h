@@ -24,17 +24,10 @@ class TempDir {
 void WriteFile(const std::string& path, const std::string& bytes);
 // The whole file, or "<missing>" when it cannot be read.
 std::string ReadFile(const std::string& path);
-// The same with CR LF line ends folded to LF, for comparing tables across platforms.
+// Text with CR LF line ends folded to LF, for comparing tables across platforms.
+std::string FoldCrLf(const std::string& raw);
 inline std::string ReadText(const std::string& path) {
-    const std::string raw = ReadFile(path);
-    std::string text;
-    text.reserve(raw.size());
-    for (std::size_t i = 0; i < raw.size(); ++i) {
-        if (!(raw[i] == '\r' && i + 1 < raw.size() && raw[i + 1] == '\n')) {
-            text += raw[i];
-        }
-    }
-    return text;
+    return FoldCrLf(ReadFile(path));
 }
 bool FileExists(const std::string& path);
 void MakeDir(const std::string& path);

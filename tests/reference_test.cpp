@@ -11,6 +11,7 @@
 #include "input/SampleRecord.h"
 #include "orlib/AttitudeFilter.h"
 
+#include "ReferenceAttitude.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -61,29 +62,6 @@ bool ParseLine(char* line, int fileType, SampleRecord* rec) {
     return true;
 }
 
-void ReferenceAttitude(Quaternion& Q, double bias[3], const double gyro[3], const double accl[3]) {
-    for (int i = 0; i < 3; ++i) {
-        if (!std::isfinite(gyro[i]) || !std::isfinite(accl[i])) {
-            return;
-        }
-    }
-    GyroBiasUpdate(bias, gyro, 10000, 10.0);
-    double a[3];
-    for (int i = 0; i < 3; ++i) {
-        a[i] = ((gyro[i] - bias[i]) * 0.017453292519943295) * 0.02;
-    }
-    Q = Q * Quaternion(a[0], a[1], a[2]);
-    const Quaternion Qg = (Q * Quaternion(0, accl[0], accl[1], accl[2])) * Q.inverse();
-    const dVector ng = Cross(Qg.v, Vector3(0, 0, -1));
-    if (Norm(ng) > 0.0 && Norm(Qg.v) > 0.0) {
-        const double theta = std::asin(std::fmin(Norm(ng) / Norm(Qg.v), 1.0));
-        const double m = std::sqrt((accl[0] * accl[0] + accl[1] * accl[1]) + accl[2] * accl[2]);
-        const double e = m - 1.0;
-        const double gain = std::exp((-e * e) / (0.1 * 0.1)) * 0.1;
-        Q = Quaternion(gain * theta, ng) * Q;
-    }
-}
-
 void ReferenceConvert(const std::string& in, const std::string& out, const DsvConfig& cfg) {
     std::FILE* fi = std::fopen(in.c_str(), "rb");
     std::FILE* fo = std::fopen(out.c_str(), "w+");
@@ -122,7 +100,7 @@ void ReferenceConvert(const std::string& in, const std::string& out, const DsvCo
         const int ro = TruncToInt32(Magnitude(raw[3], raw[4], raw[5]));
         const double gyro[3] = {f[3], f[4], f[5]};
         const double accl[3] = {f[0], f[1], f[2]};
-        ReferenceAttitude(Q, bias, gyro, accl);
+        ReferenceUpdate(Q, bias, gyro, accl, 0.02);
         const Angles a = AnglesFromQuaternion(Q.w, Q.v[0], Q.v[1], Q.v[2]);
         const int now[5] = {la, lo, a.roll, a.pitch, a.yaw};
         fall = la > cfg.FallStartThreshold ? 0 : fall + 1;
