@@ -29,7 +29,6 @@ class DsvOutput {
     // Flushes and closes; false when any write or the close failed.
     bool Close();
     bool Failed() const { return failed_; }
-    bool IsOpen() const { return file_ != nullptr; }
 
     // Room for one row: a cursor to format into, handed back with EndRow. Formatting
     // through a local cursor keeps the buffer's bookkeeping out of the inner loop.

@@ -13,23 +13,32 @@ struct Field {
     const char* end; // the comma or NUL after the field
 };
 
-// Finds up to n fields by the tokenising rule (runs of commas separate, leading commas
-// are passed over); returns how many were found. Nothing is written: the number rules
-// stop at the comma after a field by themselves.
+// The tokenising rule in two steps: runs of commas separate fields and commas at the
+// start are passed over, so empty fields do not count.
+
+// Moves p to the start of the next field; false when the line has none left.
+bool NextField(const char*& p) {
+    while (*p == ',') {
+        ++p;
+    }
+    return *p != '\0';
+}
+
+// Moves p past the rest of the current field, to the comma or NUL after it.
+void SkipField(const char*& p) {
+    while (*p != ',' && *p != '\0') {
+        ++p;
+    }
+}
+
+// Finds up to n fields; returns how many were found. Nothing is written: the number
+// rules stop at the comma after a field by themselves.
 int SplitFields(const char* line, Field* fields, int n) {
     int found = 0;
     const char* p = line;
-    while (found < n) {
-        while (*p == ',') {
-            ++p;
-        }
-        if (*p == '\0') {
-            break;
-        }
+    while (found < n && NextField(p)) {
         const char* begin = p;
-        while (*p != ',' && *p != '\0') {
-            ++p;
-        }
+        SkipField(p);
         fields[found++] = Field{begin, p};
     }
     return found;
@@ -53,20 +62,13 @@ void Store(SampleRecord* rec, const std::int16_t v[6]) {
 int ParseIntegerFields(const char* line, std::int32_t* v) {
     const char* p = line;
     for (int i = -1; i < 6; ++i) {
-        while (*p == ',') {
-            ++p;
-        }
-        if (*p == '\0') {
+        if (!NextField(p)) {
             return -1;
         }
         if (i >= 0) {
             v[i] = ParseInt(p, &p);
-        } else {
-            ++p; // the skipped first column
         }
-        while (*p != ',' && *p != '\0') {
-            ++p;
-        }
+        SkipField(p);
     }
     return 0;
 }

@@ -9,10 +9,10 @@
 //   ParseCsvPhysical   t, -, accX, accY, accZ [g], gyroX, gyroY, gyroZ [deg/s]
 //   ParseCsvCounts100  t, accX, accY, accZ, gyroX, gyroY, gyroZ  [100 counts]
 //
-// Each parser reads the line without changing it. It returns 0 when it filled all six fields and
-// -1, leaving the record untouched, when the line has fewer columns than its layout
-// needs (seven, or eight for the physical layout): a line cut short, such as the last
-// line of a recording that lost power, is not a sample.
+// Each parser reads the line without changing it. It returns 0 when it filled all six
+// fields and -1, leaving the record untouched, when the line has fewer columns than its
+// layout needs (seven, or eight for the physical layout): a line cut short, such as the
+// last line of a recording that lost power, is not a sample.
 #ifndef KINREC_CSV_PARSERS_H
 #define KINREC_CSV_PARSERS_H
 
