@@ -39,11 +39,6 @@ Selector Split(const std::string& selector) {
     return Selector{selector.substr(0, cut == 0 ? 1 : cut), selector.substr(cut + 1)};
 }
 
-bool IsAbsolute(const std::string& path) {
-    return !path.empty() &&
-           (platform::IsPathSeparator(path[0]) || (path.size() >= 2 && path[1] == ':'));
-}
-
 } // namespace
 
 bool IsInputFile(const std::string& path) {
@@ -57,7 +52,7 @@ void WalkDirectory(DirectorySource& source, const std::string& dir, const std::s
     if (selector != nullptr) {
         const Selector s = Split(*selector);
         if (!s.dir.empty()) {
-            searchDir = IsAbsolute(s.dir) ? s.dir : Join(dir, s.dir);
+            searchDir = platform::IsAbsolutePath(s.dir) ? s.dir : Join(dir, s.dir);
         }
         pattern = s.name;
     }
@@ -97,7 +92,7 @@ int ConvertDirectory(const char* dir, const char* selector, bool recursive, DsvC
     // every sub-directory.
     if (selector != nullptr) {
         const Selector s = Split(sel);
-        if (IsAbsolute(s.dir)) {
+        if (platform::IsAbsolutePath(s.dir)) {
             start = s.dir;
             sel = s.name;
         }

@@ -13,6 +13,9 @@ extern const char kPathSeparator;
 // Whether c separates path components ('/' everywhere, '\\' too on Windows).
 bool IsPathSeparator(char c);
 
+// Whether path is absolute: starts with a separator, or on Windows with a drive ("C:").
+bool IsAbsolutePath(const std::string& path);
+
 // The full path of the running executable, or "" when the system does not tell.
 std::string ExecutablePath();
 

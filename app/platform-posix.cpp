@@ -15,6 +15,10 @@ bool IsPathSeparator(char c) {
     return c == '/';
 }
 
+bool IsAbsolutePath(const std::string& path) {
+    return !path.empty() && path[0] == '/';
+}
+
 std::vector<DirEntry> ListDirectory(const std::string& dir, const std::string& pattern) {
     std::vector<DirEntry> entries;
     DIR* d = opendir(dir.c_str());

@@ -18,6 +18,10 @@ bool IsPathSeparator(char c) {
     return c == '\\' || c == '/';
 }
 
+bool IsAbsolutePath(const std::string& path) {
+    return !path.empty() && (IsPathSeparator(path[0]) || (path.size() >= 2 && path[1] == ':'));
+}
+
 std::string ExecutablePath() {
     std::string buf(MAX_PATH, '\0');
     for (;;) {

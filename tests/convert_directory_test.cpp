@@ -165,4 +165,15 @@ TEST_F(WalkTest, SelectorWithADirectoryPart) {
               (Paths{J({".", "sub", "deep", "d.bin"}), J({".", "sub", "deep", "e.csv"})}));
 }
 
+TEST(IsAbsolutePathTest, SeparatorAndDrive) {
+    EXPECT_TRUE(platform::IsAbsolutePath(std::string(1, platform::kPathSeparator) + "data"));
+    EXPECT_FALSE(platform::IsAbsolutePath("data"));
+    EXPECT_FALSE(platform::IsAbsolutePath(""));
+#ifdef _WIN32
+    EXPECT_TRUE(platform::IsAbsolutePath("C:\\data"));
+#else
+    EXPECT_FALSE(platform::IsAbsolutePath("c:dir")); // an ordinary name here
+#endif
+}
+
 } // namespace
