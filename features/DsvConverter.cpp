@@ -3,38 +3,87 @@
 #include "Include/IntConv.h"
 #include "features/Orientation.h"
 
+#include <cstring>
+
 namespace {
 
 constexpr double kTimeStep = 0.02; // [s] per kept sample, whatever the sampling rate
 
-const char* const kHeaderPieces[] = {
-    "accX,accY,accZ,gyroX,gyroY,gyroZ,lpf_acc,raw_acc,lpf_omega,raw_omega",
-    ", fall_counter",
-    ", roll, pitch, yaw",
-    ", acc_diff, omega_diff",
-    ", roll_diff, pitch_diff, yaw_diff",
+// The row's values, in column order.
+enum Value {
+    kAccX,
+    kAccY,
+    kAccZ,
+    kGyroX,
+    kGyroY,
+    kGyroZ,
+    kLpfAcc,
+    kRawAcc,
+    kLpfOmega,
+    kRawOmega,
+    kFallCounter,
+    kRoll,
+    kPitch,
+    kYaw,
+    kAccDiff,
+    kOmegaDiff,
+    kRollDiff,
+    kPitchDiff,
+    kYawDiff,
 };
 
-void WriteHeader(DsvOutput& out, const DsvConfig& cfg) {
-    out.PutText(kHeaderPieces[0]);
-    if (cfg.FallCounterOut != 0) {
-        out.PutText(kHeaderPieces[1]);
-    }
-    if (cfg.PostureOut != 0) {
-        out.PutText(kHeaderPieces[2]);
-    }
-    if (cfg.RmsDiffOut != 0) {
-        out.PutText(kHeaderPieces[3]);
-    }
-    if (cfg.PostureDiffOut != 0) {
-        out.PutText(kHeaderPieces[4]);
+// The one description of the table's layout, for the header and the rows alike: each
+// column's name and the switch of its group (null for the ten columns always written).
+struct Column {
+    const char* name;
+    std::int32_t DsvConfig::*on;
+};
+
+const Column kColumns[kMaxColumns] = {
+    {"accX", nullptr},
+    {"accY", nullptr},
+    {"accZ", nullptr},
+    {"gyroX", nullptr},
+    {"gyroY", nullptr},
+    {"gyroZ", nullptr},
+    {"lpf_acc", nullptr},
+    {"raw_acc", nullptr},
+    {"lpf_omega", nullptr},
+    {"raw_omega", nullptr},
+    {"fall_counter", &DsvConfig::FallCounterOut},
+    {"roll", &DsvConfig::PostureOut},
+    {"pitch", &DsvConfig::PostureOut},
+    {"yaw", &DsvConfig::PostureOut},
+    {"acc_diff", &DsvConfig::RmsDiffOut},
+    {"omega_diff", &DsvConfig::RmsDiffOut},
+    {"roll_diff", &DsvConfig::PostureDiffOut},
+    {"pitch_diff", &DsvConfig::PostureDiffOut},
+    {"yaw_diff", &DsvConfig::PostureDiffOut},
+};
+
+// Chooses the columns by the switches and writes the header: the fixed names are
+// separated by a bare comma, each optional one by a comma and a space.
+void SetUpColumns(DsvConverter* conv, const DsvConfig& cfg) {
+    DsvOutput& out = conv->out;
+    conv->columnCount = 0;
+    for (int c = 0; c < kMaxColumns; ++c) {
+        const Column& col = kColumns[c];
+        if (col.on != nullptr && cfg.*col.on == 0) {
+            continue;
+        }
+        if (c > 0) {
+            out.PutText(col.on != nullptr ? ", " : ",");
+        }
+        out.PutText(col.name);
+        conv->columns[conv->columnCount++] = static_cast<std::int8_t>(c);
     }
     out.PutText("\n");
 }
 
-// Resample rule: with N >= 2 the 1st, (N+1)th, (2N+1)th ... samples are kept. The
-// counter cycles through 1..N rather than growing, so it never overflows.
-bool Kept(DsvConverter* conv) {
+// Advances the resample cycle and tells whether this sample is kept: with N >= 2 the
+// 1st, (N+1)th, (2N+1)th ... samples are. The counter cycles through 1..N rather than
+// growing, so it never overflows.
+bool AdvanceResampleCycle(DsvConverter* conv) {
     const std::int32_t n = conv->config.ResampleCount;
     if (n <= 1) {
         return true;
@@ -43,7 +92,24 @@ bool Kept(DsvConverter* conv) {
     return conv->resampleCounter == 1;
 }
 
+struct Scaled {
+    float ax, ay, az; // [g]
+    float gx, gy, gz; // [deg/s]
+};
+
+Scaled Scale(const SampleRecord& rec) {
+    return Scaled{static_cast<float>(rec.accX) / kCountsPerG,
+                  static_cast<float>(rec.accY) / kCountsPerG,
+                  static_cast<float>(rec.accZ) / kCountsPerG,
+                  static_cast<float>(rec.gyroX) / kCountsPerDps,
+                  static_cast<float>(rec.gyroY) / kCountsPerDps,
+                  static_cast<float>(rec.gyroZ) / kCountsPerDps};
+}
+
 } // namespace
+
+const char kDsvFixedHeader[] =
+    "accX,accY,accZ,gyroX,gyroY,gyroZ,lpf_acc,raw_acc,lpf_omega,raw_omega";
 
 int OpenDsvFile(DsvConverter* conv, DsvConfig* config, const char* path) {
     *conv = DsvConverter{};
@@ -59,87 +125,90 @@ int OpenDsvFile(DsvConverter* conv, DsvConfig* config, const char* path) {
     if (!conv->out.Open(path)) {
         return -1;
     }
-    WriteHeader(conv->out, *config);
+    SetUpColumns(conv, *config);
     return 0;
 }
 
-int WriteDsvRecord(DsvConverter* conv, const SampleRecord* rec) {
-    if (!Kept(conv)) {
-        return 0;
+bool AdvanceDsvRecord(DsvConverter* conv, const SampleRecord* rec, KeptSample* kept) {
+    if (!AdvanceResampleCycle(conv)) {
+        return false;
     }
-    const float ax = static_cast<float>(rec->accX) / kCountsPerG;
-    const float ay = static_cast<float>(rec->accY) / kCountsPerG;
-    const float az = static_cast<float>(rec->accZ) / kCountsPerG;
-    const float gx = static_cast<float>(rec->gyroX) / kCountsPerDps;
-    const float gy = static_cast<float>(rec->gyroY) / kCountsPerDps;
-    const float gz = static_cast<float>(rec->gyroZ) / kCountsPerDps;
-
+    const Scaled s = Scale(*rec);
     float* f = conv->latest;
-    LpfUpdate(&conv->lpf[0], ax, &f[0]);
-    LpfUpdate(&conv->lpf[1], ay, &f[1]);
-    LpfUpdate(&conv->lpf[2], az, &f[2]);
-    const std::int32_t lpfAcc = TruncToInt32(Magnitude(f[0], f[1], f[2]) * 100.0f);
-    const std::int32_t rawAcc = TruncToInt32(Magnitude(ax, ay, az) * 100.0f);
-
-    LpfUpdate(&conv->lpf[3], gx, &f[3]);
-    LpfUpdate(&conv->lpf[4], gy, &f[4]);
-    LpfUpdate(&conv->lpf[5], gz, &f[5]);
-    const std::int32_t lpfOmega = TruncToInt32(Magnitude(f[3], f[4], f[5]));
-    const std::int32_t rawOmega = TruncToInt32(Magnitude(gx, gy, gz));
+    LpfUpdate(&conv->lpf[0], s.ax, &f[0]);
+    LpfUpdate(&conv->lpf[1], s.ay, &f[1]);
+    LpfUpdate(&conv->lpf[2], s.az, &f[2]);
+    LpfUpdate(&conv->lpf[3], s.gx, &f[3]);
+    LpfUpdate(&conv->lpf[4], s.gy, &f[4]);
+    LpfUpdate(&conv->lpf[5], s.gz, &f[5]);
 
     const double gyro[3] = {f[3], f[4], f[5]};
     const double accl[3] = {f[0], f[1], f[2]};
     const double magn[3] = {0.0, 0.0, 0.0};
     AttitudeAdvance(&conv->attitude, gyro, accl, magn, kTimeStep);
     const Quaternion& q = *conv->attitude.Q;
-    const Angles a = AnglesFromQuaternion(q.w, q.v[0], q.v[1], q.v[2]);
 
-    const std::int32_t values[kRingCount] = {lpfAcc, lpfOmega, a.roll, a.pitch, a.yaw};
-    std::int32_t diff[kRingCount];
+    kept->raw = *rec;
+    std::memcpy(kept->f, f, sizeof kept->f);
+    kept->q[0] = q.w;
+    kept->q[1] = q.v[0];
+    kept->q[2] = q.v[1];
+    kept->q[3] = q.v[2];
+    return true;
+}
+
+int EmitDsvRow(DsvConverter* conv, const KeptSample& kept) {
+    const SampleRecord& rec = kept.raw;
+    const Scaled s = Scale(rec);
+    const float* f = kept.f;
+    std::int32_t v[kMaxColumns];
+    v[kAccX] = rec.accX;
+    v[kAccY] = rec.accY;
+    v[kAccZ] = rec.accZ;
+    v[kGyroX] = rec.gyroX;
+    v[kGyroY] = rec.gyroY;
+    v[kGyroZ] = rec.gyroZ;
+    v[kLpfAcc] = TruncToInt32(Magnitude(f[0], f[1], f[2]) * 100.0f);
+    v[kRawAcc] = TruncToInt32(Magnitude(s.ax, s.ay, s.az) * 100.0f);
+    v[kLpfOmega] = TruncToInt32(Magnitude(f[3], f[4], f[5]));
+    v[kRawOmega] = TruncToInt32(Magnitude(s.gx, s.gy, s.gz));
+
+    const Angles a = AnglesFromQuaternion(kept.q[0], kept.q[1], kept.q[2], kept.q[3]);
+    v[kRoll] = a.roll;
+    v[kPitch] = a.pitch;
+    v[kYaw] = a.yaw;
+
+    const std::int32_t ringValue[kRingCount] = {v[kLpfAcc], v[kLpfOmega], a.roll, a.pitch, a.yaw};
+    const int ringDiff[kRingCount] = {kAccDiff, kOmegaDiff, kRollDiff, kPitchDiff, kYawDiff};
     const int i = conv->historyIndex;
     const int prev = (i + kHistorySize - 1) % kHistorySize;
     for (int r = 0; r < kRingCount; ++r) {
-        conv->history[r][i] = values[r];
-        diff[r] = WrapSub(values[r], conv->history[r][prev]);
+        conv->history[r][i] = ringValue[r];
+        v[ringDiff[r]] = WrapSub(ringValue[r], conv->history[r][prev]);
     }
     conv->historyIndex = (i + 1) % kHistorySize;
 
     conv->fallCounter =
-        lpfAcc > conv->config.FallStartThreshold ? 0 : WrapAdd(conv->fallCounter, 1);
+        v[kLpfAcc] > conv->config.FallStartThreshold ? 0 : WrapAdd(conv->fallCounter, 1);
+    v[kFallCounter] = conv->fallCounter;
 
-    const DsvConfig& cfg = conv->config;
     DsvOutput& out = conv->out;
     char* p = out.BeginRow();
-    p = DsvOutput::PutInt(p, rec->accX);
-    p = DsvOutput::PutField(p, rec->accY);
-    p = DsvOutput::PutField(p, rec->accZ);
-    p = DsvOutput::PutField(p, rec->gyroX);
-    p = DsvOutput::PutField(p, rec->gyroY);
-    p = DsvOutput::PutField(p, rec->gyroZ);
-    p = DsvOutput::PutField(p, lpfAcc);
-    p = DsvOutput::PutField(p, rawAcc);
-    p = DsvOutput::PutField(p, lpfOmega);
-    p = DsvOutput::PutField(p, rawOmega);
-    if (cfg.FallCounterOut != 0) {
-        p = DsvOutput::PutField(p, conv->fallCounter);
-    }
-    if (cfg.PostureOut != 0) {
-        p = DsvOutput::PutField(p, a.roll);
-        p = DsvOutput::PutField(p, a.pitch);
-        p = DsvOutput::PutField(p, a.yaw);
-    }
-    if (cfg.RmsDiffOut != 0) {
-        p = DsvOutput::PutField(p, diff[kRingLpfAcc]);
-        p = DsvOutput::PutField(p, diff[kRingLpfOmega]);
-    }
-    if (cfg.PostureDiffOut != 0) {
-        p = DsvOutput::PutField(p, diff[kRingRoll]);
-        p = DsvOutput::PutField(p, diff[kRingPitch]);
-        p = DsvOutput::PutField(p, diff[kRingYaw]);
+    p = DsvOutput::PutInt(p, v[conv->columns[0]]);
+    for (int c = 1; c < conv->columnCount; ++c) {
+        p = DsvOutput::PutField(p, v[conv->columns[c]]);
     }
     *p++ = '\n';
     out.EndRow(p);
     return out.Failed() ? -1 : 0;
+}
+
+int WriteDsvRecord(DsvConverter* conv, const SampleRecord* rec) {
+    KeptSample kept;
+    if (!AdvanceDsvRecord(conv, rec, &kept)) {
+        return conv->out.Failed() ? -1 : 0;
+    }
+    return EmitDsvRow(conv, kept);
 }
 
 int CloseDsvFile(DsvConverter* conv) {

@@ -6,6 +6,13 @@
 // yaw in whole degrees, differences against the previous row, the fall counter; then
 // the row. Integers are truncated toward zero.
 //
+// The work comes in two stages that share no state, so that they can run on two threads:
+//   AdvanceDsvRecord  resample rule, scaling, filters, attitude step: the serial chain,
+//                     each sample depends on the one before;
+//   EmitDsvRow        magnitudes, angles, differences, fall counter and the row: reads
+//                     only what the first stage handed over, plus its own history.
+// WriteDsvRecord runs both for one sample.
+//
 // Columns (optional groups under their switches):
 //   accX,accY,accZ,gyroX,gyroY,gyroZ,lpf_acc,raw_acc,lpf_omega,raw_omega
 //   , fall_counter | , roll, pitch, yaw | , acc_diff, omega_diff
@@ -22,9 +29,17 @@
 #include <cstdint>
 
 constexpr int kHistorySize = 64;
+constexpr int kMaxColumns = 19;
 
 // The rings of the history, one per value that is differenced.
 enum HistoryRing { kRingLpfAcc, kRingLpfOmega, kRingRoll, kRingPitch, kRingYaw, kRingCount };
+
+// What the first stage hands the second for one kept sample.
+struct KeptSample {
+    SampleRecord raw; // as read [counts]
+    float f[6];       // filtered acc X, Y, Z [g], rate X, Y, Z [deg/s]
+    double q[4];      // attitude after this sample (w, x, y, z)
+};
 
 struct DsvConverter {
     DsvConfig config;                               // as it stood when the table was opened
@@ -35,7 +50,9 @@ struct DsvConverter {
     std::int32_t historyIndex;                      // slot the next kept sample writes
     std::int32_t fallCounter;                       // [rows] consecutive low rows
     float latest[6];                                // latest filtered value per channel
-    DsvOutput out;                                  // the table
+    std::int8_t columns[kMaxColumns];               // the row's values written, in order
+    std::int32_t columnCount;
+    DsvOutput out; // the table
 };
 
 // Resets the converter, copies the configuration, sets up the filters, creates the
@@ -48,7 +65,19 @@ int OpenDsvFile(DsvConverter* conv, DsvConfig* config, const char* path);
 // of 1 or less keeps every sample. Returns 0, or -1 once the table could not be written.
 int WriteDsvRecord(DsvConverter* conv, const SampleRecord* rec);
 
-// Closes the table; -1 when a write or the close failed.
+// The first stage: false when the resample rule skips the sample (nothing changes but
+// the resample cycle); otherwise advances the filters and fills *kept.
+bool AdvanceDsvRecord(DsvConverter* conv, const SampleRecord* rec, KeptSample* kept);
+
+// The second stage: writes the row of a kept sample. Returns 0, or -1 once the table
+// could not be written.
+int EmitDsvRow(DsvConverter* conv, const KeptSample& kept);
+
+// Closes the table; -1 when a write or the close failed (errno-style code in
+// conv->out.Error()).
 int CloseDsvFile(DsvConverter* conv);
+
+// The header's first ten names, which every table begins with.
+extern const char kDsvFixedHeader[];
 
 #endif

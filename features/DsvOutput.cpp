@@ -1,10 +1,11 @@
 #include "features/DsvOutput.h"
 
+#include <cerrno>
 #include <utility>
 
 DsvOutput::DsvOutput(DsvOutput&& other) noexcept
     : file_(std::exchange(other.file_, nullptr)), buf_(std::move(other.buf_)),
-      len_(std::exchange(other.len_, 0)), failed_(other.failed_) {}
+      len_(std::exchange(other.len_, 0)), failed_(other.failed_), error_(other.error_) {}
 
 DsvOutput& DsvOutput::operator=(DsvOutput&& other) noexcept {
     if (this != &other) {
@@ -13,6 +14,7 @@ DsvOutput& DsvOutput::operator=(DsvOutput&& other) noexcept {
         buf_ = std::move(other.buf_);
         len_ = std::exchange(other.len_, 0);
         failed_ = other.failed_;
+        error_ = other.error_;
     }
     return *this;
 }
@@ -24,8 +26,11 @@ DsvOutput::~DsvOutput() {
 bool DsvOutput::Open(const char* path) {
     Close();
     failed_ = false;
+    error_ = 0;
+    errno = 0;
     file_ = std::fopen(path, "w+");
     if (file_ == nullptr) {
+        error_ = errno;
         return false;
     }
     if (!buf_) {
@@ -35,9 +40,20 @@ bool DsvOutput::Open(const char* path) {
     return true;
 }
 
-void DsvOutput::Write(const char* data, std::size_t n) {
-    if (!failed_ && std::fwrite(data, 1, n, file_) != n) {
+void DsvOutput::Fail() {
+    if (!failed_) {
         failed_ = true;
+        error_ = errno != 0 ? errno : EIO;
+    }
+}
+
+void DsvOutput::Write(const char* data, std::size_t n) {
+    if (failed_) {
+        return; // the table is lost already; the rows only need to go somewhere
+    }
+    errno = 0;
+    if (std::fwrite(data, 1, n, file_) != n) {
+        Fail();
     }
 }
 
@@ -53,11 +69,13 @@ bool DsvOutput::Close() {
         return !failed_;
     }
     Flush();
+    errno = 0;
     if (std::fflush(file_) != 0) {
-        failed_ = true;
+        Fail();
     }
+    errno = 0;
     if (std::fclose(file_) != 0) {
-        failed_ = true;
+        Fail();
     }
     file_ = nullptr;
     return !failed_;

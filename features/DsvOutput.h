@@ -29,6 +29,8 @@ class DsvOutput {
     // Flushes and closes; false when any write or the close failed.
     bool Close();
     bool Failed() const { return failed_; }
+    // The errno of the first failed write, open or close (0 when none).
+    int Error() const { return error_; }
 
     // Room for one row: a cursor to format into, handed back with EndRow. Formatting
     // through a local cursor keeps the buffer's bookkeeping out of the inner loop.
@@ -60,6 +62,7 @@ class DsvOutput {
     static char* PutInt(char* p, std::int32_t v) { return intformat::FormatInt(p, v); }
 
   private:
+    void Fail();
     void Flush();
     void Write(const char* data, std::size_t n);
 
@@ -67,6 +70,7 @@ class DsvOutput {
     std::unique_ptr<char[]> buf_;
     std::size_t len_ = 0;
     bool failed_ = false;
+    int error_ = 0;
 };
 
 #endif

@@ -5,8 +5,9 @@
 
 namespace {
 
-constexpr double kPhysAccFactor = 8192.0;
-constexpr double kPhysGyroFactor = 65.53600311279297; // the float 65.536, widened
+// Physical units to counts, in double precision: the record's own factors, widened.
+constexpr double kPhysAccFactor = static_cast<double>(kCountsPerG);
+constexpr double kPhysGyroFactor = static_cast<double>(kCountsPerDps); // 65.53600311279297
 
 struct Field {
     const char* begin;

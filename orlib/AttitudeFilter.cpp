@@ -6,8 +6,7 @@
 
 namespace {
 
-constexpr double kBiasGate = 10.0;         // deg/s
-constexpr std::int32_t kBiasLimit = 10000; // samples
+constexpr double kBiasGate = 10.0; // deg/s
 constexpr double kDegToRad = 0.017453292519943295;
 constexpr double kNominalAcc = 1.0;  // g
 constexpr double kWeightWidth = 0.1; // g
@@ -20,6 +19,10 @@ bool AllFinite(const double a[3]) {
 }
 
 } // namespace
+
+std::int32_t* ProcessBiasCount() {
+    return &biasCount;
+}
 
 std::int32_t GyroBiasCount() {
     return biasCount;
@@ -34,10 +37,16 @@ void AttitudeInit(AttitudeFilter* filter) {
     filter->bias[0] = 0.0;
     filter->bias[1] = 0.0;
     filter->bias[2] = 0.0;
+    filter->count = &biasCount;
 }
 
 std::int32_t GyroBiasUpdate(double bias[3], const double sample[3], std::int32_t limit,
                             double threshold) {
+    return GyroBiasUpdate(&biasCount, bias, sample, limit, threshold);
+}
+
+std::int32_t GyroBiasUpdate(std::int32_t* count, double bias[3], const double sample[3],
+                            std::int32_t limit, double threshold) {
     double d[3];
     for (int i = 0; i < 3; ++i) {
         d[i] = sample[i] - bias[i];
@@ -46,17 +55,17 @@ std::int32_t GyroBiasUpdate(double bias[3], const double sample[3], std::int32_t
     for (int i = 0; i < 3; ++i) {
         inside = inside && -threshold < d[i] && d[i] < threshold;
     }
-    if (biasCount == 0 || inside) {
-        const double n = static_cast<double>(biasCount);
-        const double n1 = static_cast<double>(biasCount + 1);
+    if (*count == 0 || inside) {
+        const double n = static_cast<double>(*count);
+        const double n1 = static_cast<double>(*count + 1);
         for (int i = 0; i < 3; ++i) {
             bias[i] = (n * bias[i] + sample[i]) / n1;
         }
     }
-    if (biasCount < limit) {
-        ++biasCount;
+    if (*count < limit) {
+        ++*count;
     }
-    return biasCount;
+    return *count;
 }
 
 void AttitudeAdvance(AttitudeFilter* filter, const double gyro[3], const double accl[3],
@@ -64,7 +73,7 @@ void AttitudeAdvance(AttitudeFilter* filter, const double gyro[3], const double 
     if (!AllFinite(gyro) || !AllFinite(accl) || !std::isfinite(dt)) {
         return;
     }
-    GyroBiasUpdate(filter->bias, gyro, kBiasLimit, kBiasGate);
+    GyroBiasUpdate(filter->count, filter->bias, gyro, kBiasCountLimit, kBiasGate);
 
     double a[3];
     for (int i = 0; i < 3; ++i) {

@@ -9,8 +9,10 @@
 // about the reference z axis) is never corrected.
 //
 // The gyro bias is a gated running mean whose sample count, biasCount, is one count for
-// the whole process: it is never reset, so later files continue with the count that the
-// earlier ones left.
+// the whole run: it is never reset, so later files continue with the count that the
+// earlier ones left. A filter updates the process-wide count unless it is given a count
+// of its own (a worker converting files after the count has reached its limit, where
+// every file starts from the limit whatever ran before it).
 #ifndef KINREC_ATTITUDE_FILTER_H
 #define KINREC_ATTITUDE_FILTER_H
 
@@ -23,9 +25,13 @@
 struct AttitudeFilter {
     std::unique_ptr<Quaternion> Q; // attitude, body to reference
     double bias[3];                // gyro bias estimate x, y, z [deg/s]
+    std::int32_t* count;           // the bias mean's sample count [samples]
 };
 
-// Q becomes a new identity quaternion, bias (0, 0, 0); biasCount is left alone.
+constexpr std::int32_t kBiasCountLimit = 10000; // samples
+
+// Q becomes a new identity quaternion, bias (0, 0, 0); count points to the process-wide
+// biasCount, whose value is left alone.
 void AttitudeInit(AttitudeFilter* filter);
 
 // One filter step; returns the rotation matrix of the new Q. magn is not read.
@@ -47,9 +53,13 @@ void AttitudeAdvance(AttitudeFilter* filter, const double gyro[3], const double 
 // limit either way. Returns biasCount.
 std::int32_t GyroBiasUpdate(double bias[3], const double sample[3], std::int32_t limit,
                             double threshold);
+// The same on a given count.
+std::int32_t GyroBiasUpdate(std::int32_t* count, double bias[3], const double sample[3],
+                            std::int32_t limit, double threshold);
 
 // The process-wide count of the bias mean. The setter exists for tests, which need a
 // known starting count; the program itself never calls it.
+std::int32_t* ProcessBiasCount();
 std::int32_t GyroBiasCount();
 void SetGyroBiasCount(std::int32_t count);
 
