@@ -1,30 +1,239 @@
 #include "app/Convert.h"
 
+#include "app/Concurrency.h"
 #include "app/InputFile.h"
 #include "app/Platform.h"
+#include "app/Progress.h"
+#include "app/TableFile.h"
 #include "features/DsvConverter.h"
 #include "input/CsvParsers.h"
 #include "input/DataSet.h"
 #include "input/LineReader.h"
 
-#include <cstdio>
+#include <cerrno>
 #include <memory>
+#include <vector>
 
 namespace {
 
-// Names the table, announces the conversion and opens the table, refusing to write
-// over the input itself. Null when the table cannot be created.
-std::unique_ptr<DsvConverter> OpenTable(const char* input, const char* output, DsvConfig* cfg) {
+// Inputs at least this long run their two stages on two threads when allowed; for
+// shorter ones starting a thread costs more than it gives.
+constexpr long long kTwoStageBytes = 256 * 1024;
+constexpr std::size_t kBatchSamples = 1024;
+constexpr std::size_t kBatchesInFlight = 4;
+
+// The samples of one input, in file order.
+class SampleSource {
+  public:
+    virtual ~SampleSource() = default;
+    virtual bool Next(SampleRecord* rec) = 0;
+    // Bytes of the input read so far (for the progress line).
+    virtual long long Position() = 0;
+};
+
+class CsvSource : public SampleSource {
+  public:
+    CsvSource(std::FILE* file, CsvLineParser parse) : file_(file), reader_(file), parse_(parse) {
+        first_ = reader_.Next();
+    }
+    ~CsvSource() override { CloseInputFile(file_); }
+    CsvSource(const CsvSource&) = delete;
+    CsvSource& operator=(const CsvSource&) = delete;
+
+    // The first line, before any sample was taken.
+    const char* FirstLine() const { return first_; }
+
+    bool Next(SampleRecord* rec) override {
+        for (;;) {
+            char* line = first_ != nullptr ? first_ : reader_.Next();
+            first_ = nullptr;
+            if (line == nullptr) {
+                return false;
+            }
+            if (IsSampleLine(line) && parse_(line, rec) == 0) {
+                return true;
+            }
+        }
+    }
+    long long Position() override { return std::ftell(file_); }
+
+  private:
+    std::FILE* file_;
+    LineReader reader_;
+    CsvLineParser parse_;
+    char* first_;
+};
+
+class DataSetSource : public SampleSource {
+  public:
+    explicit DataSetSource(DataSet* ds) : ds_(ds) {}
+    ~DataSetSource() override { CloseDataSet(ds_); }
+    DataSetSource(const DataSetSource&) = delete;
+    DataSetSource& operator=(const DataSetSource&) = delete;
+
+    bool Next(SampleRecord* rec) override { return ReadDataSet(ds_, rec, 1) > 0; }
+    long long Position() override { return std::ftell(ds_->file); }
+
+  private:
+    DataSet* ds_;
+};
+
+struct Opened {
+    std::unique_ptr<SampleSource> source;
+    int status = kConverted;
+    std::string reason;
+};
+
+Opened OpenCsv(const char* input, const DsvConfig& cfg, bool skipTables) {
+    Opened o;
+    errno = 0;
+    std::FILE* f = OpenInputFile(input);
+    if (f == nullptr) {
+        o.status = kInputNotOpened;
+        o.reason = ErrorText(errno != 0 ? errno : EIO);
+        return o;
+    }
+    auto csv = std::make_unique<CsvSource>(f, CsvParserFor(cfg.FileType));
+    if (csv->FirstLine() != nullptr && BeginsWithTableHeader(csv->FirstLine())) {
+        o.status = skipTables ? kSkippedTable : kInputRefused;
+        o.reason = "is a kinrec table, not a recording; not converted";
+        return o;
+    }
+    o.source = std::move(csv);
+    return o;
+}
+
+Opened OpenDataSetInput(const char* input, bool skipTables) {
+    Opened o;
+    DataSet* ds = OpenDataSet(input);
+    if (ds != nullptr) {
+        o.source = std::make_unique<DataSetSource>(ds);
+        return o;
+    }
+    // Say why: the file cannot be read, or it is something else.
+    errno = 0;
+    std::FILE* f = OpenInputFile(input);
+    if (f == nullptr) {
+        o.reason = ErrorText(errno != 0 ? errno : EIO);
+    } else {
+        CloseInputFile(f);
+        o.reason = "not a dataset file";
+        if (skipTables && IsKinrecTable(input) == TableCheck::kTable) {
+            o.status = kSkippedTable;
+            return o;
+        }
+    }
+    o.status = kInputNotOpened;
+    return o;
+}
+
+// Every sample through both stages on this thread.
+void StreamSerial(SampleSource& src, DsvConverter* conv, progress::FileProgress& prog) {
+    SampleRecord rec{};
+    KeptSample kept;
+    while (src.Next(&rec)) {
+        prog.Tick([&src] { return src.Position(); });
+        if (AdvanceDsvRecord(conv, &rec, &kept)) {
+            EmitDsvRow(conv, kept);
+        }
+    }
+}
+
+// The serial chain on this thread, the rows on a second one; batches of kept samples
+// pass between them, and used batches come back to be filled again.
+void StreamTwoStage(SampleSource& src, DsvConverter* conv, progress::FileProgress& prog) {
+    using Batch = std::vector<KeptSample>;
+    BoundedQueue<Batch> full(kBatchesInFlight);
+    BoundedQueue<Batch> empty(kBatchesInFlight + 2);
+    for (std::size_t i = 0; i < kBatchesInFlight + 2; ++i) {
+        Batch b;
+        b.reserve(kBatchSamples);
+        empty.Push(std::move(b));
+    }
+    auto produce = [&] {
+        Batch batch;
+        empty.Pop(&batch);
+        SampleRecord rec{};
+        KeptSample kept;
+        while (src.Next(&rec)) {
+            prog.Tick([&src] { return src.Position(); });
+            if (AdvanceDsvRecord(conv, &rec, &kept)) {
+                batch.push_back(kept);
+                if (batch.size() == kBatchSamples) {
+                    full.Push(std::move(batch));
+                    empty.Pop(&batch);
+                }
+            }
+        }
+        if (!batch.empty()) {
+            full.Push(std::move(batch));
+        }
+        full.Close();
+    };
+    auto consume = [&] {
+        Batch batch;
+        while (full.Pop(&batch)) {
+            for (const KeptSample& k : batch) {
+                EmitDsvRow(conv, k);
+            }
+            batch.clear();
+            empty.Push(std::move(batch));
+        }
+    };
+    RunOnTwoThreads(produce, consume);
+}
+
+int Convert(Opened opened, const char* input, const char* output, DsvConfig* cfg,
+            const ConvertOptions& opt) {
+    Console& console = opt.console != nullptr ? *opt.console : StdConsole();
+    if (opened.status != kConverted) {
+        if (opened.status == kInputNotOpened && opt.openFailure != nullptr) {
+            *opt.openFailure = opened.reason;
+        } else if (opened.status != kSkippedTable) {
+            console.Fail(input, opened.reason);
+        }
+        return opened.status;
+    }
     const std::string name = output != nullptr ? std::string(output) : OutputNameFor(input);
-    std::printf("%s -> %s\n", input, name.c_str());
+    console.Out(std::string(input) + " -> " + name + "\n");
     if (platform::SameFile(input, name)) {
-        return nullptr;
+        console.Fail(name, "is the input file itself; not overwritten");
+        return kTableNotCreated;
     }
+    TableFile table;
+    std::string reason;
+    if (OpenTable(name, &table, &reason) != TableOpen::kOpened) {
+        console.Fail(name, reason);
+        return kTableNotCreated;
+    }
+
     auto conv = std::make_unique<DsvConverter>();
-    if (OpenDsvFile(conv.get(), cfg, name.c_str()) < 0) {
-        return nullptr;
+    OpenDsvStream(conv.get(), cfg, table.stream);
+    if (opt.biasCount != nullptr) {
+        conv->attitude.count = opt.biasCount;
     }
-    return conv;
+    const bool showProgress = opt.showProgress && progress::Enabled();
+    const long long size = showProgress || opt.twoStage ? platform::Inspect(input).size : 0;
+    {
+        progress::FileProgress prog(input, showProgress ? size : 0);
+        if (opt.twoStage && size >= kTwoStageBytes) {
+            StreamTwoStage(*opened.source, conv.get(), prog);
+        } else {
+            StreamSerial(*opened.source, conv.get(), prog);
+        }
+    }
+    opened.source.reset();
+
+    if (CloseDsvFile(conv.get()) < 0) {
+        DiscardTable(&table);
+        console.Fail(name, ErrorText(conv->out.Error()));
+        return kTableNotWritten;
+    }
+    if (!CommitTable(&table, &reason)) {
+        console.Fail(name, reason);
+        return kTableNotWritten;
+    }
+    return kConverted;
 }
 
 } // namespace
@@ -34,57 +243,15 @@ std::string OutputNameFor(const std::string& input) {
     return input.substr(0, keep) + "_DSV.csv";
 }
 
-int ConvertFile(const char* input, const char* output, DsvConfig* cfg) {
+int ConvertFile(const char* input, const char* output, DsvConfig* cfg,
+                const ConvertOptions& options) {
     if (cfg->FileType == 4) {
-        return ConvertDataSetFile(input, output, cfg);
+        return ConvertDataSetFile(input, output, cfg, options);
     }
-    std::FILE* in = OpenInputFile(input);
-    if (in == nullptr) {
-        return -1;
-    }
-    const CsvLineParser parse = CsvParserFor(cfg->FileType);
-    std::unique_ptr<DsvConverter> conv = OpenTable(input, output, cfg);
-    if (!conv) {
-        CloseInputFile(in);
-        return -1;
-    }
-    SampleRecord rec{};
-    LineReader reader(in);
-    int status = 0;
-    while (char* line = reader.Next()) {
-        if (IsSampleLine(line) && parse(line, &rec) == 0 && WriteDsvRecord(conv.get(), &rec) < 0) {
-            status = -1;
-            break;
-        }
-    }
-    if (CloseDsvFile(conv.get()) < 0) {
-        status = -1;
-    }
-    CloseInputFile(in);
-    return status;
+    return Convert(OpenCsv(input, *cfg, options.skipTables), input, output, cfg, options);
 }
 
-int ConvertDataSetFile(const char* input, const char* output, DsvConfig* cfg) {
-    DataSet* ds = OpenDataSet(input);
-    if (ds == nullptr) {
-        return -1;
-    }
-    std::unique_ptr<DsvConverter> conv = OpenTable(input, output, cfg);
-    if (!conv) {
-        CloseDataSet(ds);
-        return -1;
-    }
-    SampleRecord rec{};
-    int status = 0;
-    while (ReadDataSet(ds, &rec, 1) > 0) {
-        if (WriteDsvRecord(conv.get(), &rec) < 0) {
-            status = -1;
-            break;
-        }
-    }
-    if (CloseDsvFile(conv.get()) < 0) {
-        status = -1;
-    }
-    CloseDataSet(ds);
-    return status;
+int ConvertDataSetFile(const char* input, const char* output, DsvConfig* cfg,
+                       const ConvertOptions& options) {
+    return Convert(OpenDataSetInput(input, options.skipTables), input, output, cfg, options);
 }

@@ -2,8 +2,10 @@
 #ifndef KINREC_CONVERT_H
 #define KINREC_CONVERT_H
 
+#include "app/Console.h"
 #include "app/DsvConfig.h"
 
+#include <cstdint>
 #include <string>
 
 // The table's name for an input path: the path without its last four characters, then
@@ -11,14 +13,41 @@
 // keeps all of them: "ab" gives "ab_DSV.csv".
 std::string OutputNameFor(const std::string& input);
 
+// What a conversion came to. Failures are negative.
+enum ConvertStatus : int {
+    kConverted = 0,
+    kSkippedTable = 1,     // a kinrec table met by a search (skipTables): left alone
+    kInputNotOpened = -1,  // cannot be opened; with FileType 4, not a dataset file
+    kTableNotCreated = -2, // cannot be created, would be the input, or holds another file
+    kTableNotWritten = -3, // a write or the close failed; nothing was left behind
+    kInputRefused = -4,    // the input is a kinrec table
+};
+
+// Whether the one-argument form goes on to take its argument as a selector.
+inline bool FallsBack(int status) {
+    return status == kInputNotOpened || status == kTableNotCreated;
+}
+
+struct ConvertOptions {
+    Console* console = nullptr;        // where its lines go; null: straight through
+    std::int32_t* biasCount = nullptr; // the gyro bias count to use; null: the run's
+    bool twoStage = false;             // may run its two stages on two threads
+    bool skipTables = false;           // a kinrec table as input is skipped silently
+    bool showProgress = true;          // the progress line, where it is shown at all
+    // When set, an input that cannot be opened is not reported but described here.
+    std::string* openFailure = nullptr;
+};
+
 // Converts input (a CSV file, or a dataset file when FileType is 4) into output, or into
 // OutputNameFor(input) when output is null. Prints "<input> -> <output>" once the input
-// is open. Returns 0 when the table was written to the end of the input; -1, silently,
-// when the input cannot be opened, the table cannot be created or written, or the table
-// would be the input itself.
-int ConvertFile(const char* input, const char* output, DsvConfig* cfg);
+// is open, and one line on standard error for a failure. The table lands whole or not
+// at all (see app/TableFile.h); the input is read to its end even when the table cannot
+// be written, so the gyro bias count that later files inherit does not depend on it.
+int ConvertFile(const char* input, const char* output, DsvConfig* cfg,
+                const ConvertOptions& options = ConvertOptions());
 
 // The same for a binary dataset file, whatever FileType says.
-int ConvertDataSetFile(const char* input, const char* output, DsvConfig* cfg);
+int ConvertDataSetFile(const char* input, const char* output, DsvConfig* cfg,
+                       const ConvertOptions& options = ConvertOptions());
 
 #endif

@@ -1,6 +1,13 @@
 #include "app/ConvertDirectory.h"
 
+#include "app/Concurrency.h"
+#include "app/Console.h"
 #include "app/Convert.h"
+#include "app/Progress.h"
+#include "orlib/AttitudeFilter.h"
+
+#include <cstdlib>
+#include <map>
 
 namespace {
 
@@ -21,22 +28,109 @@ class DiskSource : public DirectorySource {
     }
 };
 
-struct Selector {
-    std::string dir;  // directory part, "" when none
-    std::string name; // name pattern
+// A walk's question, settled once: where it starts, the directory part of its selector
+// to search below every directory (relative; "" for none) and the name pattern.
+struct Search {
+    std::string start;
+    std::string sub;
+    std::string pattern;
+    bool selected; // a selector was given
+    bool recursive;
 };
 
-Selector Split(const std::string& selector) {
+Search MakeSearch(const std::string& dir, const std::string* selector, bool recursive) {
+    Search s{dir, std::string(), "*", selector != nullptr, recursive};
+    if (selector == nullptr) {
+        return s;
+    }
     std::size_t cut = std::string::npos;
-    for (std::size_t i = 0; i < selector.size(); ++i) {
-        if (platform::IsPathSeparator(selector[i])) {
+    for (std::size_t i = 0; i < selector->size(); ++i) {
+        if (platform::IsPathSeparator((*selector)[i])) {
             cut = i;
         }
     }
     if (cut == std::string::npos) {
-        return Selector{std::string(), selector};
+        s.pattern = *selector;
+        return s;
     }
-    return Selector{selector.substr(0, cut == 0 ? 1 : cut), selector.substr(cut + 1)};
+    const std::string part = selector->substr(0, cut == 0 ? 1 : cut);
+    s.pattern = selector->substr(cut + 1);
+    // An absolute directory part is a new starting point, not a part to repeat below
+    // every sub-directory.
+    if (platform::IsAbsolutePath(part)) {
+        s.start = part;
+    } else {
+        s.sub = part;
+    }
+    return s;
+}
+
+// The listing drops "." and ".."; links to directories are not entered.
+bool Enters(const platform::DirEntry& e) {
+    return e.isDirectory && !e.isLink;
+}
+
+void Walk(DirectorySource& source, const Search& s, const std::string& dir,
+          const std::function<void(const std::string&)>& convert) {
+    const std::string searchDir = s.sub.empty() ? dir : Join(dir, s.sub);
+    if (s.selected && s.recursive) {
+        for (const platform::DirEntry& e : source.List(searchDir, s.pattern)) {
+            const std::string path = Join(searchDir, e.name);
+            if (!e.isDirectory && IsInputFile(path)) {
+                convert(path);
+            }
+        }
+        for (const platform::DirEntry& e : source.List(dir, "*")) {
+            if (Enters(e)) {
+                Walk(source, s, Join(dir, e.name), convert);
+            }
+        }
+        return;
+    }
+    for (const platform::DirEntry& e : source.List(searchDir, s.pattern)) {
+        const std::string path = Join(searchDir, e.name);
+        if (e.isDirectory) {
+            if (s.recursive && Enters(e)) {
+                Walk(source, s, path, convert);
+            }
+        } else if (IsInputFile(path)) {
+            convert(path);
+        }
+    }
+}
+
+// Files whose tables are one file (x.csv and x.bin, or names differing in case where
+// the file system ignores it) keep their order: each waits for the one before.
+std::vector<long> SameTableChains(const std::vector<std::string>& paths, std::size_t from) {
+    std::vector<long> after(paths.size() - from, -1);
+    std::map<std::string, long> last;
+    for (std::size_t j = from; j < paths.size(); ++j) {
+        std::string key = OutputNameFor(paths[j]);
+        for (char& c : key) {
+            if (c >= 'A' && c <= 'Z') {
+                c = static_cast<char>(c - 'A' + 'a');
+            }
+        }
+        const long index = static_cast<long>(j - from);
+        auto it = last.find(key);
+        if (it != last.end()) {
+            after[j - from] = it->second;
+            it->second = index;
+        } else {
+            last.emplace(key, index);
+        }
+    }
+    return after;
+}
+
+void Count(int status, BatchResult* result) {
+    if (status == kSkippedTable) {
+        return;
+    }
+    ++result->attempted;
+    if (status < 0) {
+        ++result->failed;
+    }
 }
 
 } // namespace
@@ -47,57 +141,80 @@ bool IsInputFile(const std::string& path) {
 
 void WalkDirectory(DirectorySource& source, const std::string& dir, const std::string* selector,
                    bool recursive, const std::function<void(const std::string&)>& convert) {
-    std::string searchDir = dir;
-    std::string pattern = "*";
-    if (selector != nullptr) {
-        const Selector s = Split(*selector);
-        if (!s.dir.empty()) {
-            searchDir = platform::IsAbsolutePath(s.dir) ? s.dir : Join(dir, s.dir);
-        }
-        pattern = s.name;
-    }
-
-    if (selector != nullptr && recursive) {
-        for (const platform::DirEntry& e : source.List(searchDir, pattern)) {
-            const std::string path = Join(searchDir, e.name);
-            if (!e.isDirectory && IsInputFile(path)) {
-                convert(path);
-            }
-        }
-        for (const platform::DirEntry& e : source.List(dir, "*")) {
-            if (e.isDirectory && !e.isLink && e.name != "." && e.name != "..") {
-                WalkDirectory(source, Join(dir, e.name), selector, recursive, convert);
-            }
-        }
-        return;
-    }
-
-    for (const platform::DirEntry& e : source.List(searchDir, pattern)) {
-        const std::string path = Join(searchDir, e.name);
-        if (e.isDirectory) {
-            if (recursive && !e.isLink && e.name != "." && e.name != "..") {
-                WalkDirectory(source, path, selector, recursive, convert);
-            }
-        } else if (IsInputFile(path)) {
-            convert(path);
-        }
-    }
+    const Search s = MakeSearch(dir, selector, recursive);
+    Walk(source, s, s.start, convert);
 }
 
-int ConvertDirectory(const char* dir, const char* selector, bool recursive, DsvConfig* cfg) {
-    DiskSource disk;
-    std::string start = dir;
-    std::string sel = selector != nullptr ? selector : "";
-    // An absolute directory part is a new starting point, not a part to repeat below
-    // every sub-directory.
-    if (selector != nullptr) {
-        const Selector s = Split(sel);
-        if (platform::IsAbsolutePath(s.dir)) {
-            start = s.dir;
-            sel = s.name;
-        }
+int BatchWorkers() {
+    // Tests force a number of workers; users have nothing to set.
+    if (const char* forced = std::getenv("KINREC_TEST_WORKERS")) {
+        const int n = std::atoi(forced);
+        return n > 0 ? n : 1;
     }
-    WalkDirectory(disk, start, selector != nullptr ? &sel : nullptr, recursive,
-                  [cfg](const std::string& path) { ConvertFile(path.c_str(), nullptr, cfg); });
+    return platform::UsableCpuCount();
+}
+
+BatchResult ConvertFiles(const std::vector<std::string>& paths, DsvConfig* cfg, int workers) {
+    BatchResult result;
+    ConvertOptions serial;
+    serial.skipTables = true;
+    serial.twoStage = workers > 1;
+    std::size_t i = 0;
+    for (; i < paths.size(); ++i) {
+        if (workers > 1 && *ProcessBiasCount() >= kBiasCountLimit) {
+            break;
+        }
+        Count(ConvertFile(paths[i].c_str(), nullptr, cfg, serial), &result);
+    }
+    if (i == paths.size()) {
+        return result;
+    }
+
+    // From here every file starts from the count's limit: workers take the files, each
+    // with a count and a configuration of its own, and keep their lines for the walk's
+    // order.
+    const std::size_t n = paths.size() - i;
+    struct Slot {
+        Console console{true};
+        int status = kConverted;
+    };
+    std::vector<Slot> slots(n);
+    const DsvConfig shared = *cfg;
+    auto job = [&](std::size_t j) {
+        DsvConfig local = shared;
+        std::int32_t count = kBiasCountLimit;
+        ConvertOptions opt;
+        opt.console = &slots[j].console;
+        opt.biasCount = &count;
+        opt.skipTables = true;
+        opt.showProgress = false;
+        slots[j].status = ConvertFile(paths[i + j].c_str(), nullptr, &local, opt);
+    };
+    auto done = [&](std::size_t j) {
+        slots[j].console.Replay();
+        Count(slots[j].status, &result);
+        progress::Show(std::to_string(i + j + 1) + " of " + std::to_string(paths.size()) +
+                       " files");
+    };
+    RunInOrder(n, workers, SameTableChains(paths, i), job, done);
+    progress::Clear();
+    return result;
+}
+
+int ConvertDirectory(const char* dir, const char* selector, bool recursive, DsvConfig* cfg,
+                     BatchResult* result) {
+    DiskSource disk;
+    const std::string sel = selector != nullptr ? selector : "";
+    std::vector<std::string> paths;
+    WalkDirectory(disk, dir, selector != nullptr ? &sel : nullptr, recursive,
+                  [&paths](const std::string& path) { paths.push_back(path); });
+    const BatchResult r = ConvertFiles(paths, cfg, BatchWorkers());
+    if (r.failed > 0) {
+        StdConsole().Err("kinrec: " + std::to_string(r.failed) + " of " +
+                         std::to_string(r.attempted) + " conversions failed\n");
+    }
+    if (result != nullptr) {
+        *result = r;
+    }
     return 0;
 }

@@ -11,6 +11,7 @@
 #include "app/DsvConfig.h"
 #include "app/Platform.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -36,7 +37,24 @@ bool IsInputFile(const std::string& path);
 void WalkDirectory(DirectorySource& source, const std::string& dir, const std::string* selector,
                    bool recursive, const std::function<void(const std::string&)>& convert);
 
-// The walk on the disk, converting with ConvertFile. Returns 0.
-int ConvertDirectory(const char* dir, const char* selector, bool recursive, DsvConfig* cfg);
+struct BatchResult {
+    int attempted = 0; // conversions tried (kinrec tables met on the way are not)
+    int failed = 0;
+};
+
+// Converts the files in order, with the results of a one-by-one run: one after another
+// while the gyro bias count is still rising, then on `workers` threads (a file starts
+// from the count's limit whatever ran before it once the limit is reached). Files whose
+// tables are the same file never run at the same time; the console lines come in the
+// order of the files.
+BatchResult ConvertFiles(const std::vector<std::string>& paths, DsvConfig* cfg, int workers);
+
+// How many files convert at once: the CPUs this process may use.
+int BatchWorkers();
+
+// The walk on the disk, converting with ConvertFile; a walk with failures ends with a
+// summary line on standard error. Returns 0; *result (when given) tells what happened.
+int ConvertDirectory(const char* dir, const char* selector, bool recursive, DsvConfig* cfg,
+                     BatchResult* result = nullptr);
 
 #endif

@@ -1,5 +1,6 @@
 #include "app/DsvConfig.h"
 
+#include "app/Console.h"
 #include "app/InputFile.h"
 #include "app/Platform.h"
 #include "input/LineReader.h"
@@ -53,16 +54,34 @@ void ToUpperAscii(char* s) {
     }
 }
 
-void ApplyLine(char* line, DsvConfig* cfg) {
+// A token as the user wrote it, without the line end it may carry.
+std::string Shown(const char* token) {
+    std::string s = token;
+    while (!s.empty() && (s.back() == '\n' || s.back() == '\r')) {
+        s.pop_back();
+    }
+    return s;
+}
+
+// Applies one line; a line that is skipped for a reason the user may not expect (an
+// unknown key, a key without a value) is pointed out at "<path>:<line>".
+void ApplyLine(char* line, DsvConfig* cfg, const std::string& where) {
     if (line[0] == '#') {
         return;
     }
     char* p = line;
     char* key = NextToken(p);
-    char* value = key != nullptr ? NextToken(p) : nullptr;
-    if (value == nullptr) {
+    if (key == nullptr || Shown(key).empty()) {
         return;
     }
+    char* value = NextToken(p);
+    if (value == nullptr) {
+        StdConsole().Fail(where, "\"" + Shown(key) +
+                                     "\" has no value (a key and its value are separated by "
+                                     "a space); line skipped");
+        return;
+    }
+    const std::string asWritten = Shown(key);
     ToUpperAscii(key);
     for (const ConfigKey& k : kKeys) {
         if (std::strcmp(key, k.key) == 0) {
@@ -71,6 +90,7 @@ void ApplyLine(char* line, DsvConfig* cfg) {
             return;
         }
     }
+    StdConsole().Fail(where, "unknown key \"" + asWritten + "\"; line skipped");
 }
 
 } // namespace
@@ -95,8 +115,13 @@ int LoadConfigFile(const char* path, DsvConfig* cfg) {
     }
     std::printf("LoadConfigFile : %s\n\n", path);
     LineReader reader(f, 4096);
+    long lineNo = 1;
     while (char* line = reader.Next()) {
-        ApplyLine(line, cfg);
+        const std::size_t n = std::strlen(line);
+        ApplyLine(line, cfg, std::string(path) + ":" + std::to_string(lineNo));
+        if (n > 0 && line[n - 1] == '\n') {
+            ++lineNo;
+        }
     }
     CloseInputFile(f);
     std::printf("\nLoadConfigFile : Complete.\n\n");

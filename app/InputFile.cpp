@@ -1,9 +1,14 @@
 #include "app/InputFile.h"
 
 #include "app/Platform.h"
+#include "features/DsvConverter.h"
+
+#include <cerrno>
+#include <cstring>
 
 std::FILE* OpenInputFile(const char* path) {
     if (platform::IsDirectory(path)) {
+        errno = EISDIR;
         return nullptr;
     }
     return std::fopen(path, "rb");
@@ -11,4 +16,20 @@ std::FILE* OpenInputFile(const char* path) {
 
 void CloseInputFile(std::FILE* f) {
     (void)std::fclose(f); // read-only: see the header
+}
+
+bool BeginsWithTableHeader(const char* line) {
+    return std::strncmp(line, kDsvFixedHeader, sizeof kDsvFixedHeader - 1) == 0;
+}
+
+TableCheck IsKinrecTable(const char* path) {
+    std::FILE* f = OpenInputFile(path);
+    if (f == nullptr) {
+        return TableCheck::kUnreadable;
+    }
+    char head[sizeof kDsvFixedHeader] = {};
+    const std::size_t n = std::fread(head, 1, sizeof head - 1, f);
+    CloseInputFile(f);
+    return n == sizeof head - 1 && BeginsWithTableHeader(head) ? TableCheck::kTable
+                                                               : TableCheck::kNotTable;
 }

@@ -1,15 +1,25 @@
-// Opening and closing the files kinrec reads: configuration files and CSV recordings.
+// Opening and closing the files kinrec reads: configuration files and CSV recordings,
+// and a look at a file's first line.
 #ifndef KINREC_INPUT_FILE_H
 #define KINREC_INPUT_FILE_H
 
 #include <cstdio>
 
 // Opens path for reading as bytes; null when it cannot be opened or is a directory
-// (which some systems let fopen open).
+// (which some systems let fopen open), with errno set.
 std::FILE* OpenInputFile(const char* path);
 
 // Closes a file opened for reading; nothing written can be lost, so the result does not
 // matter.
 void CloseInputFile(std::FILE* f);
+
+enum class TableCheck { kTable, kNotTable, kUnreadable };
+
+// Whether the file's first line begins with the ten fixed names of a kinrec table's
+// header, whatever the file is called.
+TableCheck IsKinrecTable(const char* path);
+
+// The same for a line already read.
+bool BeginsWithTableHeader(const char* line);
 
 #endif

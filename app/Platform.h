@@ -2,6 +2,7 @@
 #ifndef KINREC_PLATFORM_H
 #define KINREC_PLATFORM_H
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,52 @@ bool IsDirectory(const std::string& path);
 
 // Whether both paths name the same existing file (also through links).
 bool SameFile(const std::string& a, const std::string& b);
+
+// Whether anything exists under path (a dangling link included).
+bool Exists(const std::string& path);
+
+// What a table's path names, following links.
+enum class PathKind {
+    kMissing, // nothing there
+    kRegular, // a regular file
+    kOther,   // a device, a FIFO, a directory: written in place, or not at all
+};
+struct PathInfo {
+    PathKind kind;
+    long long size; // [bytes] of a regular file
+};
+PathInfo Inspect(const std::string& path);
+
+// The file that writing to path replaces: the final target of a link, else path.
+std::string ResolveTarget(const std::string& path);
+
+// Whether the existing file path may be opened for writing (it is not changed);
+// errno tells why not.
+bool CanWrite(const std::string& path);
+
+// Creates path, which must not exist yet, for writing a table (a text stream where the
+// platform's text streams translate line ends). Null with errno set on failure.
+std::FILE* CreateNew(const std::string& path);
+
+// Moves from onto to, replacing what to held; false with errno set.
+bool MoveOnto(const std::string& from, const std::string& to);
+
+// Removes a file; a file that is gone already is no error.
+void RemoveFile(const std::string& path);
+
+// Whether standard error is a terminal (progress is shown only there).
+bool StderrIsTerminal();
+
+// How many CPUs this process may run on (its affinity), at least 1.
+int UsableCpuCount();
+
+// The process id, for names of temporary files.
+unsigned long ProcessId();
+
+// Sets up Ctrl-C and termination handling: when one arrives, cleanup runs once (on a
+// thread of its own, so it may lock) and the process then ends as the signal or event
+// would have ended it. Call before starting any other thread.
+void HandleInterrupts(void (*cleanup)());
 
 } // namespace platform
 

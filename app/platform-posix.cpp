@@ -4,8 +4,19 @@
 #include "app/Pattern.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <csignal>
+#include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#ifdef __linux__
+#include <sched.h>
+#endif
 
 namespace platform {
 
@@ -55,6 +66,129 @@ bool SameFile(const std::string& a, const std::string& b) {
     struct stat sb;
     return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
            sa.st_ino == sb.st_ino;
+}
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+PathInfo Inspect(const std::string& path) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) {
+        // A name that cannot be looked at is left to the open, which says why.
+        return PathInfo{errno == ENOENT ? PathKind::kMissing : PathKind::kOther, 0};
+    }
+    if (S_ISREG(st.st_mode)) {
+        return PathInfo{PathKind::kRegular, static_cast<long long>(st.st_size)};
+    }
+    return PathInfo{PathKind::kOther, 0};
+}
+
+std::string ResolveTarget(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+        return path;
+    }
+    char* real = realpath(path.c_str(), nullptr);
+    if (real == nullptr) {
+        return path;
+    }
+    std::string target = real;
+    std::free(real);
+    return target;
+}
+
+bool CanWrite(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    close(fd);
+    return true;
+}
+
+std::FILE* CreateNew(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return nullptr;
+    }
+    std::FILE* f = fdopen(fd, "w+");
+    if (f == nullptr) {
+        const int err = errno;
+        close(fd);
+        unlink(path.c_str());
+        errno = err;
+    }
+    return f;
+}
+
+bool MoveOnto(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+void RemoveFile(const std::string& path) {
+    (void)unlink(path.c_str()); // gone already is fine
+}
+
+bool StderrIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
+
+int UsableCpuCount() {
+#ifdef __linux__
+    cpu_set_t set;
+    if (sched_getaffinity(0, sizeof set, &set) == 0) {
+        const int n = CPU_COUNT(&set);
+        return n > 0 ? n : 1;
+    }
+#endif
+    const unsigned n = std::thread::hardware_concurrency();
+    return n > 0 && n < INT_MAX ? static_cast<int>(n) : 1;
+}
+
+unsigned long ProcessId() {
+    return static_cast<unsigned long>(getpid());
+}
+
+namespace {
+
+const int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+sigset_t InterruptSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : kInterruptSignals) {
+        sigaddset(&set, sig);
+    }
+    return set;
+}
+
+} // namespace
+
+void HandleInterrupts(void (*cleanup)()) {
+    // The signals are blocked in every thread and taken by one waiting thread, so that
+    // the cleanup is ordinary code that may lock, not a signal handler.
+    const sigset_t set = InterruptSet();
+    if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) {
+        return;
+    }
+    std::thread([cleanup, set] {
+        int sig = 0;
+        if (sigwait(&set, &sig) != 0) {
+            return;
+        }
+        cleanup();
+        // End the way the signal ends a process, so that the shell sees it (130 for
+        // Ctrl-C).
+        std::signal(sig, SIG_DFL);
+        sigset_t one;
+        sigemptyset(&one);
+        sigaddset(&one, sig);
+        pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+        std::raise(sig);
+        std::_Exit(128 + sig);
+    }).detach();
 }
 
 } // namespace platform

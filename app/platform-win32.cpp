@@ -1,7 +1,12 @@
 // The platform layer on Windows: the kernel's find and module calls.
 #include "app/Platform.h"
 
+#include "app/Pattern.h"
+
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 // Arguments reach main as typed: a selector such as *.csv is kinrec's to expand, not
@@ -37,17 +42,20 @@ std::string ExecutablePath() {
     }
 }
 
+// Every entry is listed and matched here rather than by the find pattern, whose match
+// ignores case and also tries the 8.3 short names: the same tree selects the same files
+// as on POSIX systems.
 std::vector<DirEntry> ListDirectory(const std::string& dir, const std::string& pattern) {
     std::vector<DirEntry> entries;
     WIN32_FIND_DATAA fdFile;
-    const std::string szFindPath = dir + kPathSeparator + pattern;
+    const std::string szFindPath = dir + kPathSeparator + "*";
     HANDLE h = FindFirstFileA(szFindPath.c_str(), &fdFile);
     if (h == INVALID_HANDLE_VALUE) {
         return entries;
     }
     do {
         const std::string name = fdFile.cFileName;
-        if (name == "." || name == "..") {
+        if (name == "." || name == ".." || !MatchPattern(pattern, name)) {
             continue;
         }
         const bool isDir = (fdFile.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -86,6 +94,158 @@ bool SameFile(const std::string& a, const std::string& b) {
     return FileIdentity(a, &ia) && FileIdentity(b, &ib) &&
            ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+namespace {
+
+// errno for the last Windows error, as far as the C library's messages go.
+int ErrnoFromLastError() {
+    switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return EACCES;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return EEXIST;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_WRITE_PROTECT:
+        return EROFS;
+    default:
+        return EIO;
+    }
+}
+
+} // namespace
+
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+PathInfo Inspect(const std::string& path) {
+    const DWORD attr = GetFileAttributesA(path.c_str());
+    if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return PathInfo{PathKind::kOther, 0};
+    }
+    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD err = GetLastError();
+        const bool missing = err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
+        return PathInfo{missing ? PathKind::kMissing : PathKind::kOther, 0};
+    }
+    PathInfo info{PathKind::kOther, 0};
+    LARGE_INTEGER size;
+    if (GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size) != 0) {
+        info = PathInfo{PathKind::kRegular, static_cast<long long>(size.QuadPart)};
+    }
+    CloseHandle(h);
+    return info;
+}
+
+std::string ResolveTarget(const std::string& path) {
+    return path; // links to files are rare here; a link is replaced as a file
+}
+
+bool CanWrite(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        errno = ErrnoFromLastError();
+        return false;
+    }
+    CloseHandle(h);
+    return true;
+}
+
+std::FILE* CreateNew(const std::string& path) {
+    // Shared for deletion, so that an interrupt can remove the file while it is open.
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        errno = ErrnoFromLastError();
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_TEXT);
+    if (fd < 0) {
+        CloseHandle(h);
+        DeleteFileA(path.c_str());
+        errno = EIO;
+        return nullptr;
+    }
+    std::FILE* f = _fdopen(fd, "w+");
+    if (f == nullptr) {
+        _close(fd);
+        DeleteFileA(path.c_str());
+        errno = EIO;
+    }
+    return f;
+}
+
+bool MoveOnto(const std::string& from, const std::string& to) {
+    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
+        errno = ErrnoFromLastError();
+        return false;
+    }
+    return true;
+}
+
+void RemoveFile(const std::string& path) {
+    (void)DeleteFileA(path.c_str()); // gone already is fine
+}
+
+bool StderrIsTerminal() {
+    return _isatty(_fileno(stderr)) != 0;
+}
+
+int UsableCpuCount() {
+    DWORD_PTR process = 0;
+    DWORD_PTR system = 0;
+    if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) == 0) {
+        return 1;
+    }
+    int n = 0;
+    for (; process != 0; process &= process - 1) {
+        ++n;
+    }
+    return n > 0 ? n : 1;
+}
+
+unsigned long ProcessId() {
+    return static_cast<unsigned long>(GetCurrentProcessId());
+}
+
+namespace {
+
+void (*interruptCleanup)() = nullptr;
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+    switch (event) {
+    case CTRL_C_EVENT:
+    case CTRL_BREAK_EVENT:
+    case CTRL_CLOSE_EVENT:
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT:
+        interruptCleanup();
+        return FALSE; // the default handler ends the process with its usual status
+    default:
+        return FALSE;
+    }
+}
+
+} // namespace
+
+void HandleInterrupts(void (*cleanup)()) {
+    interruptCleanup = cleanup;
+    SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
 } // namespace platform

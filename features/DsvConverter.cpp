@@ -108,10 +108,9 @@ Scaled Scale(const SampleRecord& rec) {
 
 } // namespace
 
-const char kDsvFixedHeader[] =
-    "accX,accY,accZ,gyroX,gyroY,gyroZ,lpf_acc,raw_acc,lpf_omega,raw_omega";
+namespace {
 
-int OpenDsvFile(DsvConverter* conv, DsvConfig* config, const char* path) {
+void SetUp(DsvConverter* conv, DsvConfig* config) {
     *conv = DsvConverter{};
     conv->config = *config;
     AttitudeInit(&conv->attitude);
@@ -122,11 +121,23 @@ int OpenDsvFile(DsvConverter* conv, DsvConfig* config, const char* path) {
     for (Lpf& f : conv->lpf) {
         LpfInit(&f, config->SamplingFrequency, config->CutOffFrequency);
     }
+}
+
+} // namespace
+
+int OpenDsvFile(DsvConverter* conv, DsvConfig* config, const char* path) {
+    SetUp(conv, config);
     if (!conv->out.Open(path)) {
         return -1;
     }
     SetUpColumns(conv, *config);
     return 0;
+}
+
+void OpenDsvStream(DsvConverter* conv, DsvConfig* config, std::FILE* file) {
+    SetUp(conv, config);
+    conv->out.Open(file);
+    SetUpColumns(conv, *config);
 }
 
 bool AdvanceDsvRecord(DsvConverter* conv, const SampleRecord* rec, KeptSample* kept) {

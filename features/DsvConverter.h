@@ -60,6 +60,8 @@ struct DsvConverter {
 // and 5 into the caller's SamplingFrequency and CutOffFrequency first. Returns -1 when
 // the file cannot be created.
 int OpenDsvFile(DsvConverter* conv, DsvConfig* config, const char* path);
+// The same on a file the caller created; the converter closes it.
+void OpenDsvStream(DsvConverter* conv, DsvConfig* config, std::FILE* file);
 
 // Takes one sample; writes its row unless the resample rule skips it. A ResampleCount
 // of 1 or less keeps every sample. Returns 0, or -1 once the table could not be written.
@@ -78,6 +80,7 @@ int EmitDsvRow(DsvConverter* conv, const KeptSample& kept);
 int CloseDsvFile(DsvConverter* conv);
 
 // The header's first ten names, which every table begins with.
-extern const char kDsvFixedHeader[];
+inline constexpr char kDsvFixedHeader[] =
+    "accX,accY,accZ,gyroX,gyroY,gyroZ,lpf_acc,raw_acc,lpf_omega,raw_omega";
 
 #endif

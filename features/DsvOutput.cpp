@@ -28,16 +28,24 @@ bool DsvOutput::Open(const char* path) {
     failed_ = false;
     error_ = 0;
     errno = 0;
-    file_ = std::fopen(path, "w+");
-    if (file_ == nullptr) {
+    std::FILE* f = std::fopen(path, "w+");
+    if (f == nullptr) {
         error_ = errno;
         return false;
     }
+    Open(f);
+    return true;
+}
+
+void DsvOutput::Open(std::FILE* file) {
+    Close();
+    failed_ = false;
+    error_ = 0;
+    file_ = file;
     if (!buf_) {
         buf_.reset(new char[kBufferSize]);
     }
     len_ = 0;
-    return true;
 }
 
 void DsvOutput::Fail() {

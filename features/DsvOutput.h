@@ -26,6 +26,8 @@ class DsvOutput {
 
     // Creates or truncates the file; false when it cannot be created.
     bool Open(const char* path);
+    // Takes over a file already open for writing.
+    void Open(std::FILE* file);
     // Flushes and closes; false when any write or the close failed.
     bool Close();
     bool Failed() const { return failed_; }

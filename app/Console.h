@@ -1,0 +1,43 @@
+// Everything kinrec says, from one place.
+//
+// Standard output carries only what scripts read: the configuration echo, one
+// "<input> -> <output>" line per conversion and the usage text. Everything else goes to
+// standard error, a line a failure: "kinrec: <path>: <reason>". A good run says nothing
+// there.
+//
+// A console either writes straight through or keeps the lines, so that a worker's
+// lines can be printed later in the order of the walk; both give the same bytes.
+#ifndef KINREC_CONSOLE_H
+#define KINREC_CONSOLE_H
+
+#include <string>
+#include <vector>
+
+class Console {
+  public:
+    explicit Console(bool keep = false) : keep_(keep) {}
+
+    void Out(const std::string& text);
+    void Err(const std::string& text);
+    // "kinrec: <path>: <reason>\n" on standard error.
+    void Fail(const std::string& path, const std::string& reason);
+
+    // Prints the kept lines in their order and forgets them.
+    void Replay();
+
+  private:
+    struct Line {
+        bool err;
+        std::string text;
+    };
+    bool keep_;
+    std::vector<Line> lines_;
+};
+
+// The console that writes straight through.
+Console& StdConsole();
+
+// The system's text for an errno value.
+std::string ErrorText(int err);
+
+#endif

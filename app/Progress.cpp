@@ -1,0 +1,76 @@
+#include "app/Progress.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <mutex>
+
+namespace progress {
+
+namespace {
+
+std::atomic<bool> enabled{false};
+std::mutex lock;
+std::size_t shownLength = 0; // characters of the line on the terminal now
+std::chrono::steady_clock::time_point lastShown;
+
+void Erase() {
+    if (shownLength > 0) {
+        std::fprintf(stderr, "\r%*s\r", static_cast<int>(shownLength), "");
+        std::fflush(stderr);
+        shownLength = 0;
+    }
+}
+
+} // namespace
+
+void Enable() {
+    enabled = true;
+}
+
+bool Enabled() {
+    return enabled.load(std::memory_order_relaxed);
+}
+
+void Show(const std::string& text, bool force) {
+    if (!Enabled()) {
+        return;
+    }
+    const std::lock_guard<std::mutex> guard(lock);
+    const auto now = std::chrono::steady_clock::now();
+    if (!force && shownLength > 0 && now - lastShown < std::chrono::milliseconds(250)) {
+        return;
+    }
+    lastShown = now;
+    Erase();
+    std::fputs(text.c_str(), stderr);
+    std::fflush(stderr);
+    shownLength = text.size();
+}
+
+void Clear() {
+    if (!Enabled()) {
+        return;
+    }
+    const std::lock_guard<std::mutex> guard(lock);
+    Erase();
+}
+
+FileProgress::~FileProgress() {
+    if (shown_) {
+        Clear();
+    }
+}
+
+void FileProgress::Update(long long position) {
+    std::string text = name_ + ": ";
+    if (size_ > 0) {
+        const long long percent = position >= size_ ? 100 : position * 100 / size_;
+        text += std::to_string(percent) + "%, ";
+    }
+    text += std::to_string(samples_) + " samples";
+    Show(text);
+    shown_ = true;
+}
+
+} // namespace progress
