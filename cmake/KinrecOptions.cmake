@@ -20,6 +20,11 @@ function(kinrec_target_settings target)
         if(KINREC_WARNINGS_AS_ERRORS)
             target_compile_options(${target} PRIVATE -Werror)
         endif()
+        if(MINGW)
+            # kinrec.exe and the test programs run on a Windows machine with nothing
+            # installed.
+            target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+        endif()
         if(KINREC_SANITIZE)
             target_compile_options(${target} PRIVATE
                 -fsanitize=address,undefined,float-cast-overflow,float-divide-by-zero

@@ -1,0 +1,42 @@
+"""Shared helpers of the tools' tests."""
+
+import csv
+import os
+import subprocess
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+TOOLS = os.path.dirname(HERE)
+REPO = os.path.dirname(TOOLS)
+DATA = os.path.join(HERE, "data")
+IMPORT = os.path.join(TOOLS, "kinrec-import.py")
+PLOT = os.path.join(TOOLS, "kinrec-plot.py")
+
+
+def run(script, *args, cwd=None):
+    """(exit status, stdout, stderr) of a tool run with this interpreter."""
+    p = subprocess.run([sys.executable, script] + [str(a) for a in args], cwd=cwd,
+                       stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=120)
+    return p.returncode, p.stdout, p.stderr
+
+
+def data(name):
+    return os.path.join(DATA, name)
+
+
+def read_rows(path):
+    """The header and the data rows of a CSV file."""
+    with open(path, newline="") as f:
+        rows = list(csv.reader(f))
+    return rows[0], rows[1:]
+
+
+def cnf_settings(stdout):
+    """The lines of printed kinrec.cnf text that are not comments."""
+    return [line for line in stdout.splitlines() if line and not line.startswith("#")]
+
+
+def write(path, text):
+    with open(path, "w", newline="") as f:
+        f.write(text)
+    return path

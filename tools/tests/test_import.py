@@ -1,0 +1,276 @@
+"""kinrec-import.py: the three real data sets, merging, rate advice, wrap warnings,
+formats and bad input."""
+
+import math
+import os
+import tempfile
+import unittest
+
+from support import IMPORT, cnf_settings, data, read_rows, run, write
+
+HEADER = ["time_s", "source_row", "acc_x_g", "acc_y_g", "acc_z_g",
+          "gyro_x_dps", "gyro_y_dps", "gyro_z_dps"]
+GEOTEC_UNITS = ["--acc-unit", "m/s^2", "--gyro-unit", "rad/s", "--time-unit", "ms"]
+
+
+class TempDirTest(unittest.TestCase):
+    def setUp(self):
+        self._dir = tempfile.TemporaryDirectory()
+        self.tmp = self._dir.name
+
+    def tearDown(self):
+        self._dir.cleanup()
+
+    def path(self, name):
+        return os.path.join(self.tmp, name)
+
+    def assertRowValues(self, row, expected, delta):
+        for got, want in zip(row[2:], expected):
+            self.assertAlmostEqual(float(got), want, delta=delta, msg=row)
+
+
+class RealDataTest(TempDirTest):
+    # Extracts of the published files (tests/data/README.md). First-row values are
+    # the source's, reordered to acceleration first and converted by hand:
+    # 0.3832031488 m/s^2 / 9.80665 = 0.0390758 g, -0.0109955706 rad/s = -0.6299998 deg/s.
+    CASES = [
+        dict(name="xio-imu-mocap-pelvis.csv", args=[], rows=40,
+             first=[0.903545, -0.036132, 0.439224, 1.013036, 0.755306, 0.729441],
+             second_time="0.020059",  # time stamps in us, from the header
+             settings=["FILETYPE 2"], stdout=[], stderr=[]),
+        dict(name="xio-gait-tracking-short_walk.csv", args=[], rows=40,
+             first=[-0.2383607, 0.3814775, 1.311031, 23.16611, 315.3286, -32.09768],
+             second_time="0.002511",
+             settings=["FILETYPE 2", "RESAMPLECOUNT 8", "SAMPLINGFREQUENCY 50"], stdout=[],
+             stderr=["31 angular rate value(s) beyond +-500 deg/s", "1 time stamp(s) repeat"]),
+        dict(name="geotec-s01_01_sw.csv", args=GEOTEC_UNITS + ["--rate", "50"], rows=17,
+             first=[0.0390758, -0.3604747, 0.9290282, -0.6299998, -4.1299985, 5.179998],
+             second_time="0.020000",
+             # the last stamp at or before each 20 ms step (stamps +0, +9, +18, +28 ... ms)
+             source_rows=[0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 27, 29, 31, 33],
+             settings=["FILETYPE 2"], stdout=[], stderr=[]),
+        dict(name="geotec-s01_01_sw.csv", args=GEOTEC_UNITS, rows=36,
+             first=[0.0390758, -0.3604747, 0.9290282, -0.6299998, -4.1299985, 5.179998],
+             second_time="0.009000",
+             settings=["FILETYPE 2"], stdout=["uneven", "--rate 50"], stderr=[]),
+    ]
+
+    def test_extracts(self):
+        for case in self.CASES:
+            with self.subTest(file=case["name"], args=case["args"]):
+                out = self.path("out.csv")
+                status, stdout, stderr = run(IMPORT, *case["args"], data(case["name"]),
+                                             "-o", out)
+                self.assertEqual(status, 0, stderr)
+                header, rows = read_rows(out)
+                self.assertEqual(header, HEADER)
+                self.assertEqual(len(rows), case["rows"])
+                for row in rows:
+                    # kinrec takes a line as a sample when it begins with a digit or '-'
+                    self.assertRegex(row[0], r"^-?[0-9]")
+                    self.assertEqual(len(row), 8)
+                self.assertEqual(rows[0][0], "0.000000")
+                self.assertEqual(rows[1][0], case["second_time"])
+                self.assertRowValues(rows[0], case["first"], 1e-6)
+                if "source_rows" in case:
+                    self.assertEqual([int(r[1]) for r in rows], case["source_rows"])
+                self.assertEqual(cnf_settings(stdout), case["settings"])
+                self.assertTrue(stdout.startswith("# %s: %d samples" % (out, case["rows"])))
+                for text in case["stdout"]:
+                    self.assertIn(text, stdout)
+                for text in case["stderr"]:
+                    self.assertIn(text, stderr)
+                if not case["stderr"]:
+                    self.assertNotIn("warning", stderr)
+
+
+class MergeTest(TempDirTest):
+    """Two files with their own ns time stamps onto a grid, holding the last value."""
+
+    T0 = 1657533977810000000  # ns; exact only when read as an integer
+
+    def setUp(self):
+        super().setUp()
+        g, deg = 9.80665, math.pi / 180
+        # accelerometer at +0, +10, +25, +40 ms; sample k = (k+1, -(k+1), (k+1)/2) g
+        acc = ["timestamp,x,y,z"] + [
+            "%d,%r,%r,%r" % (self.T0 + ms * 1000000, k * g, -k * g, k / 2 * g)
+            for k, ms in enumerate([0, 10, 25, 40], start=1)]
+        # gyroscope at +5, +17, +35 ms, columns in z, y, x order;
+        # sample j = (100 (j+1), -100 (j+1), 10 (j+1)) deg/s
+        gyro = ["time,seconds_elapsed,z,y,x"] + [
+            "%d,0,%r,%r,%r" % (self.T0 + ms * 1000000, 10 * j * deg, -100 * j * deg,
+                               100 * j * deg)
+            for j, ms in enumerate([5, 17, 35], start=1)]
+        self.acc = write(self.path("acc.csv"), "\n".join(acc) + "\n")
+        self.gyro = write(self.path("gyro.csv"), "\n".join(gyro) + "\n")
+
+    CASES = [
+        # grid +5, +15, +25, +35 ms: accelerometer samples 1, 2, 3 (at +25: a stamp on a
+        # grid point counts), 3; gyroscope samples 1, 1, 2, 3
+        (["--rate", "100"], [("0.000000", 0, 1, 1), ("0.010000", 1, 2, 1),
+                             ("0.020000", 2, 3, 2), ("0.030000", 2, 3, 3)],
+         ["FILETYPE 2", "RESAMPLECOUNT 2", "SAMPLINGFREQUENCY 50"]),
+        ([], [("0.000000", 0, 1, 1), ("0.020000", 2, 3, 2)], ["FILETYPE 2"]),  # 50 Hz default
+    ]
+
+    def test_grid_holds_last_value(self):
+        for extra, expected, settings in self.CASES:
+            with self.subTest(args=extra):
+                out = self.path("out.csv")
+                status, stdout, stderr = run(
+                    IMPORT, "--acc-file", self.acc, "--gyro-file", self.gyro,
+                    "--time-unit", "ns", "--acc-unit", "m/s^2", "--gyro-unit", "rad/s",
+                    *extra, "-o", out)
+                self.assertEqual(status, 0, stderr)
+                _, rows = read_rows(out)
+                self.assertEqual(len(rows), len(expected))
+                for row, (t, source_row, k, j) in zip(rows, expected):
+                    self.assertEqual(row[0], t)
+                    self.assertEqual(int(row[1]), source_row)
+                    self.assertRowValues(row, [k, -k, k / 2, 100 * j, -100 * j, 10 * j], 1e-6)
+                self.assertEqual(cnf_settings(stdout), settings)
+
+
+class RateAdviceTest(TempDirTest):
+    """The printed kinrec.cnf lines for the rate of the time stamps."""
+
+    CASES = [
+        ("50 Hz", [0.02] * 49, ["FILETYPE 2"], None),
+        ("100 Hz", [0.01] * 49, ["FILETYPE 2", "RESAMPLECOUNT 2", "SAMPLINGFREQUENCY 50"], None),
+        ("200 Hz", [0.005] * 49, ["FILETYPE 2", "RESAMPLECOUNT 4", "SAMPLINGFREQUENCY 50"],
+         None),
+        ("75 Hz", [1 / 75] * 49, ["FILETYPE 2"], "75 Hz is not a whole multiple of 50 Hz"),
+        ("uneven", [0.005, 0.015] * 25, ["FILETYPE 2"], "uneven"),
+    ]
+
+    def test_advice(self):
+        for label, steps, settings, comment in self.CASES:
+            with self.subTest(label):
+                lines = ["Time (s),Accelerometer X (g),Accelerometer Y (g),Accelerometer Z (g),"
+                         "Gyroscope X (deg/s),Gyroscope Y (deg/s),Gyroscope Z (deg/s)"]
+                t = 0.0
+                for step in [0.0] + steps:
+                    t += step
+                    lines.append("%.6f,0,0,1,0,0,0" % t)
+                src = write(self.path("in.csv"), "\n".join(lines) + "\n")
+                status, stdout, stderr = run(IMPORT, src, "-o", self.path("out.csv"))
+                self.assertEqual(status, 0, stderr)
+                self.assertEqual(cnf_settings(stdout), settings)
+                if comment:
+                    self.assertIn(comment, stdout)
+                    self.assertIn("--rate 50", stdout)
+
+
+class WrapWarningTest(TempDirTest):
+    """Values whose counts leave 16 bits are reported and still written unchanged."""
+
+    CASES = [
+        # (acc x g, gyro x deg/s, warned about acceleration, warned about rate)
+        ("4", "0", True, False),        # 32768 counts
+        ("-4", "0", False, False),      # -32768 counts still fits
+        ("3.9998", "0", False, False),
+        ("0", "500", False, True),      # 500 * 65.536 (as a float) > 32767
+        ("0", "-500", False, False),    # truncates to -32768
+    ]
+
+    def test_wrap(self):
+        for acc, gyro, acc_warned, gyro_warned in self.CASES:
+            with self.subTest(acc=acc, gyro=gyro):
+                src = write(self.path("in.csv"), "t (s),ax (g),ay (g),az (g),gx (dps),gy (dps),"
+                            "gz (dps)\n0,%s,0,0,%s,0,0\n0.02,0,0,1,0,0,0\n" % (acc, gyro))
+                out = self.path("out.csv")
+                status, _, stderr = run(IMPORT, src, "-o", out)
+                self.assertEqual(status, 0, stderr)
+                self.assertEqual("beyond +-4 g" in stderr, acc_warned, stderr)
+                self.assertEqual("beyond +-500 deg/s" in stderr, gyro_warned, stderr)
+                _, rows = read_rows(out)
+                self.assertEqual((float(rows[0][2]), float(rows[0][5])), (float(acc), float(gyro)))
+
+
+class FormatTest(TempDirTest):
+    """Delimiters, decimal commas, headerless files and the mg unit."""
+
+    CASES = [
+        ("semicolons, decimal commas",
+         "zeit;t;ax;ay;az;gx;gy;gz\nx;0,00;0,5;-0,25;1;10,5;0;0\nx;0,02;0;0;1;0;0;0\n",
+         ["--time-col", "t", "--acc-unit", "g", "--gyro-unit", "deg/s", "--time-unit", "s"],
+         [0.5, -0.25, 1, 10.5, 0, 0]),
+        ("tab, no header, positions, mg",
+         "0\t250\t-500\t1000\t1\t2\t3\n20\t0\t0\t1000\t0\t0\t0\n",
+         ["--time-col", "1", "--acc-cols", "2,3,4", "--gyro-cols", "5,6,7",
+          "--acc-unit", "mg", "--gyro-unit", "dps", "--time-unit", "ms"],
+         [0.25, -0.5, 1, 1, 2, 3]),
+        ("columns by name, accX style",
+         "sampleTime_ms,accX,accY,accZ,gyrX,gyrY,gyrZ,temp\n0,1,2,3,4,5,6,20\n"
+         "10,0,0,1,0,0,0,20\n",
+         ["--acc-unit", "g", "--gyro-unit", "deg/s"],
+         [1, 2, 3, 4, 5, 6]),
+        ("last line cut short",
+         "t (s),ax (g),ay (g),az (g),gx (dps),gy (dps),gz (dps)\n0,1,0,0,7,0,0\n"
+         "0.02,0,0,1,0,0,0\n0.04,0,0,1,0\n",
+         [], [1, 0, 0, 7, 0, 0]),
+    ]
+
+    def test_formats(self):
+        for label, text, args, first in self.CASES:
+            with self.subTest(label):
+                src = write(self.path("in.txt"), text)
+                out = self.path("out.csv")
+                status, _, stderr = run(IMPORT, *args, src, "-o", out)
+                self.assertEqual(status, 0, stderr)
+                _, rows = read_rows(out)
+                self.assertEqual(len(rows), 2)
+                self.assertRowValues(rows[0], first, 1e-9)
+
+
+class BadInputTest(TempDirTest):
+    """Each bad input: a message on stderr, nothing on stdout, a non-zero status."""
+
+    XIO_HEADER = ("Time (s),Gyroscope X (deg/s),Gyroscope Y (deg/s),Gyroscope Z (deg/s),"
+                  "Accelerometer X (g),Accelerometer Y (g),Accelerometer Z (g)\n")
+
+    def cases(self):
+        pelvis = data("xio-imu-mocap-pelvis.csv")
+        return [
+            ("missing named column",
+             [pelvis, "--acc-cols", "Accelerometer X (g),nope,Accelerometer Z (g)"], 1,
+             "acceleration column 'nope' not found"),
+            ("no gyroscope columns",
+             [write(self.path("nogyro.csv"), "time (s),ax (g),ay (g),az (g)\n0,0,0,1\n")], 1,
+             "no angular rate column for axis x"),
+            ("position beyond the columns", [pelvis, "--gyro-cols", "2,3,9"], 1,
+             "column 9 is beyond the 7 columns"),
+            ("unknown unit option", [pelvis, "--acc-unit", "kg"], 2,
+             "unknown acceleration unit 'kg'"),
+            ("unknown unit in header",
+             [write(self.path("furlong.csv"), self.XIO_HEADER.replace("X (g)", "X (furlong)")
+                    + "0,0,0,0,0,0,1\n")], 1,
+             "unknown acceleration unit 'furlong'"),
+            ("unit not stated", [data("geotec-s01_01_sw.csv")], 1, "give --acc-unit"),
+            ("empty file", [write(self.path("empty.csv"), "")], 1, "is empty"),
+            ("header only", [write(self.path("header.csv"), self.XIO_HEADER)], 1,
+             "has a header but no samples"),
+            ("no numbers", [write(self.path("words.csv"), self.XIO_HEADER + "a,b,c,d,e,f,g\n")],
+             1, "no samples in"),
+            ("missing file", [self.path("absent.csv")], 1, "cannot read"),
+            ("binary file", [write(self.path("bin.csv"), "QM DataSet\0\1\2")], 1,
+             "not a text file"),
+            ("output replaces input", [pelvis, "-o", pelvis], 1, "would replace an input"),
+            ("one of two files", ["--acc-file", pelvis], 2, "go together"),
+        ]
+
+    def test_bad_input(self):
+        for label, args, status_wanted, message in self.cases():
+            with self.subTest(label):
+                if "-o" not in args:
+                    args = args + ["-o", self.path("out.csv")]
+                status, stdout, stderr = run(IMPORT, *args)
+                self.assertEqual(status, status_wanted, stderr)
+                self.assertIn(message, stderr)
+                self.assertEqual(stdout, "")
+                self.assertFalse(os.path.exists(self.path("out.csv")))
+
+
+if __name__ == "__main__":
+    unittest.main()

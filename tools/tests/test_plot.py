@@ -1,0 +1,74 @@
+"""kinrec-plot.py: a PNG of a table; a clear error for anything that is not one."""
+
+import os
+import shutil
+import tempfile
+import unittest
+
+from support import PLOT, data, run, write
+
+try:
+    import matplotlib  # noqa: F401
+    HAVE_MATPLOTLIB = True
+except ImportError:
+    HAVE_MATPLOTLIB = False
+PNG_MAGIC = b"\x89PNG\r\n\x1a\n"
+FIXED = "accX,accY,accZ,gyroX,gyroY,gyroZ,lpf_acc,raw_acc,lpf_omega,raw_omega"
+
+
+class PlotTest(unittest.TestCase):
+    def setUp(self):
+        self._dir = tempfile.TemporaryDirectory()
+        self.tmp = self._dir.name
+
+    def tearDown(self):
+        self._dir.cleanup()
+
+    @unittest.skipUnless(HAVE_MATPLOTLIB, "matplotlib is not installed")
+    def test_png_of_a_table(self):
+        minimal = write(os.path.join(self.tmp, "minimal_DSV.csv"),
+                        FIXED + "\n8192,0,0,0,0,0,100,100,0,0\n0,0,0,0,0,0,50,0,0,0\n")
+        nonfinite = write(os.path.join(self.tmp, "nan_DSV.csv"),
+                          FIXED + ", fall_counter, roll, pitch, yaw\n"
+                          "8192,0,0,0,0,0,-2147483648,100,0,0,0,0,-90,0\n"
+                          "8192,0,0,0,0,0,100,100,0,0,0,1,-89,2\r\n")
+        cases = [
+            # (table, extra options, the PNG written)
+            (shutil.copy(data("xio-imu-mocap-pelvis_DSV.csv"), self.tmp), ["--rate", "50"],
+             os.path.join(self.tmp, "xio-imu-mocap-pelvis_DSV.png")),
+            (minimal, ["--threshold", "80", "-o", os.path.join(self.tmp, "m.png")],
+             os.path.join(self.tmp, "m.png")),
+            (nonfinite, [], os.path.join(self.tmp, "nan_DSV.png")),
+        ]
+        for table, options, png in cases:
+            with self.subTest(os.path.basename(table)):
+                status, stdout, stderr = run(PLOT, table, *options)
+                self.assertEqual(status, 0, stderr)
+                self.assertIn(png, stdout)
+                with open(png, "rb") as f:
+                    self.assertEqual(f.read(8), PNG_MAGIC)
+
+    def test_not_a_table(self):
+        # Runs without matplotlib: the table is read before the plotting library.
+        cases = [
+            ("imported recording", data("xio-imu-mocap-pelvis.csv"), "is not a kinrec table"),
+            ("text in a row", write(os.path.join(self.tmp, "t.csv"),
+                                    FIXED + "\n1,2,3,4,5,6,7,8,9,x\n"), "line 2 is not a row"),
+            ("row too short", write(os.path.join(self.tmp, "s.csv"),
+                                    FIXED + "\n1,2,3,4,5,6,7,8,9\n"), "line 2 is not a row"),
+            ("empty file", write(os.path.join(self.tmp, "e.csv"), ""), "is not a kinrec table"),
+            ("header only", write(os.path.join(self.tmp, "h.csv"), FIXED + "\n"), "no rows"),
+            ("missing file", os.path.join(self.tmp, "absent.csv"), "cannot read"),
+        ]
+        for label, path, message in cases:
+            with self.subTest(label):
+                png = os.path.join(self.tmp, "out.png")
+                status, stdout, stderr = run(PLOT, path, "-o", png)
+                self.assertEqual(status, 1)
+                self.assertIn(message, stderr)
+                self.assertEqual(stdout, "")
+                self.assertFalse(os.path.exists(png))
+
+
+if __name__ == "__main__":
+    unittest.main()
