@@ -10,6 +10,7 @@ else()
 endif()
 option(KINREC_WARNINGS_AS_ERRORS "Treat compiler warnings as errors" ${KINREC_WARNINGS_DEFAULT})
 option(KINREC_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+option(KINREC_TSAN "Build with ThreadSanitizer" OFF)
 
 function(kinrec_target_settings target)
     target_compile_features(${target} PUBLIC cxx_std_17)
@@ -24,6 +25,10 @@ function(kinrec_target_settings target)
             # kinrec.exe and the test programs run on a Windows machine with nothing
             # installed.
             target_link_options(${target} PRIVATE -static -static-libgcc -static-libstdc++)
+        endif()
+        if(KINREC_TSAN)
+            target_compile_options(${target} PRIVATE -fsanitize=thread -fno-omit-frame-pointer)
+            target_link_options(${target} PRIVATE -fsanitize=thread)
         endif()
         if(KINREC_SANITIZE)
             target_compile_options(${target} PRIVATE

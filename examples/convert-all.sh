@@ -8,3 +8,4 @@ for dir in counts physical hundreds dataset; do
     echo "== examples/$dir"
     (cd "$here/$dir" && "$kinrec" -r)
 done
+echo "== tables written beside the recordings: examples/*/*_DSV.csv"
