@@ -11,6 +11,7 @@
 #include "input/LineReader.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <memory>
 #include <vector>
 
@@ -29,6 +30,7 @@ class SampleSource {
     virtual bool Next(SampleRecord* rec) = 0;
     // Bytes of the input read so far (for the progress line).
     virtual long long Position() = 0;
+    virtual std::FILE* File() = 0;
 };
 
 class CsvSource : public SampleSource {
@@ -56,6 +58,7 @@ class CsvSource : public SampleSource {
         }
     }
     long long Position() override { return std::ftell(file_); }
+    std::FILE* File() override { return file_; }
 
   private:
     std::FILE* file_;
@@ -73,6 +76,7 @@ class DataSetSource : public SampleSource {
 
     bool Next(SampleRecord* rec) override { return ReadDataSet(ds_, rec, 1) > 0; }
     long long Position() override { return std::ftell(ds_->file); }
+    std::FILE* File() override { return ds_->file; }
 
   private:
     DataSet* ds_;
@@ -196,17 +200,23 @@ int Convert(Opened opened, const char* input, const char* output, DsvConfig* cfg
     }
     const std::string name = output != nullptr ? std::string(output) : OutputNameFor(input);
     console.Out(std::string(input) + " -> " + name + "\n");
-    if (platform::SameFile(input, name)) {
+    const platform::PathInfo existing = platform::Inspect(name);
+    if (existing.kind != platform::PathKind::kMissing &&
+        platform::IdOf(opened.source->File()) == existing.id) {
         console.Fail(name, "is the input file itself; not overwritten");
         return kTableNotCreated;
     }
     TableFile table;
     std::string reason;
-    if (OpenTable(name, &table, &reason) != TableOpen::kOpened) {
+    if (OpenTable(name, existing, &table, &reason) != TableOpen::kOpened) {
         console.Fail(name, reason);
         return kTableNotCreated;
     }
 
+    if (table.temp.empty()) {
+        // Written in place, perhaps to standard output itself: what was said comes first.
+        std::fflush(stdout);
+    }
     auto conv = std::make_unique<DsvConverter>();
     OpenDsvStream(conv.get(), cfg, table.stream);
     if (opt.biasCount != nullptr) {

@@ -2,8 +2,11 @@
 //
 // Each function performs exactly the floating-point operations of its Quaternion
 // counterpart, in the same order (Dot and Norm start their sums at 0.0, the product adds
-// (wp vr + wr vp) before the cross product), so the two give identical bits; a test
-// holds them to that. Same conventions as Quaternion: (w, x, y, z), Hamilton product.
+// (wp vr + wr vp) before the cross product), so the two give identical bits. Two tests
+// in tests/attitude_filter_test.cpp hold them to that, component by component:
+// QuatKernelTest.MatchesQuaternionBitForBit (random operands, no component zero) and
+// QuatKernelTest.SignedZerosMatchQuaternion (operands made of +0, -0, 1 and -2). Same
+// conventions as Quaternion: (w, x, y, z), Hamilton product.
 #ifndef KINREC_QUAT_KERNEL_H
 #define KINREC_QUAT_KERNEL_H
 

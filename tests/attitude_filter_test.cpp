@@ -9,6 +9,9 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <sstream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -99,20 +102,41 @@ TEST_F(AttitudeTest, GainFollowsTheAccelerationMagnitude) {
     }
 }
 
-TEST_F(AttitudeTest, BiasGateIsStrict) {
+TEST_F(AttitudeTest, BiasGateIsStrictOnBothSides) {
+    // d: how far the sample lies from the mean on one axis. Exactly 10 either way stays
+    // out; the nearest doubles inside join.
+    const double in = std::nextafter(10.0, 0.0);
+    const struct {
+        double d;
+        bool joins;
+    } table[] = {{10.0, false}, {-10.0, false}, {in, true}, {-in, true}};
+    for (int axis = 0; axis < 3; ++axis) {
+        for (const auto& row : table) {
+            double bias[3] = {1, 2, 3};
+            double sample[3] = {1, 2, 3};
+            sample[axis] += row.d;
+            ASSERT_EQ(sample[axis] - bias[axis], row.d);
+            SetGyroBiasCount(5);
+            EXPECT_EQ(GyroBiasUpdate(bias, sample, 10000, 10.0), 6);
+            for (int i = 0; i < 3; ++i) {
+                const double mean = row.joins ? (5.0 * (i + 1.0) + sample[i]) / 6.0 : i + 1.0;
+                EXPECT_EQ(bias[i], mean) << "axis " << axis << ", d " << row.d << ", bias " << i;
+            }
+        }
+    }
     double bias[3] = {1, 2, 3};
-    SetGyroBiasCount(5);
-    const double atGate[3] = {11, 2, 3}; // exactly 10 away on x
-    EXPECT_EQ(GyroBiasUpdate(bias, atGate, 10000, 10.0), 6);
-    EXPECT_EQ(bias[0], 1.0);
-    const double belowGate[3] = {1, 2, -6.999}; // 9.999 away on z
-    EXPECT_EQ(GyroBiasUpdate(bias, belowGate, 10000, 10.0), 7);
-    EXPECT_EQ(bias[2], (6.0 * 3.0 + -6.999) / 7.0);
-    EXPECT_EQ(bias[0], (6.0 * 1.0 + 1.0) / 7.0);
     const double nan[3] = {std::numeric_limits<double>::quiet_NaN(), 2, 3};
-    const double before = bias[0];
-    EXPECT_EQ(GyroBiasUpdate(bias, nan, 10000, 10.0), 8);
-    EXPECT_EQ(bias[0], before);
+    EXPECT_EQ(GyroBiasUpdate(bias, nan, 10000, 10.0), 7);
+    EXPECT_EQ(bias[0], 1.0);
+    // The filter's own gate: 10 deg/s from the mean (0 after AttitudeInit).
+    SetGyroBiasCount(5);
+    const double atGate[3] = {0, -10.0, 0};
+    AttitudeUpdate(&f_, atGate, kZero, kZero, 0.02);
+    EXPECT_EQ(f_.bias[1], 0.0);
+    const double inside[3] = {0, -in, 0};
+    AttitudeUpdate(&f_, inside, kZero, kZero, 0.02);
+    EXPECT_EQ(f_.bias[1], -in / 7.0);
+    EXPECT_EQ(GyroBiasCount(), 7);
 }
 
 TEST_F(AttitudeTest, CountStopsAtTheLimit) {
@@ -124,6 +148,12 @@ TEST_F(AttitudeTest, CountStopsAtTheLimit) {
     bias[0] = 0;
     EXPECT_EQ(GyroBiasUpdate(bias, one, 10000, 10.0), 10000);
     EXPECT_EQ(bias[0], 1.0 / 10001.0);
+    EXPECT_EQ(GyroBiasCount(), 10000);
+    // The filter's own limit.
+    SetGyroBiasCount(9999);
+    AttitudeUpdate(&f_, one, kZero, kZero, 0.02);
+    EXPECT_EQ(GyroBiasCount(), 10000);
+    AttitudeUpdate(&f_, one, kZero, kZero, 0.02);
     EXPECT_EQ(GyroBiasCount(), 10000);
 }
 
@@ -138,6 +168,30 @@ TEST_F(AttitudeTest, SecondFileContinuesTheCount) {
     const double near[3] = {5, 0, 0};
     AttitudeUpdate(&f_, near, accl, kZero, 0.02);
     EXPECT_EQ(f_.bias[0], 5.0 / 10001.0);
+}
+
+TEST_F(AttitudeTest, TwoAxisTiltWhileTurning) {
+    // Turning about all three axes (too fast for the bias gate, so integrated in full)
+    // with the acceleration tilted about x and y: the correction must be applied on the
+    // left, toward g0, after the increment. Expected: the steps computed in plain Python
+    // floats with textbook quaternion algebra (rates to radians by pi / 180, increment
+    // Qz Qy Qx on the right, correction about v x g0 by 0.1 exp(-(m - 1)^2 / 0.01) times
+    // asin(|v x g0| / |v|) on the left).
+    SetGyroBiasCount(10000);
+    const double gyro[3] = {40, -25, 300};
+    const double accl[3] = {0.36, -0.48, -0.8};
+    const double expected[3][4] = {
+        {0.99801003076900674, 0.031235595774641332, 0.016949047084758726, 0.052086906646181208},
+        {0.9923617072637283, 0.059248323212166068, 0.032194125032728733, 0.10330254820933683},
+        {0.98349545486715662, 0.084220562748087369, 0.045983711762871846, 0.15339193368149942}};
+    for (const auto& q : expected) {
+        AttitudeUpdate(&f_, gyro, accl, kZero, 0.02);
+        EXPECT_NEAR(f_.Q->w, q[0], 1e-12);
+        EXPECT_NEAR(f_.Q->v[0], q[1], 1e-12);
+        EXPECT_NEAR(f_.Q->v[1], q[2], 1e-12);
+        EXPECT_NEAR(f_.Q->v[2], q[3], 1e-12);
+    }
+    EXPECT_EQ(f_.bias[2], 0.0);
 }
 
 TEST_F(AttitudeTest, MagnetometerHasNoEffect) {
@@ -252,22 +306,60 @@ TEST_F(AttitudeTest, FastFormMatchesTheQuaternionOperations) {
     EXPECT_NEAR(Q.norm(), 1.0, 1e-12);
 }
 
-TEST(QuatKernelTest, MatchesQuaternionBitForBit) {
-    std::mt19937 gen(5);
-    std::uniform_real_distribution<double> u(-2.0, 2.0);
+std::string Describe(const qk::Q4& p, const qk::Q4& r) {
+    std::ostringstream s;
+    s << std::hexfloat << "p = (" << p.w << ", " << p.x << ", " << p.y << ", " << p.z << "), r = ("
+      << r.w << ", " << r.x << ", " << r.y << ", " << r.z << ")";
+    return s.str();
+}
+
+// The kernel against the Quaternion operations, every component bit for bit.
+void ExpectKernelMatches(const qk::Q4& p, const qk::Q4& r) {
     auto same = [](const qk::Q4& a, const Quaternion& b) {
         return SameBits(a.w, b.w) && SameBits(a.x, b.v[0]) && SameBits(a.y, b.v[1]) &&
                SameBits(a.z, b.v[2]);
     };
-    for (int i = 0; i < 1000; ++i) {
-        const qk::Q4 p{u(gen), u(gen), u(gen), u(gen)};
-        const qk::Q4 r{u(gen), 0.0, u(gen), -0.0};
-        const Quaternion P(p.w, p.x, p.y, p.z), R(r.w, r.x, r.y, r.z);
-        ASSERT_TRUE(same(qk::Mul(p, r), P * R));
-        ASSERT_TRUE(same(qk::Inverse(p), P.inverse()));
-        ASSERT_TRUE(same(qk::FromAngles(p.x, p.y, p.z), Quaternion(p.x, p.y, p.z)));
-        ASSERT_TRUE(same(qk::FromAxisAngle(p.w, qk::V3{p.x, p.y, p.z}),
-                         Quaternion(p.w, Vector3(p.x, p.y, p.z))));
+    const Quaternion P(p.w, p.x, p.y, p.z), R(r.w, r.x, r.y, r.z);
+    EXPECT_TRUE(same(qk::Mul(p, r), P * R)) << "Mul, " << Describe(p, r);
+    EXPECT_TRUE(same(qk::FromAngles(p.x, p.y, p.z), Quaternion(p.x, p.y, p.z)))
+        << "FromAngles, " << Describe(p, r);
+    // Inverse and FromAxisAngle divide by a norm: not for a zero one.
+    if (P.norm() > 0.0) {
+        EXPECT_TRUE(same(qk::Inverse(p), P.inverse())) << "Inverse, " << Describe(p, r);
+    }
+    if (Norm(P.v) > 0.0) {
+        EXPECT_TRUE(same(qk::FromAxisAngle(p.w, qk::V3{p.x, p.y, p.z}),
+                         Quaternion(p.w, Vector3(p.x, p.y, p.z))))
+            << "FromAxisAngle, " << Describe(p, r);
+    }
+}
+
+TEST(QuatKernelTest, MatchesQuaternionBitForBit) {
+    // Every component of both operands non-zero, so that each term of every sum counts.
+    std::mt19937 gen(5);
+    std::uniform_real_distribution<double> u(-2.0, 2.0);
+    for (int i = 0; i < 2000 && !::testing::Test::HasFailure(); ++i) {
+        ExpectKernelMatches(qk::Q4{u(gen), u(gen), u(gen), u(gen)},
+                            qk::Q4{u(gen), u(gen), u(gen), u(gen)});
+    }
+}
+
+TEST(QuatKernelTest, SignedZerosMatchQuaternion) {
+    // Every operand with components from {+0, -0, 1, -2}, each against each: which zero
+    // comes out depends on where the sums start and in which order they run.
+    const double values[4] = {0.0, -0.0, 1.0, -2.0};
+    std::vector<qk::Q4> all;
+    for (int i = 0; i < 256; ++i) {
+        all.push_back(qk::Q4{values[i & 3], values[(i >> 2) & 3], values[(i >> 4) & 3],
+                             values[(i >> 6) & 3]});
+    }
+    for (const qk::Q4& p : all) {
+        for (const qk::Q4& r : all) {
+            ExpectKernelMatches(p, r);
+            if (::testing::Test::HasFailure()) {
+                return;
+            }
+        }
     }
 }
 

@@ -1,35 +1,18 @@
 // Hostile and broken inputs through the real binary: no crash, no sanitizer report, the
-// console output the tool defines, and every input byte for byte as it was.
+// console output the tool defines, and every input byte for byte as it was. Links,
+// permissions and deep trees: bad_input_test-posix.cpp.
 #include "KinrecFixture.h"
-#include "app/Platform.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <map>
+#include <cstdint>
 #include <random>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <vector>
 
 namespace {
-
-const std::string kHeader =
-    "accX,accY,accZ,gyroX,gyroY,gyroZ,lpf_acc,raw_acc,lpf_omega,raw_omega, fall_counter, roll, "
-    "pitch, yaw, acc_diff, omega_diff, roll_diff, pitch_diff, yaw_diff\n";
-
-std::string Announce(const std::string& in, const std::string& out) {
-    return in + " -> " + out + "\n";
-}
-
-std::string Dot(const std::string& name) {
-    return std::string(".") + platform::kPathSeparator + name;
-}
-
-std::string Echo(const std::string& lines) {
-    return "LoadConfigFile : kinrec.cnf\n\n" + lines + "\nLoadConfigFile : Complete.\n\n";
-}
 
 std::vector<std::string> Rows(const std::string& table) {
     std::vector<std::string> rows;
@@ -58,29 +41,8 @@ void ExpectWellFormed(const std::string& table, std::size_t n) {
 
 class BadInputTest : public KinrecFixture {
   protected:
-    // Puts an input and remembers it, to check afterwards that it is unchanged.
-    void Input(const std::string& name, const std::string& bytes) {
-        Put(name, bytes);
-        inputs_[name] = bytes;
-    }
-    void TearDown() override {
-        for (const auto& [name, bytes] : inputs_) {
-            EXPECT_TRUE(ReadFile(W(name)) == bytes) << name << " was changed";
-        }
-    }
     void Config(const std::string& text) { Put("kinrec.cnf", text); }
-
-    std::map<std::string, std::string> inputs_;
 };
-
-std::string DataSet(std::int32_t offset, const std::string& body) {
-    std::string h("QM DataSet V1.0.0\0\0\0", 20);
-    const auto u = static_cast<std::uint32_t>(offset);
-    for (int i = 0; i < 4; ++i) {
-        h += static_cast<char>((u >> (8 * i)) & 0xFF);
-    }
-    return h + body;
-}
 
 std::string Garbage(std::size_t n, unsigned seed) {
     std::mt19937 gen(seed);
@@ -97,9 +59,11 @@ TEST_F(BadInputTest, EmptyFiles) {
     EXPECT_EQ(Get("empty_DSV.csv"), kHeader);
     Config("FILETYPE 4\n");
     Input("empty.bin", "");
-    const RunResult r = Run({"empty.bin"});
-    EXPECT_EQ(r.status, 0);
+    const RunResult r = RunAny({"empty.bin"});
+    EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.out, Echo("  +FileType : 4\n")); // not a dataset, nothing converted
+    EXPECT_EQ(r.err, "kinrec: " + Dot({"empty.bin"}) +
+                         ": not a dataset file\nkinrec: 1 of 1 conversions failed\n");
 }
 
 TEST_F(BadInputTest, BinaryGarbageAsCsv) {
@@ -116,8 +80,8 @@ TEST_F(BadInputTest, TextAndGarbageAsDataSet) {
     Config("FILETYPE 4\n");
     Input("text.csv", "0,1,2,3,4,5,6\n");
     Input("noise.bin", Garbage(5000, 9));
-    EXPECT_EQ(Run({"text.csv"}).out, Echo("  +FileType : 4\n"));
-    EXPECT_EQ(Run({"noise.bin"}).out, Echo("  +FileType : 4\n"));
+    EXPECT_EQ(RunAny({"text.csv"}).out, Echo("  +FileType : 4\n"));
+    EXPECT_EQ(RunAny({"noise.bin"}).out, Echo("  +FileType : 4\n"));
     EXPECT_FALSE(FileExists(W("text_DSV.csv")));
     EXPECT_FALSE(FileExists(W("noise_DSV.csv")));
 }
@@ -125,15 +89,17 @@ TEST_F(BadInputTest, TextAndGarbageAsDataSet) {
 TEST_F(BadInputTest, DataSetOffsets) {
     Config("FILETYPE 4\n");
     const std::string rec("\0\0\0\0\0\x20\0\0\0\0\0\0", 12);
-    Input("neg.bin", DataSet(-24, rec));
-    Input("huge.bin", DataSet(INT32_MAX, rec));
-    Input("inhdr.bin", DataSet(4, rec));
-    Input("short.bin", DataSet(24, "").substr(0, 23));
+    Input("neg.bin", DataSetBytes(-24, rec));
+    Input("huge.bin", DataSetBytes(INT32_MAX, rec));
+    Input("inhdr.bin", DataSetBytes(4, rec));
+    Input("short.bin", DataSetBytes(24, "").substr(0, 23));
     Input("magic.bin", std::string("QM DataSet V1.0.0", 17));
     const std::string echo = Echo("  +FileType : 4\n");
-    EXPECT_EQ(Run({"neg.bin"}).out, echo);
-    EXPECT_EQ(Run({"short.bin"}).out, echo);
-    EXPECT_EQ(Run({"magic.bin"}).out, echo);
+    for (const char* name : {"neg.bin", "short.bin", "magic.bin"}) {
+        const RunResult r = RunAny({name});
+        EXPECT_EQ(r.out, echo) << name;
+        EXPECT_EQ(r.status, 2) << name;
+    }
     EXPECT_EQ(Run({"huge.bin"}).out, echo + Announce("huge.bin", "huge_DSV.csv"));
     EXPECT_EQ(Get("huge_DSV.csv"), kHeader);
     EXPECT_EQ(Run({"inhdr.bin"}).out, echo + Announce("inhdr.bin", "inhdr_DSV.csv"));
@@ -146,9 +112,9 @@ TEST_F(BadInputTest, LongLinesAndNulBytes) {
     Input("l1023.csv", std::string(1022, '9') + "\n" + sample);
     Input("l1024.csv", std::string(1023, '7') + "\n" + sample);
     Input("l100k.csv", std::string(100000, '1') + "\n" + sample);
-    Input("nul.csv",
+    Input("nulbyte.csv",
           std::string("0,0,0,81\0\x39\x32,0,0,0\n", 18) + sample + std::string("\0\0\0\n", 4));
-    for (const char* name : {"l1023.csv", "l1024.csv", "l100k.csv", "nul.csv"}) {
+    for (const char* name : {"l1023.csv", "l1024.csv", "l100k.csv", "nulbyte.csv"}) {
         EXPECT_EQ(Run({name}).status, 0);
     }
     // A 1022-digit line is one sample short of fields: skipped; the sample follows.
@@ -157,7 +123,7 @@ TEST_F(BadInputTest, LongLinesAndNulBytes) {
     EXPECT_EQ(Rows(Get("l1024_DSV.csv")).size(), 1u);
     EXPECT_EQ(Rows(Get("l100k_DSV.csv")).size(), 1u);
     // The text after a NUL is not seen: "0,0,0,81" has too few fields.
-    EXPECT_EQ(Rows(Get("nul_DSV.csv")).size(), 1u);
+    EXPECT_EQ(Rows(Get("nulbyte_DSV.csv")).size(), 1u);
 }
 
 TEST_F(BadInputTest, HugeAndOddNumbers) {
@@ -212,9 +178,11 @@ TEST_F(BadInputTest, ExtremeSettings) {
 
 TEST_F(BadInputTest, OddFileNames) {
     const std::string sample = "0,0,0,8192,0,0,0\n";
-    const std::vector<std::string> names = {"with space.csv",  "quote'and\"double.csv",
-                                            "-dash.csv",       "--r.csv",
-                                            "caf\xc3\xa9.csv", "\xff\xfe.csv"};
+    std::vector<std::string> names = {"with space.csv", "it's.csv", "-dash.csv", "--r.csv"};
+#ifndef _WIN32
+    // Names a Windows file system cannot hold, or that its ANSI code page may not carry.
+    names.insert(names.end(), {"quote'and\"double.csv", "caf\xc3\xa9.csv", "\xff\xfe.csv"});
+#endif
     for (const std::string& n : names) {
         Input(n, sample);
         const std::string out = n.substr(0, n.size() - 4) + "_DSV.csv";
@@ -224,34 +192,10 @@ TEST_F(BadInputTest, OddFileNames) {
     // Found by a search as well.
     const RunResult r = Run({"*"});
     for (const std::string& n : names) {
-        EXPECT_NE(r.out.find(Announce(Dot(n), Dot(n.substr(0, n.size() - 4) + "_DSV.csv"))),
+        EXPECT_NE(r.out.find(Announce(Dot({n}), Dot({n.substr(0, n.size() - 4) + "_DSV.csv"}))),
                   std::string::npos)
             << n;
     }
-}
-
-TEST_F(BadInputTest, DeepTreeAndLinkLoop) {
-    std::string path;
-    for (int i = 0; i < 200; ++i) {
-        path += (i ? "/" : "") + std::string("d");
-        MakeDir(W(path));
-    }
-    Input(path + "/deep.csv", "0,0,0,8192,0,0,0\n");
-    ASSERT_EQ(symlink("..", W("d/loop").c_str()), 0);
-    ASSERT_EQ(symlink(W("d").c_str(), W("d/d/abs").c_str()), 0);
-    Input("top.csv", "0,0,0,8192,0,0,0\n");
-    const RunResult r = Run({"-r"});
-    EXPECT_EQ(r.status, 0);
-    std::string expectPath = ".";
-    for (int i = 0; i < 200; ++i) {
-        expectPath += platform::kPathSeparator + std::string("d");
-    }
-    const std::string sep(1, platform::kPathSeparator);
-    EXPECT_EQ(r.out, Announce(expectPath + sep + "deep.csv", expectPath + sep + "deep_DSV.csv") +
-                         Announce(Dot("top.csv"), Dot("top_DSV.csv")));
-    EXPECT_EQ(Run({"-r", "*.csv"}).out,
-              Announce(Dot("top.csv"), Dot("top_DSV.csv")) +
-                  Announce(expectPath + sep + "deep.csv", expectPath + sep + "deep_DSV.csv"));
 }
 
 TEST_F(BadInputTest, TenThousandFiles) {
@@ -267,44 +211,9 @@ TEST_F(BadInputTest, TenThousandFiles) {
         lines += c == '\n';
     }
     EXPECT_EQ(lines, 10000u);
-    EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1), Announce(Dot("f0.csv"), Dot("f0_DSV.csv")));
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1),
+              Announce(Dot({"f0.csv"}), Dot({"f0_DSV.csv"})));
     EXPECT_EQ(Rows(ReadFile(W("many/f9999_DSV.csv"))).size(), 1u);
-}
-
-class PermissionTest : public BadInputTest {
-  protected:
-    void SetUp() override {
-        BadInputTest::SetUp();
-        // Let an ordinary user reach the scratch directory when the tests run as root.
-        chmod(dir_.path().c_str(), 0755);
-        chmod(W("").c_str(), 0777);
-    }
-};
-
-TEST_F(PermissionTest, UnreadableInput) {
-    Input("secret.csv", "0,0,0,8192,0,0,0\n");
-    chmod(W("secret.csv").c_str(), 0);
-    const RunResult r = Run({"secret.csv"}, "", true);
-    EXPECT_EQ(r.status, 0);
-    // Not opened, so not announced; the selector search finds it and fails the same way.
-    EXPECT_EQ(r.out, "");
-    chmod(W("secret.csv").c_str(), 0644);
-}
-
-TEST_F(PermissionTest, UnwritableDirectoryAndReadOnlyOutput) {
-    MakeDir(W("ro"));
-    Input("ro/in.csv", "0,0,0,8192,0,0,0\n");
-    chmod(W("ro").c_str(), 0555);
-    RunResult r = Run({"in.csv"}, "ro", true);
-    EXPECT_EQ(r.out, Announce("in.csv", "in_DSV.csv") + Announce(Dot("in.csv"), Dot("in_DSV.csv")));
-    EXPECT_FALSE(FileExists(W("ro/in_DSV.csv")));
-    chmod(W("ro").c_str(), 0777);
-
-    Input("a.csv", "0,0,0,8192,0,0,0\n");
-    Input("a_DSV.csv", "kept\n"); // an earlier table, read-only
-    chmod(W("a_DSV.csv").c_str(), 0444);
-    r = Run({"a.csv"}, "", true);
-    EXPECT_EQ(r.out, Announce("a.csv", "a_DSV.csv") + Announce(Dot("a.csv"), Dot("a_DSV.csv")));
 }
 
 } // namespace

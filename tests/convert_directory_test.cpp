@@ -71,7 +71,7 @@ class FakeTree : public DirectorySource {
         }
         return out;
     }
-    std::vector<std::string> listed;
+    std::vector<std::string> listed; // "<dir> <pattern>" of every List call, in order
 
   private:
     std::map<std::string, std::vector<platform::DirEntry>> tree_;
@@ -106,6 +106,7 @@ class WalkTest : public ::testing::Test {
     }
     std::vector<std::string> Walk(const char* selector, bool recursive) {
         std::vector<std::string> got;
+        t_.listed.clear();
         const std::string sel = selector != nullptr ? selector : "";
         WalkDirectory(t_, ".", selector != nullptr ? &sel : nullptr, recursive,
                       [&got](const std::string& p) { got.push_back(p); });
@@ -116,9 +117,16 @@ class WalkTest : public ::testing::Test {
 
 using Paths = std::vector<std::string>;
 
+// A listing as FakeTree records it: the directory and the pattern asked for.
+std::string Listing(std::initializer_list<const char*> dir, const char* pattern) {
+    return J(dir) + " " + pattern;
+}
+
 TEST_F(WalkTest, SelectorWithoutRecursion) {
     EXPECT_EQ(Walk("*", false), (Paths{J({".", "a.csv"}), J({".", "b.bin"}), J({".", "z.csv"})}));
     EXPECT_EQ(Walk("*.csv", false), (Paths{J({".", "a.csv"}), J({".", "z.csv"})}));
+    // The selector goes to the listing itself (the system's search on Windows), once.
+    EXPECT_EQ(t_.listed, Paths{Listing({"."}, "*.csv")});
     // A directory whose name matches is not entered without recursion.
     EXPECT_EQ(Walk("s*", false), Paths{});
     EXPECT_EQ(Walk("nothing*", false), Paths{});
@@ -130,6 +138,9 @@ TEST_F(WalkTest, RecursiveWithoutSelectorInterleaves) {
               (Paths{J({".", "a.csv"}), J({".", "b.bin"}), J({".", "sub", "c.csv"}),
                      J({".", "sub", "deep", "d.bin"}), J({".", "sub", "deep", "e.csv"}),
                      J({".", "z.csv"})}));
+    EXPECT_EQ(t_.listed,
+              (Paths{Listing({"."}, "*"), Listing({".", "sub"}, "*"),
+                     Listing({".", "sub", "deep"}, "*"), Listing({".", "x.csv.d"}, "*")}));
 }
 
 TEST_F(WalkTest, RecursiveWithSelectorFilesFirst) {
@@ -137,6 +148,12 @@ TEST_F(WalkTest, RecursiveWithSelectorFilesFirst) {
     EXPECT_EQ(Walk("*.csv", true),
               (Paths{J({".", "a.csv"}), J({".", "z.csv"}), J({".", "sub", "c.csv"}),
                      J({".", "sub", "deep", "e.csv"})}));
+    // Each directory: its matching entries, then all of them for the sub-directories.
+    EXPECT_EQ(t_.listed,
+              (Paths{Listing({"."}, "*.csv"), Listing({"."}, "*"), Listing({".", "sub"}, "*.csv"),
+                     Listing({".", "sub"}, "*"), Listing({".", "sub", "deep"}, "*.csv"),
+                     Listing({".", "sub", "deep"}, "*"), Listing({".", "x.csv.d"}, "*.csv"),
+                     Listing({".", "x.csv.d"}, "*")}));
     // The files go through the same input rule as everywhere: .bin is taken too.
     EXPECT_EQ(Walk("*.bin", true), (Paths{J({".", "b.bin"}), J({".", "sub", "deep", "d.bin"})}));
     EXPECT_EQ(Walk("?.*", true), (Paths{J({".", "a.csv"}), J({".", "b.bin"}), J({".", "z.csv"}),
@@ -147,10 +164,18 @@ TEST_F(WalkTest, RecursiveWithSelectorFilesFirst) {
 TEST_F(WalkTest, LinkedDirectoriesAreNotEntered) {
     t_.Add(J({".", "sub"}), "loop", true, true);
     t_.Add(J({".", "sub", "loop"}), "f.csv", false);
+    const std::string loop = J({".", "sub", "loop"}) + " ";
+    auto listedLoop = [&] {
+        return std::any_of(t_.listed.begin(), t_.listed.end(), [&](const std::string& l) {
+            return l.compare(0, loop.size(), loop) == 0;
+        });
+    };
     const Paths all = Walk(nullptr, true);
     EXPECT_EQ(std::count(all.begin(), all.end(), J({".", "sub", "loop", "f.csv"})), 0);
+    EXPECT_FALSE(listedLoop());
     const Paths sel = Walk("*.csv", true);
     EXPECT_EQ(std::count(sel.begin(), sel.end(), J({".", "sub", "loop", "f.csv"})), 0);
+    EXPECT_FALSE(listedLoop());
     // A link to a file is a file.
     t_.Add(".", "linked.csv", false, true);
     const Paths files = Walk("*.csv", false);
@@ -160,6 +185,7 @@ TEST_F(WalkTest, LinkedDirectoriesAreNotEntered) {
 TEST_F(WalkTest, SelectorWithADirectoryPart) {
     const std::string sel = std::string("sub") + platform::kPathSeparator + "*.csv";
     EXPECT_EQ(Walk(sel.c_str(), false), (Paths{J({".", "sub", "c.csv"})}));
+    EXPECT_EQ(t_.listed, Paths{Listing({".", "sub"}, "*.csv")}); // "." itself is not listed
     const std::string deep = J({"sub", "deep", "*"});
     EXPECT_EQ(Walk(deep.c_str(), false),
               (Paths{J({".", "sub", "deep", "d.bin"}), J({".", "sub", "deep", "e.csv"})}));

@@ -33,8 +33,10 @@ std::string Record(int a, int b, int c, int d, int e, int f) {
 
 class DataSetTest : public ::testing::Test {
   protected:
-    // All records of a dataset file with these bytes; -1 records when it is rejected.
-    std::vector<SampleRecord> Read(const std::string& bytes, bool* accepted = nullptr) {
+    // All records of a dataset file with these bytes, asked for batch at a time; none
+    // when it is rejected.
+    std::vector<SampleRecord> Read(const std::string& bytes, bool* accepted = nullptr,
+                                   int batch = 1) {
         const std::string path = dir_.Path("d.bin");
         WriteFile(path, bytes);
         std::vector<SampleRecord> out;
@@ -45,9 +47,11 @@ class DataSetTest : public ::testing::Test {
         if (ds == nullptr) {
             return out;
         }
-        SampleRecord r;
-        while (ReadDataSet(ds, &r, 1) > 0) {
-            out.push_back(r);
+        std::vector<SampleRecord> recs(static_cast<std::size_t>(batch));
+        int n = 0;
+        // Bounded, should a faulty reader run on past the end.
+        while (out.size() <= bytes.size() / 12 && (n = ReadDataSet(ds, recs.data(), batch)) > 0) {
+            out.insert(out.end(), recs.begin(), recs.begin() + n);
         }
         CloseDataSet(ds);
         return out;
@@ -80,6 +84,27 @@ TEST_F(DataSetTest, CountsWholeRecordsOnly) {
     EXPECT_EQ(Read(Header(24) + body + "12345").size(), 10u);
     EXPECT_EQ(Read(Header(24)).size(), 0u);
     EXPECT_TRUE(Accepted(Header(24)));
+}
+
+TEST_F(DataSetTest, TrailingPiecesAreNoRecords) {
+    // Record counts around the read-ahead of 4096 records, each followed by 0 to 11 more
+    // bytes, read one record at a time and in one large batch.
+    for (std::size_t n : {0u, 1u, 4095u, 4096u, 4097u}) {
+        std::string body;
+        for (std::size_t i = 0; i < n; ++i) {
+            body += Record(static_cast<int>(i), 0, 0, 0, 0, -1);
+        }
+        for (std::size_t k = 0; k < 12; ++k) {
+            for (int batch : {1, 5000}) {
+                const auto recs = Read(Header(24) + body + std::string(k, '\x55'), nullptr, batch);
+                ASSERT_EQ(recs.size(), n) << k << " bytes after, batch " << batch;
+                if (n > 0) {
+                    EXPECT_EQ(recs.back().accX, static_cast<std::int16_t>(n - 1));
+                    EXPECT_EQ(recs.back().gyroZ, -1);
+                }
+            }
+        }
+    }
 }
 
 TEST_F(DataSetTest, OffsetIsAnAbsolutePosition) {

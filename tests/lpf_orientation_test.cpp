@@ -4,10 +4,16 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 
 namespace {
 
 const double kPi = 3.141592653589793;
+
+bool SameBits(float a, float b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 TEST(LpfTest, DefaultCoefficients) {
     Lpf f;
@@ -36,6 +42,46 @@ TEST(LpfTest, StepResponse) {
     }
     EXPECT_NEAR(y, 1.0f, 1e-6);
     EXPECT_EQ(f.prevIn, 1.0f);
+}
+
+// Expected bits for the tests below: a Python model of the formulas that rounds every
+// operation to single precision (struct.pack('f'); computing a single +, -, *, / or sqrt
+// in double and rounding once gives the single-precision result), printed with float.hex.
+
+// Inputs as the converter makes them: accelerometer counts / 8192, gyro counts / 65.536.
+const float kLpfInput[9] = {8192 / 8192.0f,  8100 / 8192.0f, -1234 / 8192.0f,
+                            30000 / 8192.0f, 7777 / 8192.0f, -32768 / 8192.0f,
+                            -6554 / 65.536f, 1001 / 65.536f, 32767 / 65.536f};
+
+TEST(LpfTest, CoefficientsAndOutputsBitForBit) {
+    // Any other grouping of y = (b0 x + b1 x') - a1 y', or another 6.28 or 2, changes at
+    // least one of these.
+    const struct {
+        std::int32_t fs, fc;
+        float wc, a1, b0;
+    } table[] = {{50, 5, 0x1.f66668p+4f, -0x1.0b4cc4p-1f, 0x1.e9667ep-3f},
+                 {200, 2, 0x1.91eb86p+3f, -0x1.e0d346p-1f, 0x1.f2cba2p-6f},
+                 {37, 11, 0x1.1451ecp+6f, -0x1.19b164p-5f, 0x1.ee64eap-2f}};
+    const float outputs[3][9] = {
+        {0x1.e9667ep-3f, 0x1.333392p-1f, 0x1.06ed32p-1f, 0x1.1b729ap+0f, 0x1.ae15dp+0f,
+         0x1.2f488p-3f, -0x1.8c6c92p+4f, -0x1.0976ecp+5f, 0x1.a73842p+6f},
+        {0x1.f2cba2p-6f, 0x1.6d1a7cp-4f, 0x1.bf633p-4f, 0x1.ad030ap-3f, 0x1.5934aap-2f,
+         0x1.ca2abp-3f, -0x1.7a6738p+1f, -0x1.56c66cp+2f, 0x1.5504ap+3f},
+        {0x1.ee64eap-2f, 0x1.f41e46p-1f, 0x1.c0c37p-2f, 0x1.b5defap+0f, 0x1.24833ep+1f,
+         -0x1.64f0aep+0f, -0x1.921a36p+5f, -0x1.5519bep+5f, 0x1.ee9bccp+7f}};
+    for (int c = 0; c < 3; ++c) {
+        const auto& row = table[c];
+        Lpf f;
+        LpfInit(&f, row.fs, row.fc);
+        EXPECT_TRUE(SameBits(f.wc, row.wc) && SameBits(f.a1, row.a1) && SameBits(f.b0, row.b0))
+            << row.fs << " Hz, " << row.fc << " Hz";
+        for (int i = 0; i < 9; ++i) {
+            float y = 0;
+            LpfUpdate(&f, kLpfInput[i], &y);
+            EXPECT_TRUE(SameBits(y, outputs[c][i]))
+                << row.fs << " Hz, " << row.fc << " Hz, step " << i << ": " << y;
+        }
+    }
 }
 
 TEST(LpfTest, ZeroCutOffOutputsZero) {
@@ -72,6 +118,12 @@ TEST(MagnitudeTest, ExtremesAndUnits) {
     // -6554 counts is -100.006 deg/s.
     EXPECT_EQ(static_cast<int>(Magnitude(-6554.0f / 65.536f, 0, 0)), 100);
     EXPECT_TRUE(std::isnan(Magnitude(NAN, 0, 0)));
+    // ((x x + y y) + z z), then the root: other groupings round these differently (bits
+    // from the Python model above).
+    EXPECT_TRUE(
+        SameBits(Magnitude(-17313 / 8192.0f, 32169 / 8192.0f, 26147 / 8192.0f), 0x1.5ef9e2p+2f));
+    EXPECT_TRUE(
+        SameBits(Magnitude(-2508 / 8192.0f, -4092 / 8192.0f, 27473 / 8192.0f), 0x1.b3c44ap+1f));
 }
 
 struct AngleCase {

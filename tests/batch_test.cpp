@@ -1,0 +1,144 @@
+// End to end: a batch converted by several workers, and a long file converted in two
+// stages on two threads, give exactly what a one-by-one run on one thread gives.
+#include "KinrecFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A deterministic walking-like recording: accelerations near 1 g, rates that mostly
+// stay within the bias gate, and now and then a turn that does not.
+std::string Recording(int samples, std::uint32_t seed) {
+    std::string s = "t,ax,ay,az,gx,gy,gz\n";
+    std::uint32_t x = seed * 2654435761u + 1u;
+    auto next = [&x](int span) {
+        x = x * 1664525u + 1013904223u;
+        return static_cast<int>((x >> 8) % static_cast<std::uint32_t>(span)) - span / 2;
+    };
+    for (int i = 0; i < samples; ++i) {
+        const int turn = (i / 97) % 5 == 0 ? 1500 : 0;
+        s += std::to_string(i) + "," + std::to_string(600 + next(800)) + "," +
+             std::to_string(-300 + next(600)) + "," + std::to_string(8100 + next(900)) + "," +
+             std::to_string(turn + next(400)) + "," + std::to_string(next(300)) + "," +
+             std::to_string(-turn / 2 + next(500)) + "\n";
+    }
+    return s;
+}
+
+void SetWorkers(const char* n) {
+#ifdef _WIN32
+    _putenv_s("KINREC_TEST_WORKERS", n);
+#else
+    setenv("KINREC_TEST_WORKERS", n, 1);
+#endif
+}
+
+class BatchTest : public KinrecFixture {
+  protected:
+    void TearDown() override {
+        SetWorkers("0");
+        KinrecFixture::TearDown();
+    }
+    RunResult RunWith(const char* workers, const std::vector<std::string>& args,
+                      const std::string& sub) {
+        SetWorkers(workers);
+        return RunProgram(exe_, args, W(sub));
+    }
+};
+
+TEST_F(BatchTest, WorkersGiveTheOneByOneResults) {
+    // The same tree twice: "one" converted on one worker, "many" on three.
+    std::vector<std::string> tables;
+    for (const char* top : {"one", "many"}) {
+        const std::string t = top;
+        MakeDir(W(t));
+        MakeDir(W(t + "/sub"));
+        Put(t + "/kinrec.cnf", "RESAMPLECOUNT 2\n");
+        // 2 x 3000 kept samples and then 5000: the bias count reaches its limit in the
+        // third file, in the middle of the walk's first directory.
+        Put(t + "/a1.csv", Recording(6000, 1));
+        Put(t + "/a2.csv", Recording(6000, 2));
+        Put(t + "/a3.csv", Recording(10000, 3));
+        for (int i = 0; i < 12; ++i) {
+            Put(t + "/b" + std::to_string(i) + ".csv",
+                Recording(300 + 150 * i, 10u + static_cast<unsigned>(i)));
+        }
+        // Two inputs, one table: the later one wins, as one by one.
+        Put(t + "/c.csv", Recording(400, 40));
+        Put(t + "/c.bin", Recording(700, 41));
+        // A failure in the middle: its table would replace a file that is not a table.
+        Put(t + "/d.csv", Recording(500, 50));
+        Put(t + "/d_DSV.csv", "keep me\n");
+        for (int i = 0; i < 8; ++i) {
+            Put(t + "/sub/e" + std::to_string(i) + ".csv",
+                Recording(200 + 300 * i, 60u + static_cast<unsigned>(i)));
+        }
+    }
+    const RunResult one = RunWith("1", {"-r"}, "one");
+    const RunResult many = RunWith("3", {"-r"}, "many");
+    EXPECT_EQ(one.status, 2);
+    EXPECT_EQ(many.status, one.status);
+    EXPECT_EQ(many.out, one.out);
+    EXPECT_EQ(many.err, one.err);
+    EXPECT_EQ(one.err, "kinrec: " + Dot({"d_DSV.csv"}) +
+                           ": exists and is not a kinrec table; not overwritten\n"
+                           "kinrec: 1 of 26 conversions failed\n");
+    std::vector<std::string> names = {"a1", "a2", "a3", "c", "d", "sub/e0", "sub/e7"};
+    for (int i = 0; i < 12; ++i) {
+        names.push_back("b" + std::to_string(i));
+    }
+    for (const std::string& n : names) {
+        EXPECT_EQ(Get("many/" + n + "_DSV.csv"), Get("one/" + n + "_DSV.csv")) << n;
+    }
+    EXPECT_EQ(Get("many/d_DSV.csv"), "keep me\n");
+    // The last files really started from the count's limit: alone, b11 differs.
+    Put("alone.csv", Recording(300 + 150 * 11, 21));
+    EXPECT_EQ(RunWith("1", {"alone.csv"}, "").status, 0);
+    EXPECT_NE(Get("alone_DSV.csv"), Get("one/b11_DSV.csv"));
+}
+
+TEST_F(BatchTest, TwoStagesGiveTheOneThreadTable) {
+    // Long enough to run in two stages; every input kind.
+    const std::string rec = Recording(40000, 7);
+    struct Kind {
+        const char* cnf;
+        std::string bytes;
+    };
+    std::string physical = "t,i,ax,ay,az,gx,gy,gz\n";
+    std::string dataset;
+    for (int i = 0; i < 40000; ++i) {
+        const int ax = (i * 37) % 2000 - 1000;
+        const int gz = (i * 53) % 4000 - 2000;
+        physical += std::to_string(i) + ",0," + std::to_string(ax / 8192.0) + ",0.1,0.97," +
+                    std::to_string(gz / 65.536) + ",1.5,-2.25\n";
+        const std::int16_t v[6] = {static_cast<std::int16_t>(ax), 800, 7900, 40, -60,
+                                   static_cast<std::int16_t>(gz)};
+        for (std::int16_t c : v) {
+            dataset += static_cast<char>(static_cast<std::uint16_t>(c) & 0xFF);
+            dataset += static_cast<char>(static_cast<std::uint16_t>(c) >> 8);
+        }
+    }
+    const Kind kinds[] = {{"FILETYPE 1\n", rec},
+                          {"FILETYPE 2\n", physical},
+                          {"FILETYPE 3\n", rec},
+                          {"FILETYPE 4\n", DataSetBytes(24, dataset)}};
+    for (const Kind& k : kinds) {
+        SCOPED_TRACE(k.cnf);
+        Put("kinrec.cnf", k.cnf);
+        Put("in.dat", k.bytes);
+        const RunResult serial = RunWith("1", {"in.dat", "one.csv"}, "");
+        const RunResult staged = RunWith("2", {"in.dat", "two.csv"}, "");
+        EXPECT_EQ(serial.status, 0);
+        EXPECT_EQ(staged.status, 0);
+        EXPECT_EQ(staged.err, "");
+        EXPECT_EQ(ReadFile(W("two.csv")), ReadFile(W("one.csv")));
+        EXPECT_GT(ReadFile(W("one.csv")).size(), 1000000u);
+    }
+}
+
+} // namespace
