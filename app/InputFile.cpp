@@ -23,7 +23,7 @@ bool BeginsWithTableHeader(const char* line) {
 }
 
 TableCheck IsKinrecTable(const char* path) {
-    std::FILE* f = OpenInputFile(path);
+    std::FILE* f = std::fopen(path, "rb"); // a directory reads nothing: not a table
     if (f == nullptr) {
         return TableCheck::kUnreadable;
     }

@@ -34,9 +34,6 @@ std::vector<DirEntry> ListDirectory(const std::string& dir, const std::string& p
 // Whether path names an existing directory.
 bool IsDirectory(const std::string& path);
 
-// Whether both paths name the same existing file (also through links).
-bool SameFile(const std::string& a, const std::string& b);
-
 // Whether anything exists under path (a dangling link included).
 bool Exists(const std::string& path);
 
@@ -46,13 +43,27 @@ enum class PathKind {
     kRegular, // a regular file
     kOther,   // a device, a FIFO, a directory: written in place, or not at all
 };
+// A file's identity on its system (device and inode, or volume and file index).
+struct FileId {
+    unsigned long long volume = 0;
+    unsigned long long index = 0;
+    bool known = false;
+    bool operator==(const FileId& o) const {
+        return known && o.known && volume == o.volume && index == o.index;
+    }
+};
 struct PathInfo {
     PathKind kind;
     long long size; // [bytes] of a regular file
+    bool isLink;    // the name itself is a symbolic link
+    FileId id;
 };
 PathInfo Inspect(const std::string& path);
 
-// The file that writing to path replaces: the final target of a link, else path.
+// The identity of an open file.
+FileId IdOf(std::FILE* file);
+
+// The final target of a link.
 std::string ResolveTarget(const std::string& path);
 
 // Whether the existing file path may be opened for writing (it is not changed);

@@ -29,9 +29,9 @@ void Unregister(const std::string& temp) {
 
 } // namespace
 
-TableOpen OpenTable(const std::string& output, TableFile* table, std::string* reason) {
+TableOpen OpenTable(const std::string& output, const platform::PathInfo& info, TableFile* table,
+                    std::string* reason) {
     *table = TableFile{};
-    const platform::PathInfo info = platform::Inspect(output);
     if (info.kind == platform::PathKind::kOther) {
         errno = 0;
         table->target = output;
@@ -58,7 +58,7 @@ TableOpen OpenTable(const std::string& output, TableFile* table, std::string* re
             return TableOpen::kNotCreated;
         }
     }
-    table->target = platform::ResolveTarget(output);
+    table->target = info.isLink ? platform::ResolveTarget(output) : output;
     table->temp = TempNameFor(table->target);
     {
         const std::lock_guard<std::mutex> guard(registryLock);

@@ -16,6 +16,8 @@
 #ifndef KINREC_TABLE_FILE_H
 #define KINREC_TABLE_FILE_H
 
+#include "app/Platform.h"
+
 #include <cstdio>
 #include <string>
 
@@ -31,8 +33,10 @@ enum class TableOpen {
     kRefused,    // the name holds something that is not a kinrec table
 };
 
-// Opens the table for output. Otherwise *reason says why not.
-TableOpen OpenTable(const std::string& output, TableFile* table, std::string* reason);
+// Opens the table for output; info is what platform::Inspect tells of the name.
+// Otherwise *reason says why not.
+TableOpen OpenTable(const std::string& output, const platform::PathInfo& info, TableFile* table,
+                    std::string* reason);
 
 // Moves a complete, closed table onto its name; false with *reason.
 bool CommitTable(TableFile* table, std::string* reason);

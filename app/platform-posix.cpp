@@ -41,6 +41,13 @@ std::vector<DirEntry> ListDirectory(const std::string& dir, const std::string& p
         if (name == "." || name == ".." || !MatchPattern(pattern, name)) {
             continue;
         }
+#ifdef _DIRENT_HAVE_D_TYPE
+        // The entry's type comes with it on most file systems: no need to ask again.
+        if (e->d_type == DT_REG || e->d_type == DT_DIR) {
+            entries.push_back(DirEntry{name, e->d_type == DT_DIR, false});
+            continue;
+        }
+#endif
         std::string path = dir;
         path += kPathSeparator;
         path += name;
@@ -61,35 +68,49 @@ bool IsDirectory(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-    struct stat sa;
-    struct stat sb;
-    return stat(a.c_str(), &sa) == 0 && stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
-           sa.st_ino == sb.st_ino;
-}
-
 bool Exists(const std::string& path) {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;
 }
 
+namespace {
+
+FileId IdFrom(const struct stat& st) {
+    FileId id;
+    id.volume = static_cast<unsigned long long>(st.st_dev);
+    id.index = static_cast<unsigned long long>(st.st_ino);
+    id.known = true;
+    return id;
+}
+
+} // namespace
+
 PathInfo Inspect(const std::string& path) {
     struct stat st;
-    if (stat(path.c_str(), &st) != 0) {
+    if (lstat(path.c_str(), &st) != 0) {
         // A name that cannot be looked at is left to the open, which says why.
-        return PathInfo{errno == ENOENT ? PathKind::kMissing : PathKind::kOther, 0};
+        return PathInfo{errno == ENOENT ? PathKind::kMissing : PathKind::kOther, 0, false, {}};
+    }
+    const bool isLink = S_ISLNK(st.st_mode);
+    if (isLink && stat(path.c_str(), &st) != 0) {
+        // A dangling link: what it names does not exist yet.
+        return PathInfo{PathKind::kMissing, 0, true, {}};
     }
     if (S_ISREG(st.st_mode)) {
-        return PathInfo{PathKind::kRegular, static_cast<long long>(st.st_size)};
+        return PathInfo{PathKind::kRegular, static_cast<long long>(st.st_size), isLink, IdFrom(st)};
     }
-    return PathInfo{PathKind::kOther, 0};
+    return PathInfo{PathKind::kOther, 0, isLink, IdFrom(st)};
+}
+
+FileId IdOf(std::FILE* file) {
+    struct stat st;
+    if (file == nullptr || fstat(fileno(file), &st) != 0) {
+        return FileId{};
+    }
+    return IdFrom(st);
 }
 
 std::string ResolveTarget(const std::string& path) {
-    struct stat st;
-    if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
-        return path;
-    }
     char* real = realpath(path.c_str(), nullptr);
     if (real == nullptr) {
         return path;
@@ -148,7 +169,8 @@ int UsableCpuCount() {
 }
 
 unsigned long ProcessId() {
-    return static_cast<unsigned long>(getpid());
+    static const unsigned long pid = static_cast<unsigned long>(getpid());
+    return pid;
 }
 
 namespace {

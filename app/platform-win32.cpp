@@ -75,26 +75,19 @@ bool IsDirectory(const std::string& path) {
 
 namespace {
 
-bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
-    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        return false;
+FileId IdOfHandle(HANDLE h) {
+    BY_HANDLE_FILE_INFORMATION info;
+    FileId id;
+    if (GetFileInformationByHandle(h, &info) != 0) {
+        id.volume = info.dwVolumeSerialNumber;
+        id.index =
+            (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+        id.known = true;
     }
-    const BOOL ok = GetFileInformationByHandle(h, info);
-    CloseHandle(h);
-    return ok != 0;
+    return id;
 }
 
 } // namespace
-
-bool SameFile(const std::string& a, const std::string& b) {
-    BY_HANDLE_FILE_INFORMATION ia;
-    BY_HANDLE_FILE_INFORMATION ib;
-    return FileIdentity(a, &ia) && FileIdentity(b, &ib) &&
-           ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
-}
 
 namespace {
 
@@ -131,22 +124,34 @@ bool Exists(const std::string& path) {
 PathInfo Inspect(const std::string& path) {
     const DWORD attr = GetFileAttributesA(path.c_str());
     if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return PathInfo{PathKind::kOther, 0};
+        return PathInfo{PathKind::kOther, 0, false, {}};
     }
     HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD err = GetLastError();
         const bool missing = err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
-        return PathInfo{missing ? PathKind::kMissing : PathKind::kOther, 0};
+        return PathInfo{missing ? PathKind::kMissing : PathKind::kOther, 0, false, {}};
     }
-    PathInfo info{PathKind::kOther, 0};
+    PathInfo info{PathKind::kOther, 0, false, {}};
     LARGE_INTEGER size;
     if (GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size) != 0) {
-        info = PathInfo{PathKind::kRegular, static_cast<long long>(size.QuadPart)};
+        info = PathInfo{PathKind::kRegular, static_cast<long long>(size.QuadPart), false,
+                        IdOfHandle(h)};
     }
     CloseHandle(h);
     return info;
+}
+
+FileId IdOf(std::FILE* file) {
+    if (file == nullptr) {
+        return FileId{};
+    }
+    const intptr_t h = _get_osfhandle(_fileno(file));
+    if (h == -1) {
+        return FileId{};
+    }
+    return IdOfHandle(reinterpret_cast<HANDLE>(h));
 }
 
 std::string ResolveTarget(const std::string& path) {
