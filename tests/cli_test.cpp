@@ -94,8 +94,10 @@ TEST_F(CliTest, NothingToDo) {
         const RunResult r = RunAny({arg});
         EXPECT_EQ(r.status, 2) << arg;
         EXPECT_EQ(r.out, "") << arg;
-        EXPECT_EQ(r.err, std::string("kinrec: ") + arg +
-                             ": No such file or directory, and no input file matches it\n");
+        // The system's reason: for "*.csv" Windows says the name is invalid.
+        const std::string tail = ", and no input file matches it\n";
+        EXPECT_EQ(r.err.rfind(std::string("kinrec: ") + arg + ": ", 0), 0u) << r.err;
+        EXPECT_EQ(r.err.substr(r.err.size() - tail.size()), tail);
     }
     const RunResult two = RunAny({"missing.csv", "out.csv"});
     EXPECT_EQ(two.status, 2);

@@ -1,0 +1,134 @@
+"""The README and the man page against the program: every configuration key and every
+table column is documented, and the README's command for many directories works."""
+
+import filecmp
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import unittest
+
+from support import REPO, write
+
+KINREC = os.environ.get("KINREC_EXE")
+
+
+def read(*parts):
+    with open(os.path.join(REPO, *parts), encoding="utf-8") as f:
+        return f.read()
+
+
+def table_names(source, table):
+    """The leading string of each entry of a `table[...] = { {"name", ...}, ... };`."""
+    m = re.search(r"\b" + table + r"\[[^\]]*\]\s*=\s*\{(.*?)\n\};", source, re.S)
+    return re.findall(r'\{\s*"([^"]+)"\s*,', m.group(1)) if m else []
+
+
+def man_text(text):
+    """The man page's words with groff escapes resolved or dropped."""
+    text = re.sub(r"\\f(\[[^\]]*\]|\(..|.)", "", text)   # font changes
+    text = re.sub(r"\\\((aq|cq)", "'", text)
+    text = re.sub(r"\\\((dq|lq|rq)", '"', text)
+    text = text.replace("\\(rs", "\\\\").replace("\\e", "\\\\")
+    text = re.sub(r"\\[&%]", "", text)
+    return re.sub(r"\\(.)", r"\1", text)                # \- \_ \  and the like
+
+
+def mentions(text, name):
+    return re.search(r"(?<![A-Za-z0-9_])" + re.escape(name) + r"(?![A-Za-z0-9_])",
+                     text) is not None
+
+
+class DocumentedNamesTest(unittest.TestCase):
+    KEYS = table_names(read("app", "DsvConfig.cpp"), "kKeys")
+    COLUMNS = table_names(read("features", "DsvConverter.cpp"), "kColumns")
+
+    def test_sources_parsed(self):
+        self.assertEqual(len(self.KEYS), 7, self.KEYS)
+        self.assertEqual(len(self.COLUMNS), 19, self.COLUMNS)
+
+    def test_names_in_documents(self):
+        documents = {"README.md": read("README.md"), "kinrec.1": man_text(read("kinrec.1"))}
+        for document, text in documents.items():
+            for name in self.KEYS + self.COLUMNS:
+                with self.subTest(document=document, name=name):
+                    self.assertTrue(mentions(text, name), name + " is not in " + document)
+
+
+def readme_batch_line():
+    """The find ... | xargs line of the fenced block under "Many files, many machines"."""
+    readme = read("README.md")
+    m = re.search(r"^## Many files, many machines\n(.*?)(?=^## )", readme, re.S | re.M)
+    section = m.group(1) if m else ""
+    block = re.search(r"^```\n(.*?)^```", section, re.S | re.M)
+    lines = block.group(1).splitlines() if block else []
+    found = [line for line in lines if line.startswith("find data ") and "xargs" in line]
+    return found[0] if len(found) == 1 else None
+
+
+RECORDINGS = {
+    os.path.join("data", "a", "x.csv"): ["0,0,0,8192,0,0,0", "1,120,-40,8150,300,-90,20",
+                                         "2,200,-80,8000,650,-180,40", "3,0,0,8192,0,0,0"],
+    os.path.join("data", "a", "y.csv"): ["0,8192,0,0,0,0,0", "1,8000,500,100,-400,0,900",
+                                         "2,7900,900,-200,-800,100,1500"],
+    os.path.join("data", "b", "c", "z.csv"): ["0,0,-8192,0,0,0,0", "1,300,-8100,60,0,2000,0",
+                                              "2,-300,-8000,0,0,4000,-70"],
+}
+TABLES = [path[:-4] + "_DSV.csv" for path in RECORDINGS]
+
+
+@unittest.skipUnless(KINREC, "KINREC_EXE is not set")
+@unittest.skipUnless(shutil.which("sh"), "no POSIX shell")
+class ReadmeBatchCommandTest(unittest.TestCase):
+    def kinrec(self, cwd, env, *args):
+        p = subprocess.run(["kinrec"] + list(args), cwd=cwd, env=env, stdout=subprocess.PIPE,
+                           stderr=subprocess.PIPE, text=True, timeout=120)
+        self.assertEqual(p.returncode, 0, p.stderr)
+
+    def test_find_xargs_line(self):
+        line = readme_batch_line()
+        self.assertIsNotNone(line, "no single find ... | xargs line under the heading")
+        with tempfile.TemporaryDirectory() as tmp:
+            bindir = os.path.join(tmp, "bin")
+            os.mkdir(bindir)
+            os.symlink(os.path.abspath(KINREC), os.path.join(bindir, "kinrec"))
+            env = dict(os.environ)
+            env["PATH"] = os.pathsep.join([bindir, os.path.dirname(os.path.abspath(KINREC)),
+                                           env.get("PATH", "")])
+
+            run_dir = os.path.join(tmp, "run")
+            for path, rows in RECORDINGS.items():
+                os.makedirs(os.path.dirname(os.path.join(run_dir, path)), exist_ok=True)
+                write(os.path.join(run_dir, path), "time,ax,ay,az,gx,gy,gz\n" +
+                      "\n".join(rows) + "\n")
+            # An earlier table under x's name, from other data: to be replaced, not read.
+            earlier = os.path.join(run_dir, "data", "a", "x_DSV.csv")
+            write(os.path.join(tmp, "old.csv"), "0,1000,0,0,0,0,0\n1,2000,0,0,0,0,0\n")
+            self.kinrec(tmp, env, "old.csv", earlier)
+            with open(earlier) as f:
+                earlier_table = f.read()
+            hand_dir = os.path.join(tmp, "hand")
+            shutil.copytree(run_dir, hand_dir)
+
+            p = subprocess.run(["sh", "-c", line], cwd=run_dir, env=env,
+                               stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                               timeout=300)
+            self.assertEqual(p.returncode, 0, line + "\n" + p.stderr)
+            for directory in {os.path.dirname(path) for path in RECORDINGS}:
+                self.kinrec(os.path.join(hand_dir, directory), env, "*.csv")
+
+            for tree in (run_dir, hand_dir):
+                files = sorted(os.path.relpath(os.path.join(d, f), tree)
+                               for d, _, names in os.walk(tree) for f in names)
+                self.assertEqual(files, sorted(list(RECORDINGS) + TABLES), tree)
+            with open(earlier) as f:
+                self.assertNotEqual(f.read(), earlier_table, "x_DSV.csv was not replaced")
+            for table in TABLES:
+                with self.subTest(table=table):
+                    self.assertTrue(filecmp.cmp(os.path.join(run_dir, table),
+                                                os.path.join(hand_dir, table), shallow=False))
+
+
+if __name__ == "__main__":
+    unittest.main()
