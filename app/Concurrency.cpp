@@ -36,6 +36,7 @@ void RunInOrder(std::size_t n, int workers, const std::vector<long>& after,
         }
     };
     std::vector<std::thread> pool;
+    pool.reserve(static_cast<std::size_t>(workers));
     for (int w = 0; w < workers; ++w) {
         pool.emplace_back(work);
     }

@@ -9,12 +9,14 @@ namespace {
 
 void Write(bool err, const std::string& text) {
     progress::Clear();
+    // A console that cannot be written has nowhere to say so; main checks standard
+    // output once more at the end.
     if (err) {
         // What went before on standard output comes first where both share a file.
-        std::fflush(stdout);
-        std::fwrite(text.data(), 1, text.size(), stderr);
+        (void)std::fflush(stdout);
+        (void)std::fwrite(text.data(), 1, text.size(), stderr);
     } else {
-        std::fwrite(text.data(), 1, text.size(), stdout);
+        (void)std::fwrite(text.data(), 1, text.size(), stdout);
     }
 }
 

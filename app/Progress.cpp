@@ -16,8 +16,9 @@ std::chrono::steady_clock::time_point lastShown;
 
 void Erase() {
     if (shownLength > 0) {
-        std::fprintf(stderr, "\r%*s\r", static_cast<int>(shownLength), "");
-        std::fflush(stderr);
+        // The line is a courtesy: a terminal that refuses it changes nothing else.
+        (void)std::fprintf(stderr, "\r%*s\r", static_cast<int>(shownLength), "");
+        (void)std::fflush(stderr);
         shownLength = 0;
     }
 }
@@ -43,8 +44,8 @@ void Show(const std::string& text, bool force) {
     }
     lastShown = now;
     Erase();
-    std::fputs(text.c_str(), stderr);
-    std::fflush(stderr);
+    (void)std::fputs(text.c_str(), stderr);
+    (void)std::fflush(stderr);
     shownLength = text.size();
 }
 

@@ -97,6 +97,9 @@ int main(int argc, char** argv) {
         direct.twoStage = BatchWorkers() > 1;
         status = ConvertFile(argv[1], argv[2], &cfg, direct) == kConverted ? 0 : kFailedStatus;
     }
-    std::fflush(stdout);
+    // Lines that scripts read and that could not be written are a failure too.
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout) != 0) && status == 0) {
+        status = kFailedStatus;
+    }
     return status;
 }

@@ -203,12 +203,12 @@ void HandleInterrupts(void (*cleanup)()) {
         cleanup();
         // End the way the signal ends a process, so that the shell sees it (130 for
         // Ctrl-C).
-        std::signal(sig, SIG_DFL);
+        (void)std::signal(sig, SIG_DFL); // cannot fail for these signals
         sigset_t one;
         sigemptyset(&one);
         sigaddset(&one, sig);
         pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
-        std::raise(sig);
+        (void)std::raise(sig); // ends the process; the exit below is the fallback
         std::_Exit(128 + sig);
     }).detach();
 }
