@@ -1,13 +1,9 @@
 #include "app/Concurrency.h"
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
-
-void RunOnTwoThreads(const std::function<void()>& produce, const std::function<void()>& consume) {
-    std::thread second(consume);
-    produce();
-    second.join();
-}
 
 void RunInOrder(std::size_t n, int workers, const std::vector<long>& after,
                 const std::function<void(std::size_t)>& job,

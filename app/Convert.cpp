@@ -1,6 +1,5 @@
 #include "app/Convert.h"
 
-#include "app/Concurrency.h"
 #include "app/InputFile.h"
 #include "app/Platform.h"
 #include "app/Progress.h"
@@ -13,15 +12,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
-#include <vector>
 
 namespace {
-
-// Inputs at least this long run their two stages on two threads when allowed; for
-// shorter ones starting a thread costs more than it gives.
-constexpr long long kTwoStageBytes = 256 * 1024;
-constexpr std::size_t kBatchSamples = 1024;
-constexpr std::size_t kBatchesInFlight = 4;
 
 // The samples of one input, in file order.
 class SampleSource {
@@ -131,8 +123,8 @@ Opened OpenDataSetInput(const char* input, bool skipTables) {
     return o;
 }
 
-// Every sample through both stages on this thread.
-void StreamSerial(SampleSource& src, DsvConverter* conv, progress::FileProgress& prog) {
+// Every sample through both stages.
+void Stream(SampleSource& src, DsvConverter* conv, progress::FileProgress& prog) {
     SampleRecord rec{};
     KeptSample kept;
     while (src.Next(&rec)) {
@@ -141,50 +133,6 @@ void StreamSerial(SampleSource& src, DsvConverter* conv, progress::FileProgress&
             EmitDsvRow(conv, kept);
         }
     }
-}
-
-// The serial chain on this thread, the rows on a second one; batches of kept samples
-// pass between them, and used batches come back to be filled again.
-void StreamTwoStage(SampleSource& src, DsvConverter* conv, progress::FileProgress& prog) {
-    using Batch = std::vector<KeptSample>;
-    BoundedQueue<Batch> full(kBatchesInFlight);
-    BoundedQueue<Batch> empty(kBatchesInFlight + 2);
-    for (std::size_t i = 0; i < kBatchesInFlight + 2; ++i) {
-        Batch b;
-        b.reserve(kBatchSamples);
-        empty.Push(std::move(b));
-    }
-    auto produce = [&] {
-        Batch batch;
-        empty.Pop(&batch);
-        SampleRecord rec{};
-        KeptSample kept;
-        while (src.Next(&rec)) {
-            prog.Tick([&src] { return src.Position(); });
-            if (AdvanceDsvRecord(conv, &rec, &kept)) {
-                batch.push_back(kept);
-                if (batch.size() == kBatchSamples) {
-                    full.Push(std::move(batch));
-                    empty.Pop(&batch);
-                }
-            }
-        }
-        if (!batch.empty()) {
-            full.Push(std::move(batch));
-        }
-        full.Close();
-    };
-    auto consume = [&] {
-        Batch batch;
-        while (full.Pop(&batch)) {
-            for (const KeptSample& k : batch) {
-                EmitDsvRow(conv, k);
-            }
-            batch.clear();
-            empty.Push(std::move(batch));
-        }
-    };
-    RunOnTwoThreads(produce, consume);
 }
 
 int Convert(Opened opened, const char* input, const char* output, DsvConfig* cfg,
@@ -223,14 +171,9 @@ int Convert(Opened opened, const char* input, const char* output, DsvConfig* cfg
         conv->attitude.count = opt.biasCount;
     }
     const bool showProgress = opt.showProgress && progress::Enabled();
-    const long long size = showProgress || opt.twoStage ? platform::Inspect(input).size : 0;
     {
-        progress::FileProgress prog(input, showProgress ? size : 0);
-        if (opt.twoStage && size >= kTwoStageBytes) {
-            StreamTwoStage(*opened.source, conv.get(), prog);
-        } else {
-            StreamSerial(*opened.source, conv.get(), prog);
-        }
+        progress::FileProgress prog(input, showProgress ? platform::Inspect(input).size : 0);
+        Stream(*opened.source, conv.get(), prog);
     }
     opened.source.reset();
 

@@ -31,7 +31,6 @@ inline bool FallsBack(int status) {
 struct ConvertOptions {
     Console* console = nullptr;        // where its lines go; null: straight through
     std::int32_t* biasCount = nullptr; // the gyro bias count to use; null: the run's
-    bool twoStage = false;             // may run its two stages on two threads
     bool skipTables = false;           // a kinrec table as input is skipped silently
     bool showProgress = true;          // the progress line, where it is shown at all
     // When set, an input that cannot be opened is not reported but described here.

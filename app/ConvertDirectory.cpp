@@ -158,7 +158,6 @@ BatchResult ConvertFiles(const std::vector<std::string>& paths, DsvConfig* cfg, 
     BatchResult result;
     ConvertOptions serial;
     serial.skipTables = true;
-    serial.twoStage = workers > 1;
     std::size_t i = 0;
     for (; i < paths.size(); ++i) {
         if (workers > 1 && *ProcessBiasCount() >= kBiasCountLimit) {

@@ -37,7 +37,6 @@ int ConvertFileOrSelector(const char* arg, DsvConfig* cfg) {
     std::string openFailure;
     ConvertOptions direct;
     direct.openFailure = &openFailure;
-    direct.twoStage = BatchWorkers() > 1;
     const int status = ConvertFile(arg, nullptr, cfg, direct);
     if (!FallsBack(status)) {
         return status == kConverted ? 0 : kFailedStatus;
@@ -93,9 +92,7 @@ int main(int argc, char** argv) {
     } else if (recursive) {
         status = ConvertTree(argv[2], &cfg);
     } else {
-        ConvertOptions direct;
-        direct.twoStage = BatchWorkers() > 1;
-        status = ConvertFile(argv[1], argv[2], &cfg, direct) == kConverted ? 0 : kFailedStatus;
+        status = ConvertFile(argv[1], argv[2], &cfg) == kConverted ? 0 : kFailedStatus;
     }
     // Lines that scripts read and that could not be written are a failure too.
     if ((std::fflush(stdout) != 0 || std::ferror(stdout) != 0) && status == 0) {

@@ -6,7 +6,7 @@
 // yaw in whole degrees, differences against the previous row, the fall counter; then
 // the row. Integers are truncated toward zero.
 //
-// The work comes in two stages that share no state, so that they can run on two threads:
+// The work comes in two stages that share no state:
 //   AdvanceDsvRecord  resample rule, scaling, filters, attitude step: the serial chain,
 //                     each sample depends on the one before;
 //   EmitDsvRow        magnitudes, angles, differences, fall counter and the row: reads
@@ -42,14 +42,18 @@ struct KeptSample {
 };
 
 struct DsvConverter {
-    DsvConfig config;                               // as it stood when the table was opened
-    Lpf lpf[6];                                     // acc X, Y, Z, then rate X, Y, Z
-    AttitudeFilter attitude;                        // orientation and gyro bias
-    std::int32_t resampleCounter;                   // position in the resample cycle
+    DsvConfig config; // as it stood when the table was opened
+
+    // The first stage's state.
+    Lpf lpf[6];                   // acc X, Y, Z, then rate X, Y, Z
+    AttitudeFilter attitude;      // orientation and gyro bias
+    std::int32_t resampleCounter; // position in the resample cycle
+    float latest[6];              // latest filtered value per channel
+
+    // The second stage's state.
     std::int32_t history[kRingCount][kHistorySize]; // previous rows' values
-    std::int32_t historyIndex;                      // slot the next kept sample writes
+    std::int32_t historyIndex;                      // slot the next row writes
     std::int32_t fallCounter;                       // [rows] consecutive low rows
-    float latest[6];                                // latest filtered value per channel
     std::int8_t columns[kMaxColumns];               // the row's values written, in order
     std::int32_t columnCount;
     DsvOutput out; // the table

@@ -1,5 +1,5 @@
-// End to end: a batch converted by several workers, and a long file converted in two
-// stages on two threads, give exactly what a one-by-one run on one thread gives.
+// End to end: a batch converted by several workers gives exactly what a one-by-one run
+// on one thread gives.
 #include "KinrecFixture.h"
 
 #include <gtest/gtest.h>
@@ -100,45 +100,6 @@ TEST_F(BatchTest, WorkersGiveTheOneByOneResults) {
     Put("alone.csv", Recording(300 + 150 * 11, 21));
     EXPECT_EQ(RunWith("1", {"alone.csv"}, "").status, 0);
     EXPECT_NE(Get("alone_DSV.csv"), Get("one/b11_DSV.csv"));
-}
-
-TEST_F(BatchTest, TwoStagesGiveTheOneThreadTable) {
-    // Long enough to run in two stages; every input kind.
-    const std::string rec = Recording(40000, 7);
-    struct Kind {
-        const char* cnf;
-        std::string bytes;
-    };
-    std::string physical = "t,i,ax,ay,az,gx,gy,gz\n";
-    std::string dataset;
-    for (int i = 0; i < 40000; ++i) {
-        const int ax = (i * 37) % 2000 - 1000;
-        const int gz = (i * 53) % 4000 - 2000;
-        physical += std::to_string(i) + ",0," + std::to_string(ax / 8192.0) + ",0.1,0.97," +
-                    std::to_string(gz / 65.536) + ",1.5,-2.25\n";
-        const std::int16_t v[6] = {static_cast<std::int16_t>(ax), 800, 7900, 40, -60,
-                                   static_cast<std::int16_t>(gz)};
-        for (std::int16_t c : v) {
-            dataset += static_cast<char>(static_cast<std::uint16_t>(c) & 0xFF);
-            dataset += static_cast<char>(static_cast<std::uint16_t>(c) >> 8);
-        }
-    }
-    const Kind kinds[] = {{"FILETYPE 1\n", rec},
-                          {"FILETYPE 2\n", physical},
-                          {"FILETYPE 3\n", rec},
-                          {"FILETYPE 4\n", DataSetBytes(24, dataset)}};
-    for (const Kind& k : kinds) {
-        SCOPED_TRACE(k.cnf);
-        Put("kinrec.cnf", k.cnf);
-        Put("in.dat", k.bytes);
-        const RunResult serial = RunWith("1", {"in.dat", "one.csv"}, "");
-        const RunResult staged = RunWith("2", {"in.dat", "two.csv"}, "");
-        EXPECT_EQ(serial.status, 0);
-        EXPECT_EQ(staged.status, 0);
-        EXPECT_EQ(staged.err, "");
-        EXPECT_EQ(ReadFile(W("two.csv")), ReadFile(W("one.csv")));
-        EXPECT_GT(ReadFile(W("one.csv")).size(), 1000000u);
-    }
 }
 
 } // namespace
