@@ -163,7 +163,7 @@ int Convert(Opened opened, const char* input, const char* output, DsvConfig* cfg
 
     if (table.temp.empty()) {
         // Written in place, perhaps to standard output itself: what was said comes first.
-        std::fflush(stdout);
+        (void)std::fflush(stdout); // a failure shows again at the end of the run
     }
     auto conv = std::make_unique<DsvConverter>();
     OpenDsvStream(conv.get(), cfg, table.stream);

@@ -4,6 +4,7 @@
 #include "app/Console.h"
 #include "app/Convert.h"
 #include "app/Progress.h"
+#include "input/NumberText.h"
 #include "orlib/AttitudeFilter.h"
 
 #include <cstdlib>
@@ -148,7 +149,7 @@ void WalkDirectory(DirectorySource& source, const std::string& dir, const std::s
 int BatchWorkers() {
     // Tests force a number of workers; users have nothing to set.
     if (const char* forced = std::getenv("KINREC_TEST_WORKERS")) {
-        const int n = std::atoi(forced);
+        const std::int32_t n = ParseInt(forced);
         return n > 0 ? n : 1;
     }
     return platform::UsableCpuCount();
