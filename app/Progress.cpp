@@ -64,7 +64,11 @@ FileProgress::~FileProgress() {
 }
 
 void FileProgress::Update(long long position) {
-    std::string text = name_ + ": ";
+    // One terminal line: a long name keeps its end, where the file's own name is.
+    constexpr std::size_t kNameRoom = 48;
+    std::string text =
+        name_.size() <= kNameRoom ? name_ : "..." + name_.substr(name_.size() - (kNameRoom - 3));
+    text += ": ";
     if (size_ > 0) {
         const long long percent = position >= size_ ? 100 : position * 100 / size_;
         text += std::to_string(percent) + "%, ";
