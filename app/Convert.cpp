@@ -110,16 +110,14 @@ Opened OpenDataSetInput(const char* input, bool skipTables) {
     errno = 0;
     std::FILE* f = OpenInputFile(input);
     if (f == nullptr) {
+        o.status = kInputNotOpened;
         o.reason = ErrorText(errno != 0 ? errno : EIO);
-    } else {
-        CloseInputFile(f);
-        o.reason = "not a dataset file";
-        if (skipTables && IsKinrecTable(input) == TableCheck::kTable) {
-            o.status = kSkippedTable;
-            return o;
-        }
+        return o;
     }
-    o.status = kInputNotOpened;
+    const bool table = skipTables && HeadIsTableHeader(f);
+    CloseInputFile(f);
+    o.status = table ? kSkippedTable : kInputNotOpened;
+    o.reason = "not a dataset file";
     return o;
 }
 

@@ -3,10 +3,12 @@
 #include "app/Concurrency.h"
 #include "app/Console.h"
 #include "app/Convert.h"
+#include "app/Pattern.h"
 #include "app/Progress.h"
 #include "input/NumberText.h"
 #include "orlib/AttitudeFilter.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 
@@ -21,11 +23,23 @@ std::string Join(const std::string& dir, const std::string& name) {
     return dir + platform::kPathSeparator + name;
 }
 
+// The disk, the same on every platform: kinrec matches the names itself
+// (case-sensitively) and sorts them by name in byte order, so a batch is reproducible.
 class DiskSource : public DirectorySource {
   public:
     std::vector<platform::DirEntry> List(const std::string& dir,
                                          const std::string& pattern) override {
-        return platform::ListDirectory(dir, pattern);
+        std::vector<platform::DirEntry> entries = platform::ListEntries(dir);
+        entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                     [&pattern](const platform::DirEntry& e) {
+                                         return !MatchPattern(pattern, e.name);
+                                     }),
+                      entries.end());
+        std::sort(entries.begin(), entries.end(),
+                  [](const platform::DirEntry& a, const platform::DirEntry& b) {
+                      return a.name < b.name;
+                  });
+        return entries;
     }
 };
 
@@ -113,12 +127,10 @@ std::vector<long> SameTableChains(const std::vector<std::string>& paths, std::si
             }
         }
         const long index = static_cast<long>(j - from);
-        auto it = last.find(key);
-        if (it != last.end()) {
+        const auto [it, first] = last.emplace(key, index);
+        if (!first) {
             after[j - from] = it->second;
             it->second = index;
-        } else {
-            last.emplace(key, index);
         }
     }
     return after;

@@ -22,14 +22,18 @@ bool BeginsWithTableHeader(const char* line) {
     return std::strncmp(line, kDsvFixedHeader, sizeof kDsvFixedHeader - 1) == 0;
 }
 
+bool HeadIsTableHeader(std::FILE* f) {
+    char head[sizeof kDsvFixedHeader] = {};
+    const std::size_t n = std::fread(head, 1, sizeof head - 1, f);
+    return n == sizeof head - 1 && BeginsWithTableHeader(head);
+}
+
 TableCheck IsKinrecTable(const char* path) {
     std::FILE* f = std::fopen(path, "rb"); // a directory reads nothing: not a table
     if (f == nullptr) {
         return TableCheck::kUnreadable;
     }
-    char head[sizeof kDsvFixedHeader] = {};
-    const std::size_t n = std::fread(head, 1, sizeof head - 1, f);
+    const bool table = HeadIsTableHeader(f);
     CloseInputFile(f);
-    return n == sizeof head - 1 && BeginsWithTableHeader(head) ? TableCheck::kTable
-                                                               : TableCheck::kNotTable;
+    return table ? TableCheck::kTable : TableCheck::kNotTable;
 }

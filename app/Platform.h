@@ -26,10 +26,9 @@ struct DirEntry {
     bool isLink;      // a symbolic link (reparse point on Windows)
 };
 
-// The entries of dir whose names match pattern ("*" any run of characters, "?" one
-// character), sorted by name in byte order, without "." and "..". A directory that
-// cannot be read gives no entries.
-std::vector<DirEntry> ListDirectory(const std::string& dir, const std::string& pattern);
+// The entries of dir without "." and "..", in the order the system gives them. A
+// directory that cannot be read gives no entries.
+std::vector<DirEntry> ListEntries(const std::string& dir);
 
 // Whether path names an existing directory.
 bool IsDirectory(const std::string& path);

@@ -33,13 +33,13 @@ bool Enabled() {
     return enabled.load(std::memory_order_relaxed);
 }
 
-void Show(const std::string& text, bool force) {
+void Show(const std::string& text) {
     if (!Enabled()) {
         return;
     }
     const std::lock_guard<std::mutex> guard(lock);
     const auto now = std::chrono::steady_clock::now();
-    if (!force && shownLength > 0 && now - lastShown < std::chrono::milliseconds(250)) {
+    if (shownLength > 0 && now - lastShown < std::chrono::milliseconds(250)) {
         return;
     }
     lastShown = now;

@@ -14,8 +14,8 @@ void Enable();
 bool Enabled();
 
 // Shows text as the line, unless the line was updated less than a quarter of a second
-// ago (force: show it anyway).
-void Show(const std::string& text, bool force = false);
+// ago.
+void Show(const std::string& text);
 // Removes the line, so that other text can follow.
 void Clear();
 

@@ -1,9 +1,6 @@
 // The platform layer on POSIX systems.
 #include "app/Platform.h"
 
-#include "app/Pattern.h"
-
-#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -30,7 +27,7 @@ bool IsAbsolutePath(const std::string& path) {
     return !path.empty() && path[0] == '/';
 }
 
-std::vector<DirEntry> ListDirectory(const std::string& dir, const std::string& pattern) {
+std::vector<DirEntry> ListEntries(const std::string& dir) {
     std::vector<DirEntry> entries;
     DIR* d = opendir(dir.c_str());
     if (d == nullptr) {
@@ -38,7 +35,7 @@ std::vector<DirEntry> ListDirectory(const std::string& dir, const std::string& p
     }
     while (const dirent* e = readdir(d)) {
         const std::string name = e->d_name;
-        if (name == "." || name == ".." || !MatchPattern(pattern, name)) {
+        if (name == "." || name == "..") {
             continue;
         }
 #ifdef _DIRENT_HAVE_D_TYPE
@@ -58,8 +55,6 @@ std::vector<DirEntry> ListDirectory(const std::string& dir, const std::string& p
         entries.push_back(DirEntry{name, isDir, isLink});
     }
     closedir(d);
-    std::sort(entries.begin(), entries.end(),
-              [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
     return entries;
 }
 

@@ -1,9 +1,6 @@
 // The platform layer on Windows: the kernel's find and module calls.
 #include "app/Platform.h"
 
-#include "app/Pattern.h"
-
-#include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
 #include <io.h>
@@ -42,10 +39,9 @@ std::string ExecutablePath() {
     }
 }
 
-// Every entry is listed and matched here rather than by the find pattern, whose match
-// ignores case and also tries the 8.3 short names: the same tree selects the same files
-// as on POSIX systems.
-std::vector<DirEntry> ListDirectory(const std::string& dir, const std::string& pattern) {
+// Every entry: selectors are matched by kinrec, not by a find pattern, whose match
+// ignores case and also tries the 8.3 short names.
+std::vector<DirEntry> ListEntries(const std::string& dir) {
     std::vector<DirEntry> entries;
     WIN32_FIND_DATAA fdFile;
     const std::string szFindPath = dir + kPathSeparator + "*";
@@ -55,7 +51,7 @@ std::vector<DirEntry> ListDirectory(const std::string& dir, const std::string& p
     }
     do {
         const std::string name = fdFile.cFileName;
-        if (name == "." || name == ".." || !MatchPattern(pattern, name)) {
+        if (name == "." || name == "..") {
             continue;
         }
         const bool isDir = (fdFile.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -63,8 +59,6 @@ std::vector<DirEntry> ListDirectory(const std::string& dir, const std::string& p
         entries.push_back(DirEntry{name, isDir, isLink});
     } while (FindNextFileA(h, &fdFile) != 0);
     FindClose(h);
-    std::sort(entries.begin(), entries.end(),
-              [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
     return entries;
 }
 

@@ -25,11 +25,10 @@ DsvOutput::~DsvOutput() {
 
 bool DsvOutput::Open(const char* path) {
     Close();
-    failed_ = false;
-    error_ = 0;
     errno = 0;
     std::FILE* f = std::fopen(path, "w+");
     if (f == nullptr) {
+        failed_ = false;
         error_ = errno;
         return false;
     }
