@@ -4,6 +4,8 @@ import csv
 import os
 import subprocess
 import sys
+import tempfile
+import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 TOOLS = os.path.dirname(HERE)
@@ -40,3 +42,17 @@ def write(path, text):
     with open(path, "w", newline="") as f:
         f.write(text)
     return path
+
+
+class TempDirTest(unittest.TestCase):
+    """A test with a scratch directory of its own, removed afterwards."""
+
+    def setUp(self):
+        self._dir = tempfile.TemporaryDirectory()
+        self.tmp = self._dir.name
+
+    def tearDown(self):
+        self._dir.cleanup()
+
+    def path(self, name):
+        return os.path.join(self.tmp, name)

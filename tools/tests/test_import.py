@@ -3,33 +3,22 @@ formats and bad input."""
 
 import math
 import os
-import tempfile
 import unittest
 
-from support import IMPORT, cnf_settings, data, read_rows, run, write
+from support import IMPORT, TempDirTest, cnf_settings, data, read_rows, run, write
 
 HEADER = ["time_s", "source_row", "acc_x_g", "acc_y_g", "acc_z_g",
           "gyro_x_dps", "gyro_y_dps", "gyro_z_dps"]
 GEOTEC_UNITS = ["--acc-unit", "m/s^2", "--gyro-unit", "rad/s", "--time-unit", "ms"]
 
 
-class TempDirTest(unittest.TestCase):
-    def setUp(self):
-        self._dir = tempfile.TemporaryDirectory()
-        self.tmp = self._dir.name
-
-    def tearDown(self):
-        self._dir.cleanup()
-
-    def path(self, name):
-        return os.path.join(self.tmp, name)
-
+class ImportTest(TempDirTest):
     def assertRowValues(self, row, expected, delta):
         for got, want in zip(row[2:], expected):
             self.assertAlmostEqual(float(got), want, delta=delta, msg=row)
 
 
-class RealDataTest(TempDirTest):
+class RealDataTest(ImportTest):
     # Extracts of the published files (tests/data/README.md). First-row values are
     # the source's, reordered to acceleration first and converted by hand:
     # 0.3832031488 m/s^2 / 9.80665 = 0.0390758 g, -0.0109955706 rad/s = -0.6299998 deg/s.
@@ -84,7 +73,7 @@ class RealDataTest(TempDirTest):
                     self.assertNotIn("warning", stderr)
 
 
-class MergeTest(TempDirTest):
+class MergeTest(ImportTest):
     """Two files with their own ns time stamps onto a grid, holding the last value."""
 
     T0 = 1657533977810000000  # ns; exact only when read as an integer
@@ -132,7 +121,7 @@ class MergeTest(TempDirTest):
                 self.assertEqual(cnf_settings(stdout), settings)
 
 
-class RateAdviceTest(TempDirTest):
+class RateAdviceTest(ImportTest):
     """The printed kinrec.cnf lines for the rate of the time stamps."""
 
     CASES = [
@@ -162,7 +151,7 @@ class RateAdviceTest(TempDirTest):
                     self.assertIn("--rate 50", stdout)
 
 
-class WrapWarningTest(TempDirTest):
+class WrapWarningTest(ImportTest):
     """Values whose counts leave 16 bits are reported and still written unchanged."""
 
     CASES = [
@@ -188,7 +177,7 @@ class WrapWarningTest(TempDirTest):
                 self.assertEqual((float(rows[0][2]), float(rows[0][5])), (float(acc), float(gyro)))
 
 
-class FormatTest(TempDirTest):
+class FormatTest(ImportTest):
     """Delimiters, decimal commas, headerless files and the mg unit."""
 
     CASES = [
@@ -224,7 +213,7 @@ class FormatTest(TempDirTest):
                 self.assertRowValues(rows[0], first, 1e-9)
 
 
-class BadInputTest(TempDirTest):
+class BadInputTest(ImportTest):
     """Each bad input: a message on stderr, nothing on stdout, a non-zero status."""
 
     XIO_HEADER = ("Time (s),Gyroscope X (deg/s),Gyroscope Y (deg/s),Gyroscope Z (deg/s),"

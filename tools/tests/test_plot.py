@@ -2,10 +2,9 @@
 
 import os
 import shutil
-import tempfile
 import unittest
 
-from support import PLOT, data, run, write
+from support import PLOT, TempDirTest, data, run, write
 
 try:
     import matplotlib  # noqa: F401
@@ -16,29 +15,22 @@ PNG_MAGIC = b"\x89PNG\r\n\x1a\n"
 FIXED = "accX,accY,accZ,gyroX,gyroY,gyroZ,lpf_acc,raw_acc,lpf_omega,raw_omega"
 
 
-class PlotTest(unittest.TestCase):
-    def setUp(self):
-        self._dir = tempfile.TemporaryDirectory()
-        self.tmp = self._dir.name
-
-    def tearDown(self):
-        self._dir.cleanup()
-
+class PlotTest(TempDirTest):
     @unittest.skipUnless(HAVE_MATPLOTLIB, "matplotlib is not installed")
     def test_png_of_a_table(self):
-        minimal = write(os.path.join(self.tmp, "minimal_DSV.csv"),
+        minimal = write(self.path("minimal_DSV.csv"),
                         FIXED + "\n8192,0,0,0,0,0,100,100,0,0\n0,0,0,0,0,0,50,0,0,0\n")
-        nonfinite = write(os.path.join(self.tmp, "nan_DSV.csv"),
+        nonfinite = write(self.path("nan_DSV.csv"),
                           FIXED + ", fall_counter, roll, pitch, yaw\n"
                           "8192,0,0,0,0,0,-2147483648,100,0,0,0,0,-90,0\n"
                           "8192,0,0,0,0,0,100,100,0,0,0,1,-89,2\r\n")
         cases = [
             # (table, extra options, the PNG written)
             (shutil.copy(data("xio-imu-mocap-pelvis_DSV.csv"), self.tmp), ["--rate", "50"],
-             os.path.join(self.tmp, "xio-imu-mocap-pelvis_DSV.png")),
-            (minimal, ["--threshold", "80", "-o", os.path.join(self.tmp, "m.png")],
-             os.path.join(self.tmp, "m.png")),
-            (nonfinite, [], os.path.join(self.tmp, "nan_DSV.png")),
+             self.path("xio-imu-mocap-pelvis_DSV.png")),
+            (minimal, ["--threshold", "80", "-o", self.path("m.png")],
+             self.path("m.png")),
+            (nonfinite, [], self.path("nan_DSV.png")),
         ]
         for table, options, png in cases:
             with self.subTest(os.path.basename(table)):
@@ -52,17 +44,17 @@ class PlotTest(unittest.TestCase):
         # Runs without matplotlib: the table is read before the plotting library.
         cases = [
             ("imported recording", data("xio-imu-mocap-pelvis.csv"), "is not a kinrec table"),
-            ("text in a row", write(os.path.join(self.tmp, "t.csv"),
+            ("text in a row", write(self.path("t.csv"),
                                     FIXED + "\n1,2,3,4,5,6,7,8,9,x\n"), "line 2 is not a row"),
-            ("row too short", write(os.path.join(self.tmp, "s.csv"),
+            ("row too short", write(self.path("s.csv"),
                                     FIXED + "\n1,2,3,4,5,6,7,8,9\n"), "line 2 is not a row"),
-            ("empty file", write(os.path.join(self.tmp, "e.csv"), ""), "is not a kinrec table"),
-            ("header only", write(os.path.join(self.tmp, "h.csv"), FIXED + "\n"), "no rows"),
-            ("missing file", os.path.join(self.tmp, "absent.csv"), "cannot read"),
+            ("empty file", write(self.path("e.csv"), ""), "is not a kinrec table"),
+            ("header only", write(self.path("h.csv"), FIXED + "\n"), "no rows"),
+            ("missing file", self.path("absent.csv"), "cannot read"),
         ]
         for label, path, message in cases:
             with self.subTest(label):
-                png = os.path.join(self.tmp, "out.png")
+                png = self.path("out.png")
                 status, stdout, stderr = run(PLOT, path, "-o", png)
                 self.assertEqual(status, 1)
                 self.assertIn(message, stderr)
