@@ -5,9 +5,7 @@
 #include "app/Progress.h"
 #include "app/TableFile.h"
 #include "features/DsvConverter.h"
-#include "input/CsvParsers.h"
-#include "input/DataSet.h"
-#include "input/LineReader.h"
+#include "input/SampleSource.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -15,67 +13,9 @@
 
 namespace {
 
-// The samples of one input, in file order.
-class SampleSource {
-  public:
-    virtual ~SampleSource() = default;
-    virtual bool Next(SampleRecord* rec) = 0;
-    // Bytes of the input read so far (for the progress line).
-    virtual long long Position() = 0;
-    virtual std::FILE* File() = 0;
-};
-
-class CsvSource : public SampleSource {
-  public:
-    CsvSource(std::FILE* file, CsvLineParser parse) : file_(file), reader_(file), parse_(parse) {
-        first_ = reader_.Next();
-    }
-    ~CsvSource() override { CloseInputFile(file_); }
-    CsvSource(const CsvSource&) = delete;
-    CsvSource& operator=(const CsvSource&) = delete;
-
-    // The first line, before any sample was taken.
-    const char* FirstLine() const { return first_; }
-
-    bool Next(SampleRecord* rec) override {
-        for (;;) {
-            char* line = first_ != nullptr ? first_ : reader_.Next();
-            first_ = nullptr;
-            if (line == nullptr) {
-                return false;
-            }
-            if (IsSampleLine(line) && parse_(line, rec) == 0) {
-                return true;
-            }
-        }
-    }
-    long long Position() override { return std::ftell(file_); }
-    std::FILE* File() override { return file_; }
-
-  private:
-    std::FILE* file_;
-    LineReader reader_;
-    CsvLineParser parse_;
-    char* first_;
-};
-
-class DataSetSource : public SampleSource {
-  public:
-    explicit DataSetSource(DataSet* ds) : ds_(ds) {}
-    ~DataSetSource() override { CloseDataSet(ds_); }
-    DataSetSource(const DataSetSource&) = delete;
-    DataSetSource& operator=(const DataSetSource&) = delete;
-
-    bool Next(SampleRecord* rec) override { return ReadDataSet(ds_, rec, 1) > 0; }
-    long long Position() override { return std::ftell(ds_->file); }
-    std::FILE* File() override { return ds_->file; }
-
-  private:
-    DataSet* ds_;
-};
-
 struct Opened {
     std::unique_ptr<SampleSource> source;
+    platform::FileId id; // of the input, to tell it from the table
     int status = kConverted;
     std::string reason;
 };
@@ -89,7 +29,8 @@ Opened OpenCsv(const char* input, const DsvConfig& cfg, bool skipTables) {
         o.reason = ErrorText(errno != 0 ? errno : EIO);
         return o;
     }
-    auto csv = std::make_unique<CsvSource>(f, CsvParserFor(cfg.FileType));
+    o.id = platform::IdOf(f);
+    auto csv = std::make_unique<CsvSource>(f, cfg.FileType);
     if (csv->FirstLine() != nullptr && BeginsWithTableHeader(csv->FirstLine())) {
         o.status = skipTables ? kSkippedTable : kInputRefused;
         o.reason = "is a kinrec table, not a recording; not converted";
@@ -103,6 +44,7 @@ Opened OpenDataSetInput(const char* input, bool skipTables) {
     Opened o;
     DataSet* ds = OpenDataSet(input);
     if (ds != nullptr) {
+        o.id = platform::IdOf(ds->file);
         o.source = std::make_unique<DataSetSource>(ds);
         return o;
     }
@@ -133,8 +75,8 @@ void Stream(SampleSource& src, DsvConverter* conv, progress::FileProgress& prog)
     }
 }
 
-int Convert(Opened opened, const char* input, const char* output, DsvConfig* cfg,
-            const ConvertOptions& opt) {
+int Convert(Opened opened, const char* input, const char* output, const DsvConfig* cfg,
+            std::int32_t* biasCount, const ConvertOptions& opt) {
     Console& console = opt.console != nullptr ? *opt.console : StdConsole();
     if (opened.status != kConverted) {
         if (opened.status == kInputNotOpened && opt.openFailure != nullptr) {
@@ -147,27 +89,25 @@ int Convert(Opened opened, const char* input, const char* output, DsvConfig* cfg
     const std::string name = output != nullptr ? std::string(output) : OutputNameFor(input);
     console.Out(std::string(input) + " -> " + name + "\n");
     const platform::PathInfo existing = platform::Inspect(name);
-    if (existing.kind != platform::PathKind::kMissing &&
-        platform::IdOf(opened.source->File()) == existing.id) {
+    if (existing.kind != platform::PathKind::kMissing && opened.id == existing.id) {
         console.Fail(name, "is the input file itself; not overwritten");
         return kTableNotCreated;
     }
     TableFile table;
     std::string reason;
-    if (OpenTable(name, existing, &table, &reason) != TableOpen::kOpened) {
+    if (table.Open(name, existing, &reason) != TableOpen::kOpened) {
         console.Fail(name, reason);
         return kTableNotCreated;
     }
 
-    if (table.temp.empty()) {
+    if (table.InPlace()) {
         // Written in place, perhaps to standard output itself: what was said comes first.
         (void)std::fflush(stdout); // a failure shows again at the end of the run
     }
+    DsvTextSink sink;
+    sink.Open(table.Stream());
     auto conv = std::make_unique<DsvConverter>();
-    OpenDsvStream(conv.get(), cfg, table.stream);
-    if (opt.biasCount != nullptr) {
-        conv->attitude.count = opt.biasCount;
-    }
+    OpenDsvConverter(conv.get(), cfg, biasCount, &sink);
     const bool showProgress = opt.showProgress && progress::Enabled();
     {
         progress::FileProgress prog(input, showProgress ? platform::Inspect(input).size : 0);
@@ -175,12 +115,12 @@ int Convert(Opened opened, const char* input, const char* output, DsvConfig* cfg
     }
     opened.source.reset();
 
-    if (CloseDsvFile(conv.get()) < 0) {
-        DiscardTable(&table);
-        console.Fail(name, ErrorText(conv->out.Error()));
+    if (!sink.Close()) {
+        table.Discard();
+        console.Fail(name, ErrorText(sink.Error()));
         return kTableNotWritten;
     }
-    if (!CommitTable(&table, &reason)) {
+    if (!table.Commit(&reason)) {
         console.Fail(name, reason);
         return kTableNotWritten;
     }
@@ -194,15 +134,17 @@ std::string OutputNameFor(const std::string& input) {
     return input.substr(0, keep) + "_DSV.csv";
 }
 
-int ConvertFile(const char* input, const char* output, DsvConfig* cfg,
-                const ConvertOptions& options) {
+int ConvertFile(const char* input, const char* output, const DsvConfig* cfg,
+                std::int32_t* biasCount, const ConvertOptions& options) {
     if (cfg->FileType == 4) {
-        return ConvertDataSetFile(input, output, cfg, options);
+        return ConvertDataSetFile(input, output, cfg, biasCount, options);
     }
-    return Convert(OpenCsv(input, *cfg, options.skipTables), input, output, cfg, options);
+    return Convert(OpenCsv(input, *cfg, options.skipTables), input, output, cfg, biasCount,
+                   options);
 }
 
-int ConvertDataSetFile(const char* input, const char* output, DsvConfig* cfg,
-                       const ConvertOptions& options) {
-    return Convert(OpenDataSetInput(input, options.skipTables), input, output, cfg, options);
+int ConvertDataSetFile(const char* input, const char* output, const DsvConfig* cfg,
+                       std::int32_t* biasCount, const ConvertOptions& options) {
+    return Convert(OpenDataSetInput(input, options.skipTables), input, output, cfg, biasCount,
+                   options);
 }

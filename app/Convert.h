@@ -3,7 +3,7 @@
 #define KINREC_CONVERT_H
 
 #include "app/Console.h"
-#include "app/DsvConfig.h"
+#include "features/DsvConfig.h"
 
 #include <cstdint>
 #include <string>
@@ -29,24 +29,24 @@ inline bool FallsBack(int status) {
 }
 
 struct ConvertOptions {
-    Console* console = nullptr;        // where its lines go; null: straight through
-    std::int32_t* biasCount = nullptr; // the gyro bias count to use; null: the run's
-    bool skipTables = false;           // a kinrec table as input is skipped silently
-    bool showProgress = true;          // the progress line, where it is shown at all
+    Console* console = nullptr; // where its lines go; null: straight through
+    bool skipTables = false;    // a kinrec table as input is skipped silently
+    bool showProgress = true;   // the progress line, where it is shown at all
     // When set, an input that cannot be opened is not reported but described here.
     std::string* openFailure = nullptr;
 };
 
 // Converts input (a CSV file, or a dataset file when FileType is 4) into output, or into
-// OutputNameFor(input) when output is null. Prints "<input> -> <output>" once the input
-// is open, and one line on standard error for a failure. The table lands whole or not
-// at all (see app/TableFile.h); the input is read to its end even when the table cannot
-// be written, so the gyro bias count that later files inherit does not depend on it.
-int ConvertFile(const char* input, const char* output, DsvConfig* cfg,
-                const ConvertOptions& options = ConvertOptions());
+// OutputNameFor(input) when output is null, on the gyro bias count *biasCount (the
+// run's, carried from file to file). Prints "<input> -> <output>" once the input is
+// open, and one line on standard error for a failure. The table lands whole or not at
+// all (see app/TableFile.h); the input is read to its end even when the table cannot be
+// written, so the count that later files inherit does not depend on it.
+int ConvertFile(const char* input, const char* output, const DsvConfig* cfg,
+                std::int32_t* biasCount, const ConvertOptions& options = ConvertOptions());
 
 // The same for a binary dataset file, whatever FileType says.
-int ConvertDataSetFile(const char* input, const char* output, DsvConfig* cfg,
-                       const ConvertOptions& options = ConvertOptions());
+int ConvertDataSetFile(const char* input, const char* output, const DsvConfig* cfg,
+                       std::int32_t* biasCount, const ConvertOptions& options = ConvertOptions());
 
 #endif

@@ -5,11 +5,9 @@
 #include "app/Convert.h"
 #include "app/Pattern.h"
 #include "app/Progress.h"
-#include "input/NumberText.h"
 #include "orlib/AttitudeFilter.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <map>
 
 namespace {
@@ -158,25 +156,17 @@ void WalkDirectory(DirectorySource& source, const std::string& dir, const std::s
     Walk(source, s, s.start, convert);
 }
 
-int BatchWorkers() {
-    // Tests force a number of workers; users have nothing to set.
-    if (const char* forced = std::getenv("KINREC_TEST_WORKERS")) {
-        const std::int32_t n = ParseInt(forced);
-        return n > 0 ? n : 1;
-    }
-    return platform::UsableCpuCount();
-}
-
-BatchResult ConvertFiles(const std::vector<std::string>& paths, DsvConfig* cfg, int workers) {
+BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig* cfg,
+                         std::int32_t* biasCount, int workers) {
     BatchResult result;
     ConvertOptions serial;
     serial.skipTables = true;
     std::size_t i = 0;
     for (; i < paths.size(); ++i) {
-        if (workers > 1 && *ProcessBiasCount() >= kBiasCountLimit) {
+        if (workers > 1 && *biasCount >= kBiasCountLimit) {
             break;
         }
-        Count(ConvertFile(paths[i].c_str(), nullptr, cfg, serial), &result);
+        Count(ConvertFile(paths[i].c_str(), nullptr, cfg, biasCount, serial), &result);
     }
     if (i == paths.size()) {
         return result;
@@ -197,10 +187,9 @@ BatchResult ConvertFiles(const std::vector<std::string>& paths, DsvConfig* cfg, 
         std::int32_t count = kBiasCountLimit;
         ConvertOptions opt;
         opt.console = &slots[j].console;
-        opt.biasCount = &count;
         opt.skipTables = true;
         opt.showProgress = false;
-        slots[j].status = ConvertFile(paths[i + j].c_str(), nullptr, &local, opt);
+        slots[j].status = ConvertFile(paths[i + j].c_str(), nullptr, &local, &count, opt);
     };
     auto done = [&](std::size_t j) {
         slots[j].console.Replay();
@@ -213,14 +202,14 @@ BatchResult ConvertFiles(const std::vector<std::string>& paths, DsvConfig* cfg, 
     return result;
 }
 
-int ConvertDirectory(const char* dir, const char* selector, bool recursive, DsvConfig* cfg,
-                     BatchResult* result) {
+int ConvertDirectory(const char* dir, const char* selector, bool recursive, const DsvConfig* cfg,
+                     std::int32_t* biasCount, int workers, BatchResult* result) {
     DiskSource disk;
     const std::string sel = selector != nullptr ? selector : "";
     std::vector<std::string> paths;
     WalkDirectory(disk, dir, selector != nullptr ? &sel : nullptr, recursive,
                   [&paths](const std::string& path) { paths.push_back(path); });
-    const BatchResult r = ConvertFiles(paths, cfg, BatchWorkers());
+    const BatchResult r = ConvertFiles(paths, cfg, biasCount, workers);
     if (r.failed > 0) {
         StdConsole().Err("kinrec: " + std::to_string(r.failed) + " of " +
                          std::to_string(r.attempted) + " conversions failed\n");

@@ -8,8 +8,8 @@
 #ifndef KINREC_CONVERT_DIRECTORY_H
 #define KINREC_CONVERT_DIRECTORY_H
 
-#include "app/DsvConfig.h"
 #include "app/Platform.h"
+#include "features/DsvConfig.h"
 
 #include <cstdint>
 #include <functional>
@@ -42,19 +42,17 @@ struct BatchResult {
     int failed = 0;
 };
 
-// Converts the files in order, with the results of a one-by-one run: one after another
-// while the gyro bias count is still rising, then on `workers` threads (a file starts
-// from the count's limit whatever ran before it once the limit is reached). Files whose
-// tables are the same file never run at the same time; the console lines come in the
-// order of the files.
-BatchResult ConvertFiles(const std::vector<std::string>& paths, DsvConfig* cfg, int workers);
+// Converts the files in order, with the results of a one-by-one run on the gyro bias
+// count *biasCount: one after another while the count is still rising, then on
+// `workers` threads (once the count has reached its limit a file starts from the limit
+// whatever ran before it). Files whose tables are the same file never run at the same
+// time; the console lines come in the order of the files.
+BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig* cfg,
+                         std::int32_t* biasCount, int workers);
 
-// How many files convert at once: the CPUs this process may use.
-int BatchWorkers();
-
-// The walk on the disk, converting with ConvertFile; a walk with failures ends with a
+// The walk on the disk, converting with ConvertFiles; a walk with failures ends with a
 // summary line on standard error. Returns 0; *result (when given) tells what happened.
-int ConvertDirectory(const char* dir, const char* selector, bool recursive, DsvConfig* cfg,
-                     BatchResult* result = nullptr);
+int ConvertDirectory(const char* dir, const char* selector, bool recursive, const DsvConfig* cfg,
+                     std::int32_t* biasCount, int workers, BatchResult* result = nullptr);
 
 #endif

@@ -29,14 +29,14 @@ void Unregister(const std::string& temp) {
 
 } // namespace
 
-TableOpen OpenTable(const std::string& output, const platform::PathInfo& info, TableFile* table,
-                    std::string* reason) {
-    *table = TableFile{};
+TableOpen TableFile::Open(const std::string& output, const platform::PathInfo& info,
+                          std::string* reason) {
+    Discard();
     if (info.kind == platform::PathKind::kOther) {
         errno = 0;
-        table->target = output;
-        table->stream = std::fopen(output.c_str(), "w+");
-        if (table->stream == nullptr) {
+        target_ = output;
+        stream_ = std::fopen(output.c_str(), "w+");
+        if (stream_ == nullptr) {
             *reason = ErrorText(errno != 0 ? errno : EIO);
             return TableOpen::kNotCreated;
         }
@@ -58,48 +58,63 @@ TableOpen OpenTable(const std::string& output, const platform::PathInfo& info, T
             return TableOpen::kNotCreated;
         }
     }
-    table->target = info.isLink ? platform::ResolveTarget(output) : output;
-    table->temp = TempNameFor(table->target);
+    target_ = info.isLink ? platform::ResolveTarget(output) : output;
+    const std::string temp = TempNameFor(target_);
     {
         const std::lock_guard<std::mutex> guard(registryLock);
         errno = 0;
-        table->stream = platform::CreateNew(table->temp);
-        if (table->stream != nullptr) {
-            registry.push_back(table->temp);
+        stream_ = platform::CreateNew(temp);
+        if (stream_ != nullptr) {
+            registry.push_back(temp);
+            temp_ = temp;
         }
     }
-    if (table->stream == nullptr) {
+    if (stream_ == nullptr) {
         *reason = ErrorText(errno != 0 ? errno : EIO);
-        table->temp.clear();
         return TableOpen::kNotCreated;
     }
     return TableOpen::kOpened;
 }
 
-bool CommitTable(TableFile* table, std::string* reason) {
-    if (table->temp.empty()) {
+bool TableFile::Commit(std::string* reason) {
+    if (stream_ == nullptr) {
+        return false;
+    }
+    errno = 0;
+    const bool closed = std::fclose(stream_) == 0;
+    stream_ = nullptr;
+    if (!closed) {
+        *reason = ErrorText(errno != 0 ? errno : EIO);
+        Discard();
+        return false;
+    }
+    if (temp_.empty()) {
         return true;
     }
     const std::lock_guard<std::mutex> guard(registryLock);
     errno = 0;
-    const bool moved = platform::MoveOnto(table->temp, table->target);
+    const bool moved = platform::MoveOnto(temp_, target_);
     if (!moved) {
         *reason = ErrorText(errno != 0 ? errno : EIO);
-        platform::RemoveFile(table->temp);
+        platform::RemoveFile(temp_);
     }
-    Unregister(table->temp);
-    table->temp.clear();
+    Unregister(temp_);
+    temp_.clear();
     return moved;
 }
 
-void DiscardTable(TableFile* table) {
-    if (table->temp.empty()) {
+void TableFile::Discard() {
+    if (stream_ != nullptr) {
+        (void)std::fclose(stream_); // the table is given up: its bytes no longer matter
+        stream_ = nullptr;
+    }
+    if (temp_.empty()) {
         return;
     }
     const std::lock_guard<std::mutex> guard(registryLock);
-    platform::RemoveFile(table->temp);
-    Unregister(table->temp);
-    table->temp.clear();
+    platform::RemoveFile(temp_);
+    Unregister(temp_);
+    temp_.clear();
 }
 
 void RemoveTemporaryTables() {

@@ -21,29 +21,42 @@
 #include <cstdio>
 #include <string>
 
-struct TableFile {
-    std::string target;          // the file the table replaces
-    std::string temp;            // where it is written; "" when written in place
-    std::FILE* stream = nullptr; // open for writing; the pipeline closes it
-};
-
 enum class TableOpen {
     kOpened,
     kNotCreated, // the file cannot be created (reason: the system's)
     kRefused,    // the name holds something that is not a kinrec table
 };
 
-// Opens the table for output; info is what platform::Inspect tells of the name.
-// Otherwise *reason says why not.
-TableOpen OpenTable(const std::string& output, const platform::PathInfo& info, TableFile* table,
-                    std::string* reason);
+// One table from its creation to its landing: the object owns the open file and the
+// temporary name, and whatever it has not landed when it goes is removed.
+class TableFile {
+  public:
+    TableFile() = default;
+    ~TableFile() { Discard(); }
+    TableFile(const TableFile&) = delete;
+    TableFile& operator=(const TableFile&) = delete;
 
-// Moves a complete, closed table onto its name; false with *reason.
-bool CommitTable(TableFile* table, std::string* reason);
+    // Opens the table for output; info is what platform::Inspect tells of the name.
+    // Otherwise *reason says why not.
+    TableOpen Open(const std::string& output, const platform::PathInfo& info, std::string* reason);
 
-// Removes what an incomplete table left (its temporary file; a table written in place
-// stays).
-void DiscardTable(TableFile* table);
+    // Open for writing until Commit or Discard.
+    std::FILE* Stream() const { return stream_; }
+    // Written straight into the name (a device or a FIFO), not through a temporary file.
+    bool InPlace() const { return temp_.empty(); }
+
+    // Closes the complete table and moves it onto its name; false with *reason, and
+    // nothing left behind.
+    bool Commit(std::string* reason);
+
+    // Closes the table and removes its temporary file (a table written in place stays).
+    void Discard();
+
+  private:
+    std::string target_;          // the file the table replaces
+    std::string temp_;            // where it is written; "" when written in place
+    std::FILE* stream_ = nullptr; // open for writing
+};
 
 // Removes every temporary table of the process and keeps new ones from being made: the
 // interrupt's cleanup. It never returns the lock, as the process is about to end.

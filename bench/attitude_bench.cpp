@@ -28,7 +28,8 @@ void BM_AttitudeUpdate(benchmark::State& state) {
     const Inputs in = MakeInputs(4096);
     const double magn[3] = {0, 0, 0};
     AttitudeFilter f;
-    AttitudeInit(&f);
+    std::int32_t count = 0;
+    AttitudeInit(&f, &count);
     std::size_t i = 0;
     for (auto _ : state) {
         matrix<double> R = AttitudeUpdate(&f, &in.gyro[3 * i], &in.accl[3 * i], magn, 0.02);
@@ -42,7 +43,8 @@ void BM_AttitudeAdvance(benchmark::State& state) {
     const Inputs in = MakeInputs(4096);
     const double magn[3] = {0, 0, 0};
     AttitudeFilter f;
-    AttitudeInit(&f);
+    std::int32_t count = 0;
+    AttitudeInit(&f, &count);
     std::size_t i = 0;
     for (auto _ : state) {
         AttitudeAdvance(&f, &in.gyro[3 * i], &in.accl[3 * i], magn, 0.02);

@@ -25,7 +25,8 @@ void BM_WriteDsvRecord(benchmark::State& state) {
     DsvConfig cfg;
     InitConfig(&cfg);
     DsvConverter conv;
-    OpenDsvFile(&conv, &cfg, path.c_str());
+    std::int32_t biasCount = 0;
+    OpenDsvFile(&conv, &cfg, &biasCount, path.c_str());
     std::size_t i = 0;
     for (auto _ : state) {
         WriteDsvRecord(&conv, &samples[i]);

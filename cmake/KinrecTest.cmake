@@ -7,7 +7,7 @@ function(kinrec_add_test name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     kinrec_target_settings(${name})
-    target_link_libraries(${name} PRIVATE kinrec_core GTest::gtest GTest::gtest_main ${ARG_LIBS})
+    target_link_libraries(${name} PRIVATE kinrec_app GTest::gtest GTest::gtest_main ${ARG_LIBS})
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
     if(CMAKE_CROSSCOMPILING)
         # Listing the cases needs the emulator: do it when the tests run, not at build.

@@ -61,23 +61,19 @@ const Column kColumns[kMaxColumns] = {
     {"yaw_diff", &DsvConfig::PostureDiffOut},
 };
 
-// Chooses the columns by the switches and writes the header: the fixed names are
-// separated by a bare comma, each optional one by a comma and a space.
+// Chooses the columns by the switches and hands their names to the sink.
 void SetUpColumns(DsvConverter* conv, const DsvConfig& cfg) {
-    DsvOutput& out = conv->out;
+    const char* names[kMaxColumns];
     conv->columnCount = 0;
     for (int c = 0; c < kMaxColumns; ++c) {
         const Column& col = kColumns[c];
         if (col.on != nullptr && cfg.*col.on == 0) {
             continue;
         }
-        if (c > 0) {
-            out.PutText(col.on != nullptr ? ", " : ",");
-        }
-        out.PutText(col.name);
+        names[conv->columnCount] = col.name;
         conv->columns[conv->columnCount++] = static_cast<std::int8_t>(c);
     }
-    out.PutText("\n");
+    conv->sink->Begin(names, conv->columnCount);
 }
 
 // Advances the resample cycle and tells whether this sample is kept: with N >= 2 the
@@ -110,37 +106,42 @@ Scaled Scale(const SampleRecord& rec) {
 
 namespace {
 
-void SetUp(DsvConverter* conv, DsvConfig* config) {
+void SetUp(DsvConverter* conv, const DsvConfig* config, std::int32_t* biasCount) {
     *conv = DsvConverter{};
     conv->config = *config;
-    AttitudeInit(&conv->attitude);
-    if (config->SamplingFrequency <= 0) {
-        config->SamplingFrequency = 50;
-        config->CutOffFrequency = 5;
+    DsvConfig& cfg = conv->config;
+    if (cfg.SamplingFrequency <= 0) {
+        cfg.SamplingFrequency = 50;
+        cfg.CutOffFrequency = 5;
     }
+    AttitudeInit(&conv->attitude, biasCount);
     for (Lpf& f : conv->lpf) {
-        LpfInit(&f, config->SamplingFrequency, config->CutOffFrequency);
+        LpfInit(&f, cfg.SamplingFrequency, cfg.CutOffFrequency);
     }
 }
 
 } // namespace
 
-int OpenDsvFile(DsvConverter* conv, DsvConfig* config, const char* path) {
-    SetUp(conv, config);
-    if (!conv->out.Open(path)) {
+void OpenDsvConverter(DsvConverter* conv, const DsvConfig* config, std::int32_t* biasCount,
+                      RowSink* sink) {
+    SetUp(conv, config, biasCount);
+    conv->sink = sink;
+    SetUpColumns(conv, conv->config);
+}
+
+int OpenDsvFile(DsvConverter* conv, const DsvConfig* config, std::int32_t* biasCount,
+                const char* path) {
+    SetUp(conv, config, biasCount);
+    if (!conv->file.Open(path)) {
         return -1;
     }
-    SetUpColumns(conv, *config);
+    conv->sink = &conv->file;
+    SetUpColumns(conv, conv->config);
     return 0;
 }
 
-void OpenDsvStream(DsvConverter* conv, DsvConfig* config, std::FILE* file) {
-    SetUp(conv, config);
-    conv->out.Open(file);
-    SetUpColumns(conv, *config);
-}
-
 bool AdvanceDsvRecord(DsvConverter* conv, const SampleRecord* rec, KeptSample* kept) {
+    const std::int64_t sample = conv->samples++;
     if (!AdvanceResampleCycle(conv)) {
         return false;
     }
@@ -165,6 +166,7 @@ bool AdvanceDsvRecord(DsvConverter* conv, const SampleRecord* rec, KeptSample* k
     kept->q[1] = q.v[0];
     kept->q[2] = q.v[1];
     kept->q[3] = q.v[2];
+    kept->sample = sample;
     return true;
 }
 
@@ -203,25 +205,25 @@ int EmitDsvRow(DsvConverter* conv, const KeptSample& kept) {
         v[kLpfAcc] > conv->config.FallStartThreshold ? 0 : WrapAdd(conv->fallCounter, 1);
     v[kFallCounter] = conv->fallCounter;
 
-    DsvOutput& out = conv->out;
-    char* p = out.BeginRow();
-    p = DsvOutput::PutInt(p, v[conv->columns[0]]);
-    for (int c = 1; c < conv->columnCount; ++c) {
-        p = DsvOutput::PutField(p, v[conv->columns[c]]);
+    std::int32_t row[kMaxColumns];
+    for (int c = 0; c < conv->columnCount; ++c) {
+        row[c] = v[conv->columns[c]];
     }
-    *p++ = '\n';
-    out.EndRow(p);
-    return out.Failed() ? -1 : 0;
+    conv->sink->Row(row, conv->columnCount, kept.sample);
+    return conv->sink->Good() ? 0 : -1;
 }
 
 int WriteDsvRecord(DsvConverter* conv, const SampleRecord* rec) {
     KeptSample kept;
     if (!AdvanceDsvRecord(conv, rec, &kept)) {
-        return conv->out.Failed() ? -1 : 0;
+        return conv->sink->Good() ? 0 : -1;
     }
     return EmitDsvRow(conv, kept);
 }
 
 int CloseDsvFile(DsvConverter* conv) {
-    return conv->out.Close() ? 0 : -1;
+    if (conv->sink != &conv->file) {
+        return 0;
+    }
+    return conv->file.Close() ? 0 : -1;
 }

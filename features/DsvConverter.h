@@ -1,10 +1,10 @@
-// The feature pipeline: one input file's samples become the rows of one DSV table.
+// The feature pipeline: one input's samples become the rows of one table.
 //
 // Per kept sample, in single precision unless said otherwise: counts to g and deg/s,
 // six low-pass filters, magnitudes (lpf_acc, raw_acc in 0.01 g; lpf_omega, raw_omega in
 // deg/s), one attitude filter step (double precision, time step 0.02 s), roll, pitch and
 // yaw in whole degrees, differences against the previous row, the fall counter; then
-// the row. Integers are truncated toward zero.
+// the row's values go to the converter's sink. Integers are truncated toward zero.
 //
 // The work comes in two stages that share no state:
 //   AdvanceDsvRecord  resample rule, scaling, filters, attitude step: the serial chain,
@@ -17,12 +17,16 @@
 //   accX,accY,accZ,gyroX,gyroY,gyroZ,lpf_acc,raw_acc,lpf_omega,raw_omega
 //   , fall_counter | , roll, pitch, yaw | , acc_diff, omega_diff
 //   | , roll_diff, pitch_diff, yaw_diff
+//
+// A converter holds no process state: the settings are copied when it is opened, the
+// gyro bias count is the caller's, and nothing is printed.
 #ifndef KINREC_DSV_CONVERTER_H
 #define KINREC_DSV_CONVERTER_H
 
-#include "app/DsvConfig.h"
-#include "features/DsvOutput.h"
+#include "features/DsvConfig.h"
+#include "features/DsvTextSink.h"
 #include "features/Lpf.h"
+#include "features/RowSink.h"
 #include "input/SampleRecord.h"
 #include "orlib/AttitudeFilter.h"
 
@@ -36,19 +40,23 @@ enum HistoryRing { kRingLpfAcc, kRingLpfOmega, kRingRoll, kRingPitch, kRingYaw, 
 
 // What the first stage hands the second for one kept sample.
 struct KeptSample {
-    SampleRecord raw; // as read [counts]
-    float f[6];       // filtered acc X, Y, Z [g], rate X, Y, Z [deg/s]
-    double q[4];      // attitude after this sample (w, x, y, z)
+    SampleRecord raw;    // as read [counts]
+    float f[6];          // filtered acc X, Y, Z [g], rate X, Y, Z [deg/s]
+    double q[4];         // attitude after this sample (w, x, y, z)
+    std::int64_t sample; // index of the sample in its input
 };
 
 struct DsvConverter {
-    DsvConfig config; // as it stood when the table was opened
+    // The settings as the table was opened, with a SamplingFrequency of 0 or less
+    // replaced by 50 Hz and a cut-off of 5 Hz.
+    DsvConfig config;
 
     // The first stage's state.
     Lpf lpf[6];                   // acc X, Y, Z, then rate X, Y, Z
     AttitudeFilter attitude;      // orientation and gyro bias
     std::int32_t resampleCounter; // position in the resample cycle
     float latest[6];              // latest filtered value per channel
+    std::int64_t samples;         // samples taken so far
 
     // The second stage's state.
     std::int32_t history[kRingCount][kHistorySize]; // previous rows' values
@@ -56,31 +64,38 @@ struct DsvConverter {
     std::int32_t fallCounter;                       // [rows] consecutive low rows
     std::int8_t columns[kMaxColumns];               // the row's values written, in order
     std::int32_t columnCount;
-    DsvOutput out; // the table
+
+    RowSink* sink;    // where the rows go
+    DsvTextSink file; // the table, when OpenDsvFile created it
 };
 
-// Resets the converter, copies the configuration, sets up the filters, creates the
-// table and writes its header. When config->SamplingFrequency is 0 or less, stores 50
-// and 5 into the caller's SamplingFrequency and CutOffFrequency first. Returns -1 when
-// the file cannot be created.
-int OpenDsvFile(DsvConverter* conv, DsvConfig* config, const char* path);
-// The same on a file the caller created; the converter closes it.
-void OpenDsvStream(DsvConverter* conv, DsvConfig* config, std::FILE* file);
+// Resets the converter, copies the settings (repairing the copy as above; *config is
+// only read), sets up the filters on the gyro bias count *biasCount (the caller's; it
+// carries from conversion to conversion when the caller passes the same one) and hands
+// the column names to sink.
+void OpenDsvConverter(DsvConverter* conv, const DsvConfig* config, std::int32_t* biasCount,
+                      RowSink* sink);
 
-// Takes one sample; writes its row unless the resample rule skips it. A ResampleCount
-// of 1 or less keeps every sample. Returns 0, or -1 once the table could not be written.
+// The same with the table as text in a new file at path (an existing file is
+// truncated). Returns -1 when the file cannot be created.
+int OpenDsvFile(DsvConverter* conv, const DsvConfig* config, std::int32_t* biasCount,
+                const char* path);
+
+// Takes one sample; hands its row to the sink unless the resample rule skips it. A
+// ResampleCount of 1 or less keeps every sample. Returns 0, or -1 once the sink failed.
 int WriteDsvRecord(DsvConverter* conv, const SampleRecord* rec);
 
 // The first stage: false when the resample rule skips the sample (nothing changes but
-// the resample cycle); otherwise advances the filters and fills *kept.
+// the resample cycle and the sample count); otherwise advances the filters and fills
+// *kept.
 bool AdvanceDsvRecord(DsvConverter* conv, const SampleRecord* rec, KeptSample* kept);
 
-// The second stage: writes the row of a kept sample. Returns 0, or -1 once the table
-// could not be written.
+// The second stage: hands the row of a kept sample to the sink. Returns 0, or -1 once
+// the sink failed.
 int EmitDsvRow(DsvConverter* conv, const KeptSample& kept);
 
-// Closes the table; -1 when a write or the close failed (errno-style code in
-// conv->out.Error()).
+// Closes a table OpenDsvFile created; -1 when a write or the close failed (errno-style
+// code in conv->file.Error()). Nothing to do for other sinks.
 int CloseDsvFile(DsvConverter* conv);
 
 // The header's first ten names, which every table begins with.

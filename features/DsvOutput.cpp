@@ -4,13 +4,14 @@
 #include <utility>
 
 DsvOutput::DsvOutput(DsvOutput&& other) noexcept
-    : file_(std::exchange(other.file_, nullptr)), buf_(std::move(other.buf_)),
+    : file_(std::exchange(other.file_, nullptr)), owned_(other.owned_), buf_(std::move(other.buf_)),
       len_(std::exchange(other.len_, 0)), failed_(other.failed_), error_(other.error_) {}
 
 DsvOutput& DsvOutput::operator=(DsvOutput&& other) noexcept {
     if (this != &other) {
         Close();
         file_ = std::exchange(other.file_, nullptr);
+        owned_ = other.owned_;
         buf_ = std::move(other.buf_);
         len_ = std::exchange(other.len_, 0);
         failed_ = other.failed_;
@@ -33,6 +34,7 @@ bool DsvOutput::Open(const char* path) {
         return false;
     }
     Open(f);
+    owned_ = true;
     return true;
 }
 
@@ -41,6 +43,7 @@ void DsvOutput::Open(std::FILE* file) {
     failed_ = false;
     error_ = 0;
     file_ = file;
+    owned_ = false;
     if (!buf_) {
         buf_.reset(new char[kBufferSize]);
     }
@@ -71,18 +74,28 @@ void DsvOutput::Flush() {
     }
 }
 
-bool DsvOutput::Close() {
+bool DsvOutput::Finish() {
     if (file_ == nullptr) {
         return !failed_;
     }
     Flush();
     errno = 0;
-    if (std::fflush(file_) != 0) {
+    if (!failed_ && std::fflush(file_) != 0) {
         Fail();
     }
-    errno = 0;
-    if (std::fclose(file_) != 0) {
-        Fail();
+    return !failed_;
+}
+
+bool DsvOutput::Close() {
+    if (file_ == nullptr) {
+        return !failed_;
+    }
+    Finish();
+    if (owned_) {
+        errno = 0;
+        if (std::fclose(file_) != 0) {
+            Fail();
+        }
     }
     file_ = nullptr;
     return !failed_;

@@ -24,11 +24,15 @@ class DsvOutput {
     DsvOutput& operator=(DsvOutput&& other) noexcept;
     ~DsvOutput();
 
-    // Creates or truncates the file; false when it cannot be created.
+    // Creates or truncates the file, which Close closes; false when it cannot be created.
     bool Open(const char* path);
-    // Takes over a file already open for writing.
+    // Writes into a file open for writing, which stays the caller's: Close flushes it
+    // but leaves it open.
     void Open(std::FILE* file);
-    // Flushes and closes; false when any write or the close failed.
+    // Writes out the buffer and flushes the file; false when any write failed.
+    bool Finish();
+    // Finishes, and closes the file when it was opened here; false when any write or
+    // the close failed.
     bool Close();
     bool Failed() const { return failed_; }
     // The errno of the first failed write, open or close (0 when none).
@@ -69,6 +73,7 @@ class DsvOutput {
     void Write(const char* data, std::size_t n);
 
     std::FILE* file_ = nullptr;
+    bool owned_ = false; // file_ was opened here
     std::unique_ptr<char[]> buf_;
     std::size_t len_ = 0;
     bool failed_ = false;

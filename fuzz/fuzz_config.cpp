@@ -1,6 +1,6 @@
 // The configuration file reader on arbitrary bytes.
 #include "FuzzSupport.h"
-#include "app/DsvConfig.h"
+#include "app/ConfigFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string path = fuzz::Scratch() + "/k.cnf";

@@ -1,6 +1,7 @@
 // A whole conversion: the first 24 bytes choose the settings, the rest is the input
-// file, converted as CSV or dataset by FileType. The input must stay unchanged and the
-// table must be a header and integer rows.
+// file, converted as CSV or dataset by FileType on a fresh gyro bias count (so the
+// rising-count path is taken every time). The input must stay unchanged and the table
+// must be a header and integer rows.
 #include "FuzzSupport.h"
 #include "app/Convert.h"
 
@@ -39,7 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string out = fuzz::Scratch() + "/in_DSV.csv";
     std::remove(out.c_str());
     fuzz::WriteBytes(in, data + 24, size - 24);
-    const int status = ConvertFile(in.c_str(), nullptr, &cfg);
+    std::int32_t biasCount = 0;
+    const int status = ConvertFile(in.c_str(), nullptr, &cfg, &biasCount);
     if (fuzz::ReadBytes(in) != std::string(reinterpret_cast<const char*>(data + 24), size - 24)) {
         std::abort();
     }

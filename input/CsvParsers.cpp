@@ -5,10 +5,6 @@
 
 namespace {
 
-// Physical units to counts, in double precision: the record's own factors, widened.
-constexpr double kPhysAccFactor = static_cast<double>(kCountsPerG);
-constexpr double kPhysGyroFactor = static_cast<double>(kCountsPerDps); // 65.53600311279297
-
 struct Field {
     const char* begin;
     const char* end; // the comma or NUL after the field
@@ -46,7 +42,7 @@ int SplitFields(const char* line, Field* fields, int n) {
 }
 
 std::int16_t PhysicalField(const Field& f, double factor) {
-    return WrapInt16(TruncToInt32(ParseDouble(f.begin, f.end) * factor));
+    return PhysicalToCounts(ParseDouble(f.begin, f.end), factor);
 }
 
 void Store(SampleRecord* rec, const std::int16_t v[6]) {
@@ -115,6 +111,10 @@ int ParseCsvCounts100(char* line, SampleRecord* rec) {
     }
     Store(rec, v);
     return 0;
+}
+
+std::int16_t PhysicalToCounts(double value, double factor) {
+    return WrapInt16(TruncToInt32(value * factor));
 }
 
 CsvLineParser CsvParserFor(int fileType) {

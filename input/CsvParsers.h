@@ -22,6 +22,14 @@ int ParseCsvCounts(char* line, SampleRecord* rec);
 int ParseCsvPhysical(char* line, SampleRecord* rec);
 int ParseCsvCounts100(char* line, SampleRecord* rec);
 
+// Physical units to counts, in double precision, with the record's own factors widened:
+// the value times the factor, truncated toward zero, its low 16 bits as a signed value
+// (so values beyond the sensor's range wrap; not-a-number and values beyond 32 bits
+// give INT32_MIN's low bits, 0).
+constexpr double kPhysAccFactor = static_cast<double>(kCountsPerG);    // per g
+constexpr double kPhysGyroFactor = static_cast<double>(kCountsPerDps); // 65.53600311279297
+std::int16_t PhysicalToCounts(double value, double factor);
+
 typedef int (*CsvLineParser)(char* line, SampleRecord* rec);
 
 // The parser for a FileType: 2 physical, 3 hundreds of counts, anything else counts.

@@ -2,6 +2,7 @@
 
 #include "Include/IntConv.h"
 
+#include <cerrno>
 #include <cstring>
 #include <new>
 
@@ -43,6 +44,7 @@ DataSet* OpenDataSet(const char* path) {
     ds->file = std::fopen(path, "rb");
     ds->pos = 0;
     ds->end = 0;
+    ds->error = 0;
     if (ds->file == nullptr) {
         delete ds;
         return nullptr;
@@ -67,7 +69,16 @@ int ReadDataSet(DataSet* ds, SampleRecord* records, int count) {
             std::memmove(ds->buf, ds->buf + ds->pos, rest);
             ds->pos = 0;
             ds->end = rest;
-            ds->end += std::fread(ds->buf + rest, 1, sizeof ds->buf - rest, ds->file);
+            if (ds->error != 0) {
+                break;
+            }
+            const std::size_t want = sizeof ds->buf - rest;
+            errno = 0;
+            const std::size_t got = std::fread(ds->buf + rest, 1, want, ds->file);
+            if (got < want && std::ferror(ds->file) != 0) {
+                ds->error = errno != 0 ? errno : EIO;
+            }
+            ds->end += got;
             if (ds->end < kRecord) {
                 break;
             }

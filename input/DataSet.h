@@ -20,13 +20,14 @@ struct DataSet {
     unsigned char buf[12 * 4096]; // read-ahead, whole records
     std::size_t pos;
     std::size_t end;
+    int error; // errno of a failed read; 0 while none failed
 };
 
 // A handle positioned at the first record, or null when the file cannot be opened, is
 // shorter than the header, lacks the magic, or has a negative record offset.
 DataSet* OpenDataSet(const char* path);
 // Reads up to count records; returns how many complete records were read (0 at the end
-// of the file or on a read error).
+// of the file, or once a read failed: ds->error then holds the errno).
 int ReadDataSet(DataSet* ds, SampleRecord* records, int count);
 // Closes the file and frees the handle; null is accepted.
 void CloseDataSet(DataSet* ds);

@@ -1,5 +1,6 @@
 #include "input/LineReader.h"
 
+#include <cerrno>
 #include <cstring>
 
 LineReader::LineReader(std::FILE* file, std::size_t bufferSize)
@@ -14,7 +15,13 @@ bool LineReader::Refill() {
         end_ -= pos_;
         pos_ = 0;
     }
-    const std::size_t got = std::fread(buf_.data() + end_, 1, buf_.size() - 1 - end_, file_);
+    const std::size_t want = buf_.size() - 1 - end_;
+    errno = 0;
+    const std::size_t got = std::fread(buf_.data() + end_, 1, want, file_);
+    if (got < want && std::ferror(file_) != 0) {
+        error_ = errno != 0 ? errno : EIO;
+        eof_ = true; // what was read is still delivered, nothing after it
+    }
     if (got == 0) {
         eof_ = true;
         return false;

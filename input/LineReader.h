@@ -17,8 +17,12 @@ class LineReader {
 
     explicit LineReader(std::FILE* file, std::size_t bufferSize = std::size_t{1} << 16);
 
-    // The next piece, NUL-terminated and writable until the next call; null at the end.
+    // The next piece, NUL-terminated and writable until the next call; null at the end
+    // of the file, or once reading failed.
     char* Next();
+    // The errno of a failed read (0 when the end was reached without one): what was read
+    // before it is delivered, and reading stops there.
+    int Error() const { return error_; }
 
   private:
     bool Refill();
@@ -28,6 +32,7 @@ class LineReader {
     std::size_t pos_ = 0;
     std::size_t end_ = 0;
     bool eof_ = false;
+    int error_ = 0;
     // The piece is terminated in place; the byte the NUL covers is put back next time.
     std::size_t held_ = 0;
     char heldByte_ = '\0';

@@ -12,37 +12,18 @@ constexpr double kNominalAcc = 1.0;  // g
 constexpr double kWeightWidth = 0.1; // g
 constexpr double kMaxGain = 0.1;
 
-std::int32_t biasCount = 0;
-
 bool AllFinite(const double a[3]) {
     return std::isfinite(a[0]) && std::isfinite(a[1]) && std::isfinite(a[2]);
 }
 
 } // namespace
 
-std::int32_t* ProcessBiasCount() {
-    return &biasCount;
-}
-
-std::int32_t GyroBiasCount() {
-    return biasCount;
-}
-
-void SetGyroBiasCount(std::int32_t count) {
-    biasCount = count;
-}
-
-void AttitudeInit(AttitudeFilter* filter) {
+void AttitudeInit(AttitudeFilter* filter, std::int32_t* count) {
     filter->Q = std::make_unique<Quaternion>();
     filter->bias[0] = 0.0;
     filter->bias[1] = 0.0;
     filter->bias[2] = 0.0;
-    filter->count = &biasCount;
-}
-
-std::int32_t GyroBiasUpdate(double bias[3], const double sample[3], std::int32_t limit,
-                            double threshold) {
-    return GyroBiasUpdate(&biasCount, bias, sample, limit, threshold);
+    filter->count = count;
 }
 
 std::int32_t GyroBiasUpdate(std::int32_t* count, double bias[3], const double sample[3],

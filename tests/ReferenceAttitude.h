@@ -8,14 +8,14 @@
 
 #include <cmath>
 
-inline void ReferenceUpdate(Quaternion& Q, double bias[3], const double gyro[3],
-                            const double accl[3], double dt) {
+inline void ReferenceUpdate(Quaternion& Q, double bias[3], std::int32_t* count,
+                            const double gyro[3], const double accl[3], double dt) {
     for (int i = 0; i < 3; ++i) {
         if (!std::isfinite(gyro[i]) || !std::isfinite(accl[i])) {
             return;
         }
     }
-    GyroBiasUpdate(bias, gyro, 10000, 10.0);
+    GyroBiasUpdate(count, bias, gyro, 10000, 10.0);
     double a[3];
     for (int i = 0; i < 3; ++i) {
         a[i] = ((gyro[i] - bias[i]) * 0.017453292519943295) * dt;

@@ -18,21 +18,16 @@ namespace {
 const double kPi = 3.141592653589793;
 const double kZero[3] = {0, 0, 0};
 
-// Each test starts the process-wide bias count where it needs it and puts it back.
+// Each test has a filter on a bias count of its own, starting from 0.
 class AttitudeTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        saved_ = GyroBiasCount();
-        SetGyroBiasCount(0);
-        AttitudeInit(&f_);
-    }
-    void TearDown() override { SetGyroBiasCount(saved_); }
+    void SetUp() override { AttitudeInit(&f_, &count_); }
 
     // Signed rotation angle of Q about x [deg], for rotations about x.
     double AngleAboutX() const { return 2.0 * std::atan2(f_.Q->v[0], f_.Q->w) * 180.0 / kPi; }
 
     AttitudeFilter f_;
-    std::int32_t saved_ = 0;
+    std::int32_t count_ = 0;
 };
 
 bool SameBits(double a, double b) {
@@ -40,15 +35,15 @@ bool SameBits(double a, double b) {
 }
 
 TEST_F(AttitudeTest, InitIsIdentityAndKeepsTheCount) {
-    SetGyroBiasCount(123);
+    count_ = 123;
     f_.bias[1] = 5.0;
-    AttitudeInit(&f_);
+    AttitudeInit(&f_, &count_);
     EXPECT_EQ(f_.Q->w, 1.0);
     EXPECT_EQ(f_.Q->v[0], 0.0);
     EXPECT_EQ(f_.Q->v[1], 0.0);
     EXPECT_EQ(f_.Q->v[2], 0.0);
     EXPECT_EQ(f_.bias[1], 0.0);
-    EXPECT_EQ(GyroBiasCount(), 123);
+    EXPECT_EQ(count_, 123);
 }
 
 TEST_F(AttitudeTest, FirstUpdateOfTheProcessTakesTheRateAsBias) {
@@ -58,7 +53,7 @@ TEST_F(AttitudeTest, FirstUpdateOfTheProcessTakesTheRateAsBias) {
     EXPECT_EQ(f_.bias[0], 3.5);
     EXPECT_EQ(f_.bias[1], -2.25);
     EXPECT_EQ(f_.bias[2], 40.0);
-    EXPECT_EQ(GyroBiasCount(), 1);
+    EXPECT_EQ(count_, 1);
     // No integration, only the correction: -3 degrees about x.
     EXPECT_NEAR(f_.Q->w, 0.99965732, 5e-9);
     EXPECT_NEAR(f_.Q->v[0], -0.02617695, 5e-9);
@@ -94,7 +89,7 @@ TEST_F(AttitudeTest, GainFollowsTheAccelerationMagnitude) {
     } table[] = {{0, 0.1},        {0.05, 0.07788}, {-0.05, 0.07788}, {0.1, 0.03679},
                  {-0.1, 0.03679}, {0.2, 0.001832}, {-0.2, 0.001832}};
     for (const auto& row : table) {
-        AttitudeInit(&f_);
+        AttitudeInit(&f_, &count_);
         const double m = 1.0 + row.e;
         const double accl[3] = {0, 0.5 * m, -0.8660254037844386 * m};
         AttitudeUpdate(&f_, kZero, accl, kZero, 0.02);
@@ -116,8 +111,8 @@ TEST_F(AttitudeTest, BiasGateIsStrictOnBothSides) {
             double sample[3] = {1, 2, 3};
             sample[axis] += row.d;
             ASSERT_EQ(sample[axis] - bias[axis], row.d);
-            SetGyroBiasCount(5);
-            EXPECT_EQ(GyroBiasUpdate(bias, sample, 10000, 10.0), 6);
+            count_ = 5;
+            EXPECT_EQ(GyroBiasUpdate(&count_, bias, sample, 10000, 10.0), 6);
             for (int i = 0; i < 3; ++i) {
                 const double mean = row.joins ? (5.0 * (i + 1.0) + sample[i]) / 6.0 : i + 1.0;
                 EXPECT_EQ(bias[i], mean) << "axis " << axis << ", d " << row.d << ", bias " << i;
@@ -126,39 +121,39 @@ TEST_F(AttitudeTest, BiasGateIsStrictOnBothSides) {
     }
     double bias[3] = {1, 2, 3};
     const double nan[3] = {std::numeric_limits<double>::quiet_NaN(), 2, 3};
-    EXPECT_EQ(GyroBiasUpdate(bias, nan, 10000, 10.0), 7);
+    EXPECT_EQ(GyroBiasUpdate(&count_, bias, nan, 10000, 10.0), 7);
     EXPECT_EQ(bias[0], 1.0);
     // The filter's own gate: 10 deg/s from the mean (0 after AttitudeInit).
-    SetGyroBiasCount(5);
+    count_ = 5;
     const double atGate[3] = {0, -10.0, 0};
     AttitudeUpdate(&f_, atGate, kZero, kZero, 0.02);
     EXPECT_EQ(f_.bias[1], 0.0);
     const double inside[3] = {0, -in, 0};
     AttitudeUpdate(&f_, inside, kZero, kZero, 0.02);
     EXPECT_EQ(f_.bias[1], -in / 7.0);
-    EXPECT_EQ(GyroBiasCount(), 7);
+    EXPECT_EQ(count_, 7);
 }
 
 TEST_F(AttitudeTest, CountStopsAtTheLimit) {
     double bias[3] = {0, 0, 0};
-    SetGyroBiasCount(9999);
+    count_ = 9999;
     const double one[3] = {1, 1, 1};
-    EXPECT_EQ(GyroBiasUpdate(bias, one, 10000, 10.0), 10000);
+    EXPECT_EQ(GyroBiasUpdate(&count_, bias, one, 10000, 10.0), 10000);
     EXPECT_EQ(bias[0], 1.0 / 10000.0);
     bias[0] = 0;
-    EXPECT_EQ(GyroBiasUpdate(bias, one, 10000, 10.0), 10000);
+    EXPECT_EQ(GyroBiasUpdate(&count_, bias, one, 10000, 10.0), 10000);
     EXPECT_EQ(bias[0], 1.0 / 10001.0);
-    EXPECT_EQ(GyroBiasCount(), 10000);
+    EXPECT_EQ(count_, 10000);
     // The filter's own limit.
-    SetGyroBiasCount(9999);
+    count_ = 9999;
     AttitudeUpdate(&f_, one, kZero, kZero, 0.02);
-    EXPECT_EQ(GyroBiasCount(), 10000);
+    EXPECT_EQ(count_, 10000);
     AttitudeUpdate(&f_, one, kZero, kZero, 0.02);
-    EXPECT_EQ(GyroBiasCount(), 10000);
+    EXPECT_EQ(count_, 10000);
 }
 
 TEST_F(AttitudeTest, SecondFileContinuesTheCount) {
-    SetGyroBiasCount(10000);
+    count_ = 10000;
     const double far[3] = {15, 0, 0}; // 15 deg/s from the fresh zero bias: left out
     const double accl[3] = {0, 0, 0}; // no tilt correction
     AttitudeUpdate(&f_, far, accl, kZero, 0.02);
@@ -177,7 +172,7 @@ TEST_F(AttitudeTest, TwoAxisTiltWhileTurning) {
     // floats with textbook quaternion algebra (rates to radians by pi / 180, increment
     // Qz Qy Qx on the right, correction about v x g0 by 0.1 exp(-(m - 1)^2 / 0.01) times
     // asin(|v x g0| / |v|) on the left).
-    SetGyroBiasCount(10000);
+    count_ = 10000;
     const double gyro[3] = {40, -25, 300};
     const double accl[3] = {0.36, -0.48, -0.8};
     const double expected[3][4] = {
@@ -196,16 +191,16 @@ TEST_F(AttitudeTest, TwoAxisTiltWhileTurning) {
 
 TEST_F(AttitudeTest, MagnetometerHasNoEffect) {
     AttitudeFilter g;
-    AttitudeInit(&g);
+    AttitudeInit(&g, &count_);
     std::mt19937 gen(3);
     std::normal_distribution<double> n(0.0, 1.0);
     for (int i = 0; i < 200; ++i) {
         const double gyro[3] = {n(gen), n(gen), n(gen)};
         const double accl[3] = {0.2 * n(gen), 0.2 * n(gen), 1 + 0.1 * n(gen)};
         const double magn[3] = {n(gen) * 50, n(gen) * 50, n(gen) * 50};
-        SetGyroBiasCount(i);
+        count_ = i;
         AttitudeUpdate(&f_, gyro, accl, kZero, 0.02);
-        SetGyroBiasCount(i);
+        count_ = i;
         AttitudeUpdate(&g, gyro, accl, magn, 0.02);
     }
     EXPECT_TRUE(SameBits(f_.Q->w, g.Q->w));
@@ -215,7 +210,7 @@ TEST_F(AttitudeTest, MagnetometerHasNoEffect) {
 
 TEST_F(AttitudeTest, HeadingIsNeverCorrected) {
     // A bias-free rate about z is integrated without correction.
-    SetGyroBiasCount(10000);
+    count_ = 10000;
     const double accl[3] = {0, 0, 1};
     const double gyro[3] = {0, 0, 9.5};
     double bias = 0.0;
@@ -229,7 +224,7 @@ TEST_F(AttitudeTest, HeadingIsNeverCorrected) {
     EXPECT_EQ(f_.Q->v[1], 0.0);
     EXPECT_NEAR(2.0 * std::atan2(f_.Q->v[2], f_.Q->w) * 180.0 / kPi, yaw, 1e-9);
     // The tilt correction turns about a horizontal axis only.
-    AttitudeInit(&f_);
+    AttitudeInit(&f_, &count_);
     const double tilted[3] = {0.3, -0.4, 0.8};
     AttitudeUpdate(&f_, kZero, tilted, kZero, 0.02);
     EXPECT_EQ(f_.Q->v[2], 0.0);
@@ -248,7 +243,7 @@ TEST_F(AttitudeTest, UnguardedCasesLeaveAFiniteUnitQuaternion) {
     EXPECT_EQ(f_.Q->w, 1.0);
     // Zero acceleration (filters that output zeros).
     const double rate[3] = {0, 20, 0};
-    SetGyroBiasCount(10000);
+    count_ = 10000;
     AttitudeUpdate(&f_, rate, kZero, kZero, 0.02);
     EXPECT_NEAR(2.0 * std::atan2(f_.Q->v[1], f_.Q->w) * 180.0 / kPi, 0.4, 1e-12);
     EXPECT_NEAR(f_.Q->norm(), 1.0, 1e-15);
@@ -258,7 +253,7 @@ TEST_F(AttitudeTest, NonFiniteInputChangesNothing) {
     const double accl[3] = {0, 0.5, -0.8660254037844386};
     AttitudeUpdate(&f_, kZero, accl, kZero, 0.02);
     const double w = f_.Q->w, x = f_.Q->v[0];
-    const std::int32_t count = GyroBiasCount();
+    const std::int32_t count = count_;
     const double inf = std::numeric_limits<double>::infinity();
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double badGyro[3] = {0, nan, 0};
@@ -268,7 +263,7 @@ TEST_F(AttitudeTest, NonFiniteInputChangesNothing) {
     EXPECT_EQ(f_.Q->w, w);
     EXPECT_EQ(f_.Q->v[0], x);
     EXPECT_EQ(f_.bias[1], 0.0);
-    EXPECT_EQ(GyroBiasCount(), count);
+    EXPECT_EQ(count_, count);
 }
 
 TEST_F(AttitudeTest, ReturnsTheMatrixOfTheNewAttitude) {
@@ -288,16 +283,12 @@ TEST_F(AttitudeTest, FastFormMatchesTheQuaternionOperations) {
     std::normal_distribution<double> n(0.0, 1.0);
     Quaternion Q;
     double bias[3] = {0, 0, 0};
-    std::int32_t countA = 0, countB = 0;
+    std::int32_t countB = 0;
     for (int i = 0; i < 3000; ++i) {
         const double gyro[3] = {30 * n(gen), 30 * n(gen), 5 * n(gen)};
         const double accl[3] = {0.3 * n(gen), 0.3 * n(gen), 1 + 0.2 * n(gen)};
-        SetGyroBiasCount(countA);
         AttitudeUpdate(&f_, gyro, accl, kZero, 0.02);
-        countA = GyroBiasCount();
-        SetGyroBiasCount(countB);
-        ReferenceUpdate(Q, bias, gyro, accl, 0.02);
-        countB = GyroBiasCount();
+        ReferenceUpdate(Q, bias, &countB, gyro, accl, 0.02);
         ASSERT_TRUE(SameBits(f_.Q->w, Q.w) && SameBits(f_.Q->v[0], Q.v[0]) &&
                     SameBits(f_.Q->v[1], Q.v[1]) && SameBits(f_.Q->v[2], Q.v[2]))
             << "step " << i;

@@ -1,4 +1,4 @@
-#include "app/DsvConfig.h"
+#include "app/ConfigFile.h"
 
 #include "TempDir.h"
 

@@ -34,19 +34,14 @@ std::vector<int> Values(const std::string& row) {
 
 class DsvConverterTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        savedCount_ = GyroBiasCount();
-        SetGyroBiasCount(0);
-        InitConfig(&cfg_);
-    }
-    void TearDown() override { SetGyroBiasCount(savedCount_); }
+    void SetUp() override { InitConfig(&cfg_); }
 
     // The table's lines for these samples under cfg_ (the bias count starts at 0).
     std::vector<std::string> Convert(const std::vector<SampleRecord>& samples) {
-        SetGyroBiasCount(0);
+        count_ = 0;
         const std::string path = dir_.Path("t_DSV.csv");
         DsvConverter conv;
-        EXPECT_EQ(OpenDsvFile(&conv, &cfg_, path.c_str()), 0);
+        EXPECT_EQ(OpenDsvFile(&conv, &cfg_, &count_, path.c_str()), 0);
         for (const SampleRecord& r : samples) {
             EXPECT_EQ(WriteDsvRecord(&conv, &r), 0);
         }
@@ -58,7 +53,7 @@ class DsvConverterTest : public ::testing::Test {
 
     TempDir dir_;
     DsvConfig cfg_;
-    std::int32_t savedCount_ = 0;
+    std::int32_t count_ = 0; // the gyro bias count of the conversions
 };
 
 std::vector<SampleRecord> Repeat(SampleRecord r, int n) {
@@ -222,18 +217,21 @@ TEST_F(DsvConverterTest, ResampleOneOrLessKeepsEverySample) {
     EXPECT_EQ(Convert(samples).size(), 2u);
 }
 
-TEST_F(DsvConverterTest, SamplingFrequencyRepairInTheCallersRecord) {
+// A sampling frequency of 0 or less means 50 Hz with a 5 Hz cut-off, in the converter's
+// own copy: the caller's settings are only read.
+TEST_F(DsvConverterTest, SamplingFrequencyRepairInTheConvertersCopy) {
     const auto samples = Motion(20);
     const auto normal = Convert(samples);
     cfg_.SamplingFrequency = 0;
     cfg_.CutOffFrequency = 9;
     EXPECT_EQ(Convert(samples), normal);
-    EXPECT_EQ(cfg_.SamplingFrequency, 50);
-    EXPECT_EQ(cfg_.CutOffFrequency, 5);
+    EXPECT_EQ(cfg_.SamplingFrequency, 0);
+    EXPECT_EQ(cfg_.CutOffFrequency, 9);
     cfg_.SamplingFrequency = -100;
     cfg_.CutOffFrequency = 1;
     EXPECT_EQ(Convert(samples), normal);
-    EXPECT_EQ(cfg_.CutOffFrequency, 5);
+    EXPECT_EQ(cfg_.SamplingFrequency, -100);
+    EXPECT_EQ(cfg_.CutOffFrequency, 1);
 }
 
 TEST_F(DsvConverterTest, ZeroCutOff) {
@@ -303,13 +301,13 @@ TEST_F(DsvConverterTest, NoSamplesGiveTheHeaderAlone) {
 
 TEST_F(DsvConverterTest, UncreatableFileFails) {
     DsvConverter conv;
-    EXPECT_EQ(OpenDsvFile(&conv, &cfg_, dir_.Path("no/such/dir.csv").c_str()), -1);
-    EXPECT_EQ(OpenDsvFile(&conv, &cfg_, dir_.path().c_str()), -1);
+    EXPECT_EQ(OpenDsvFile(&conv, &cfg_, &count_, dir_.Path("no/such/dir.csv").c_str()), -1);
+    EXPECT_EQ(OpenDsvFile(&conv, &cfg_, &count_, dir_.path().c_str()), -1);
 }
 
 TEST_F(DsvConverterTest, FullDiskFailsTheTable) {
     DsvConverter conv;
-    if (OpenDsvFile(&conv, &cfg_, "/dev/full") != 0) {
+    if (OpenDsvFile(&conv, &cfg_, &count_, "/dev/full") != 0) {
         GTEST_SKIP() << "no /dev/full here";
     }
     int status = 0;
@@ -321,7 +319,7 @@ TEST_F(DsvConverterTest, FullDiskFailsTheTable) {
     EXPECT_EQ(CloseDsvFile(&conv), -1);
     // A small table fails at the close.
     DsvConverter small;
-    ASSERT_EQ(OpenDsvFile(&small, &cfg_, "/dev/full"), 0);
+    ASSERT_EQ(OpenDsvFile(&small, &cfg_, &count_, "/dev/full"), 0);
     EXPECT_EQ(WriteDsvRecord(&small, &r), 0);
     EXPECT_EQ(CloseDsvFile(&small), -1);
 }

@@ -41,7 +41,7 @@ def mentions(text, name):
 
 
 class DocumentedNamesTest(unittest.TestCase):
-    KEYS = table_names(read("app", "DsvConfig.cpp"), "kKeys")
+    KEYS = table_names(read("app", "ConfigFile.cpp"), "kKeys")
     COLUMNS = table_names(read("features", "DsvConverter.cpp"), "kColumns")
 
     def test_sources_parsed(self):

@@ -1,13 +1,12 @@
-// The run's settings and the configuration files that overlay their defaults.
+// The settings of a conversion: which input layout, how samples are thinned, the
+// filters' frequencies, the fall threshold and which column groups the table has.
 //
-// A configuration file holds one key and one value a line, separated by spaces; keys are
-// matched without regard to case, values read as decimal integers (atoi), lines starting
-// with "#" are comments. Every recognised setting is echoed on standard output.
+// The pipeline only reads a settings record; where the settings come from (the
+// configuration files, a library caller) is its owner's business.
 #ifndef KINREC_DSV_CONFIG_H
 #define KINREC_DSV_CONFIG_H
 
 #include <cstdint>
-#include <string>
 
 struct DsvConfig {
     std::int32_t FileType;           // 1, 2, 3: CSV layouts; 4: binary dataset; else as 1
@@ -23,13 +22,5 @@ struct DsvConfig {
 
 // The defaults: FileType 1, ResampleCount 0, 50 Hz, 5 Hz, threshold 60, all columns on.
 int InitConfig(DsvConfig* cfg);
-// Loads the file beside the executable, then "kinrec.cnf" in the current directory.
-int LoadConfig(DsvConfig* cfg);
-// Loads one file: 0 when it was read, -1 (silently) when it could not be opened.
-int LoadConfigFile(const char* path, DsvConfig* cfg);
-
-// The configuration file that belongs to an executable: its extension replaced by
-// "cnf", or ".cnf" appended to a file name without extension.
-std::string ConfigPathFor(const std::string& executablePath);
 
 #endif

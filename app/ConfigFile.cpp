@@ -1,4 +1,4 @@
-#include "app/DsvConfig.h"
+#include "app/ConfigFile.h"
 
 #include "app/Console.h"
 #include "app/InputFile.h"
@@ -94,19 +94,6 @@ void ApplyLine(char* line, DsvConfig* cfg, const std::string& where) {
 }
 
 } // namespace
-
-int InitConfig(DsvConfig* cfg) {
-    cfg->FileType = 1;
-    cfg->ResampleCount = 0;
-    cfg->SamplingFrequency = 50;
-    cfg->CutOffFrequency = 5;
-    cfg->FallStartThreshold = 60;
-    cfg->FallCounterOut = 1;
-    cfg->PostureOut = 1;
-    cfg->RmsDiffOut = 1;
-    cfg->PostureDiffOut = 1;
-    return 0;
-}
 
 int LoadConfigFile(const char* path, DsvConfig* cfg) {
     std::FILE* f = OpenInputFile(path);

@@ -1,0 +1,22 @@
+// The table kept in memory, column by column: for callers that want the values rather
+// than their text.
+#ifndef KINREC_MEMORY_SINK_H
+#define KINREC_MEMORY_SINK_H
+
+#include "features/RowSink.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class MemorySink : public RowSink {
+  public:
+    void Begin(const char* const* names, int n) override;
+    void Row(const std::int32_t* values, int n, std::int64_t sample) override;
+
+    std::vector<std::string> names;                 // in table order
+    std::vector<std::vector<std::int32_t>> columns; // columns[c][row]
+    std::vector<std::int64_t> samples;              // input sample of each row
+};
+
+#endif

@@ -1,0 +1,114 @@
+#include "input/SampleSource.h"
+
+#include <cerrno>
+
+CsvSource::CsvSource(std::FILE* file, int fileType)
+    : file_(file), reader_(file), parse_(CsvParserFor(fileType)) {
+    first_ = reader_.Next();
+}
+
+CsvSource::~CsvSource() {
+    (void)std::fclose(file_); // opened for reading: nothing to lose
+}
+
+bool CsvSource::Next(SampleRecord* rec) {
+    for (;;) {
+        char* line = first_ != nullptr ? first_ : reader_.Next();
+        first_ = nullptr;
+        if (line == nullptr) {
+            return false;
+        }
+        ++counts_.lines;
+        if (IsSampleLine(line)) {
+            if (parse_(line, rec) == 0) {
+                ++counts_.samples;
+                counts_.lastLineShort = 0;
+                return true;
+            }
+            if (counts_.samples > 0) {
+                ++counts_.skipped;
+                ++counts_.shortLines;
+                counts_.lastLineShort = 1;
+            }
+            continue;
+        }
+        if (counts_.samples == 0) {
+            continue; // titles before the samples are expected
+        }
+        const char c = line[0];
+        if (c == '\n' || c == '\r' || c == '\0') {
+            continue; // a blank line says nothing
+        }
+        ++counts_.skipped;
+        counts_.lastLineShort = 0;
+        if (c == ' ' || c == '\t') {
+            ++counts_.blankStart;
+        }
+    }
+}
+
+CountsSource::CountsSource(const std::int16_t* const channels[6], std::size_t n) : n_(n) {
+    for (int c = 0; c < 6; ++c) {
+        ch_[c] = channels[c];
+    }
+}
+
+bool CountsSource::Next(SampleRecord* rec) {
+    if (i_ >= n_) {
+        return false;
+    }
+    rec->accX = ch_[0][i_];
+    rec->accY = ch_[1][i_];
+    rec->accZ = ch_[2][i_];
+    rec->gyroX = ch_[3][i_];
+    rec->gyroY = ch_[4][i_];
+    rec->gyroZ = ch_[5][i_];
+    ++i_;
+    return true;
+}
+
+PhysicalSource::PhysicalSource(const double* const channels[6], std::size_t n) : n_(n) {
+    for (int c = 0; c < 6; ++c) {
+        ch_[c] = channels[c];
+    }
+}
+
+bool PhysicalSource::Next(SampleRecord* rec) {
+    if (i_ >= n_) {
+        return false;
+    }
+    rec->accX = PhysicalToCounts(ch_[0][i_], kPhysAccFactor);
+    rec->accY = PhysicalToCounts(ch_[1][i_], kPhysAccFactor);
+    rec->accZ = PhysicalToCounts(ch_[2][i_], kPhysAccFactor);
+    rec->gyroX = PhysicalToCounts(ch_[3][i_], kPhysGyroFactor);
+    rec->gyroY = PhysicalToCounts(ch_[4][i_], kPhysGyroFactor);
+    rec->gyroZ = PhysicalToCounts(ch_[5][i_], kPhysGyroFactor);
+    ++i_;
+    return true;
+}
+
+std::unique_ptr<SampleSource> OpenSampleFile(const char* path, int fileType, int* error) {
+    *error = 0;
+    if (fileType == 4) {
+        DataSet* ds = OpenDataSet(path);
+        if (ds != nullptr) {
+            return std::make_unique<DataSetSource>(ds);
+        }
+        // Say why: the file cannot be read, or it is something else.
+        errno = 0;
+        std::FILE* f = std::fopen(path, "rb");
+        if (f == nullptr) {
+            *error = errno != 0 ? errno : EIO;
+        } else {
+            (void)std::fclose(f);
+        }
+        return nullptr;
+    }
+    errno = 0;
+    std::FILE* f = std::fopen(path, "rb");
+    if (f == nullptr) {
+        *error = errno != 0 ? errno : EIO;
+        return nullptr;
+    }
+    return std::make_unique<CsvSource>(f, fileType);
+}

@@ -1,0 +1,111 @@
+// Where a conversion's samples come from, in input order: a CSV recording in one of its
+// three layouts, a binary dataset file, or channels a caller holds in memory.
+#ifndef KINREC_SAMPLE_SOURCE_H
+#define KINREC_SAMPLE_SOURCE_H
+
+#include "input/CsvParsers.h"
+#include "input/DataSet.h"
+#include "input/LineReader.h"
+#include "input/SampleRecord.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+
+class SampleSource {
+  public:
+    virtual ~SampleSource() = default;
+    // The next sample; false at the end of the input, or once reading failed.
+    virtual bool Next(SampleRecord* rec) = 0;
+    // The errno of a failed read; 0 while none failed.
+    virtual int Error() const { return 0; }
+    // Bytes of the input read so far, for a progress display; -1 where that means nothing.
+    virtual long long Position() { return -1; }
+};
+
+// What a CSV source saw of its lines, so far.
+struct LineCounts {
+    long long lines = 0;         // pieces read (a line of over 1023 characters is several)
+    long long samples = 0;       // lines taken as samples
+    long long skipped = 0;       // lines after the first sample that were not taken:
+    long long blankStart = 0;    //   of them, beginning with a space or a tab
+    long long shortLines = 0;    //   of them, sample lines with too few columns
+    long long lastLineShort = 0; // 1 when the last line that was not blank was short
+};
+
+// A CSV recording: every line that begins with a digit or a minus sign and has the
+// layout's columns is a sample (see input/CsvParsers.h); other lines are passed over.
+// The source owns the file and closes it.
+class CsvSource : public SampleSource {
+  public:
+    CsvSource(std::FILE* file, int fileType);
+    ~CsvSource() override;
+    CsvSource(const CsvSource&) = delete;
+    CsvSource& operator=(const CsvSource&) = delete;
+
+    // The first line, before any sample was taken (null for an empty file).
+    const char* FirstLine() const { return first_; }
+
+    bool Next(SampleRecord* rec) override;
+    int Error() const override { return reader_.Error(); }
+    long long Position() override { return std::ftell(file_); }
+    const LineCounts& Counts() const { return counts_; }
+
+  private:
+    std::FILE* file_;
+    LineReader reader_;
+    CsvLineParser parse_;
+    char* first_;
+    LineCounts counts_;
+};
+
+// A binary dataset file; the source owns the handle and closes it.
+class DataSetSource : public SampleSource {
+  public:
+    explicit DataSetSource(DataSet* ds) : ds_(ds) {}
+    ~DataSetSource() override { CloseDataSet(ds_); }
+    DataSetSource(const DataSetSource&) = delete;
+    DataSetSource& operator=(const DataSetSource&) = delete;
+
+    bool Next(SampleRecord* rec) override { return ReadDataSet(ds_, rec, 1) > 0; }
+    int Error() const override { return ds_->error; }
+    long long Position() override { return std::ftell(ds_->file); }
+
+  private:
+    DataSet* ds_;
+};
+
+// Six channels in memory, n samples each: acc X, Y, Z, rate X, Y, Z. The arrays stay the
+// caller's and must outlive the source.
+class CountsSource : public SampleSource {
+  public:
+    // Raw counts.
+    CountsSource(const std::int16_t* const channels[6], std::size_t n);
+    bool Next(SampleRecord* rec) override;
+
+  private:
+    const std::int16_t* ch_[6];
+    std::size_t n_;
+    std::size_t i_ = 0;
+};
+
+class PhysicalSource : public SampleSource {
+  public:
+    // Acceleration in g, rate in deg/s, made counts exactly as the physical CSV layout
+    // makes them (PhysicalToCounts), so values beyond the range wrap in the same way.
+    PhysicalSource(const double* const channels[6], std::size_t n);
+    bool Next(SampleRecord* rec) override;
+
+  private:
+    const double* ch_[6];
+    std::size_t n_;
+    std::size_t i_ = 0;
+};
+
+// Opens a recording by FileType: 4 a dataset file, anything else a CSV layout. Null
+// when it cannot be opened or, for FileType 4, is not a dataset file (*error then holds
+// the errno, or 0 for "not a dataset file").
+std::unique_ptr<SampleSource> OpenSampleFile(const char* path, int fileType, int* error);
+
+#endif
