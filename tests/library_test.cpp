@@ -1,0 +1,261 @@
+// The pipeline as a library: the values it keeps in memory are the table's, calls are
+// independent of each other, and bad arguments come back as exceptions.
+#include "Include/kinrec.h"
+#include "features/DsvConverter.h"
+#include "input/SampleSource.h"
+
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cmath>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Six channels of a recording: a sensor turning and shaking, some samples far beyond
+// the range (in g and deg/s).
+struct Physical {
+    std::vector<double> ch[6];
+};
+
+Physical Motion(int n, unsigned seed, double spread) {
+    Physical p;
+    std::mt19937 gen(seed);
+    std::normal_distribution<double> d(0.0, 1.0);
+    for (int i = 0; i < n; ++i) {
+        const double t = 0.02 * i;
+        const double values[6] = {0.3 * std::sin(t) + 0.1 * spread * d(gen),
+                                  0.2 * std::cos(2 * t) + 0.1 * spread * d(gen),
+                                  1.0 + 0.2 * spread * d(gen),
+                                  40.0 * std::sin(3 * t) + 30 * spread * d(gen),
+                                  20.0 * d(gen),
+                                  -15.0 * std::cos(t) + 60 * spread * d(gen)};
+        for (int c = 0; c < 6; ++c) {
+            p.ch[c].push_back(values[c]);
+        }
+    }
+    return p;
+}
+
+// The same samples written in the layout of fileType (1 counts, 2 g and deg/s,
+// 3 hundreds of counts, 4 dataset).
+std::string Encode(const Physical& p, int fileType) {
+    std::string s = fileType == 4 ? std::string("QM DataSet V1.0.0\0\0\0\x18\0\0\0", 24)
+                                  : "time,ax,ay,az,gx,gy,gz\n";
+    char buf[64];
+    for (std::size_t i = 0; i < p.ch[0].size(); ++i) {
+        if (fileType != 4) {
+            s += std::to_string(i) + (fileType == 2 ? ",x" : "");
+        }
+        for (int c = 0; c < 6; ++c) {
+            const double v = p.ch[c][i];
+            const int counts = c < 3 ? kinrec::AccCounts(v) : kinrec::GyroCounts(v);
+            if (fileType == 4) {
+                s += static_cast<char>(counts & 0xFF);
+                s += static_cast<char>((counts >> 8) & 0xFF);
+                continue;
+            }
+            if (fileType == 2) {
+                std::snprintf(buf, sizeof buf, ",%.17g", v);
+            } else {
+                std::snprintf(buf, sizeof buf, ",%d", fileType == 3 ? counts / 100 : counts);
+            }
+            s += buf;
+        }
+        if (fileType != 4) {
+            s += "\n";
+        }
+    }
+    return s;
+}
+
+// A table in kinrec's text, from the values kept in memory.
+std::string AsText(const kinrec::Table& t) {
+    std::ostringstream s;
+    for (std::size_t c = 0; c < t.names.size(); ++c) {
+        s << (c == 0 ? "" : c < 10 ? "," : ", ") << t.names[c];
+    }
+    s << "\n";
+    for (std::size_t r = 0; r < t.Rows(); ++r) {
+        for (std::size_t c = 0; c < t.columns.size(); ++c) {
+            s << (c == 0 ? "" : ",") << t.columns[c][r];
+        }
+        s << "\n";
+    }
+    return s.str();
+}
+
+// The table text the pipeline writes for a file.
+std::string TextTable(const std::string& in, const std::string& out, const kinrec::Settings& s) {
+    DsvConfig cfg{s.FileType,        s.ResampleCount,      s.SamplingFrequency,
+                  s.CutOffFrequency, s.FallStartThreshold, s.FallCounterOut,
+                  s.PostureOut,      s.RmsDiffOut,         s.PostureDiffOut};
+    std::int32_t count = 0;
+    int err = 0;
+    std::unique_ptr<SampleSource> src = OpenSampleFile(in.c_str(), s.FileType, &err);
+    EXPECT_NE(src, nullptr);
+    DsvConverter conv;
+    EXPECT_EQ(OpenDsvFile(&conv, &cfg, &count, out.c_str()), 0);
+    SampleRecord rec{};
+    while (src->Next(&rec)) {
+        WriteDsvRecord(&conv, &rec);
+    }
+    EXPECT_EQ(CloseDsvFile(&conv), 0);
+    return ReadText(out);
+}
+
+kinrec::Recording<double> View(const Physical& p) {
+    const std::size_t n = p.ch[0].size();
+    return {{p.ch[0].data(), n}, {p.ch[1].data(), n}, {p.ch[2].data(), n},
+            {p.ch[3].data(), n}, {p.ch[4].data(), n}, {p.ch[5].data(), n}};
+}
+
+TEST(LibraryTest, MemoryValuesAreTheTablesForEveryInputKindAndColumnChoice) {
+    TempDir dir;
+    const Physical p = Motion(700, 5, 1.0);
+    struct Case {
+        int resample, fall, posture, rms, postureDiff;
+    };
+    const Case cases[] = {{0, 1, 1, 1, 1}, {3, 0, 1, 0, 1}, {2, 1, 0, 1, 0}, {0, 0, 0, 0, 0}};
+    for (int fileType = 1; fileType <= 4; ++fileType) {
+        const std::string in = dir.Path("in" + std::to_string(fileType));
+        WriteFile(in, Encode(p, fileType));
+        for (const Case& c : cases) {
+            kinrec::Settings s;
+            s.FileType = fileType;
+            s.ResampleCount = c.resample;
+            s.FallCounterOut = c.fall;
+            s.PostureOut = c.posture;
+            s.RmsDiffOut = c.rms;
+            s.PostureDiffOut = c.postureDiff;
+            const kinrec::Table t = kinrec::FromFile(in, s);
+            ASSERT_EQ(AsText(t), TextTable(in, dir.Path("out.csv"), s))
+                << "FileType " << fileType << " resample " << c.resample;
+            const std::size_t step = c.resample > 1 ? static_cast<std::size_t>(c.resample) : 1;
+            ASSERT_EQ(t.Rows(), (700 + step - 1) / step);
+            EXPECT_EQ(t.samples[1], static_cast<std::int64_t>(step));
+        }
+    }
+}
+
+// Values in g and deg/s in memory give what the physical CSV layout gives for the same
+// values, beyond the sensor's range (where they wrap) included; and counts in memory
+// what the counts layout gives.
+TEST(LibraryTest, PhysicalAndCountChannelsMatchTheirFileLayouts) {
+    TempDir dir;
+    const Physical p = Motion(600, 9, 25.0); // many samples beyond +-4 g and +-500 deg/s
+    int beyond = 0;
+    for (double v : p.ch[3]) {
+        beyond += std::fabs(v) > 500.0 ? 1 : 0;
+    }
+    ASSERT_GT(beyond, 50);
+    kinrec::Settings s;
+    s.FileType = 2;
+    WriteFile(dir.Path("phys.csv"), Encode(p, 2));
+    const kinrec::Table fromFile = kinrec::FromFile(dir.Path("phys.csv"), s);
+    const kinrec::Table fromMemory = kinrec::FromPhysical(View(p), s);
+    EXPECT_EQ(fromMemory.columns, fromFile.columns);
+
+    std::vector<std::int16_t> counts[6];
+    for (int c = 0; c < 6; ++c) {
+        for (double v : p.ch[c]) {
+            counts[c].push_back(c < 3 ? kinrec::AccCounts(v) : kinrec::GyroCounts(v));
+        }
+    }
+    const std::size_t n = counts[0].size();
+    const kinrec::Recording<std::int16_t> rec{{counts[0].data(), n}, {counts[1].data(), n},
+                                              {counts[2].data(), n}, {counts[3].data(), n},
+                                              {counts[4].data(), n}, {counts[5].data(), n}};
+    EXPECT_EQ(kinrec::FromCounts(rec).columns, fromFile.columns);
+    // The wrap itself: 4.5 g is 36864 counts, which is -28672 in 16 bits.
+    EXPECT_EQ(kinrec::AccCounts(4.5), -28672);
+    EXPECT_EQ(kinrec::GyroCounts(-1.0), -65);
+    EXPECT_EQ(kinrec::AccCounts(std::nan("")), 0);
+}
+
+// Every call starts its own bias count, prints nothing and leaves nothing behind that
+// the next call would see; a Run carries the count like a batch.
+TEST(LibraryTest, CallsAreIndependentUnlessTheyShareARun) {
+    const Physical p = Motion(3000, 3, 1.0);
+    ::testing::internal::CaptureStdout();
+    const kinrec::Table first = kinrec::FromPhysical(View(p));
+    const kinrec::Table second = kinrec::FromPhysical(View(p));
+    const kinrec::Table third = kinrec::FromPhysical(View(p));
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(second.columns, first.columns);
+    EXPECT_EQ(third.columns, first.columns);
+
+    kinrec::Run run;
+    EXPECT_EQ(kinrec::FromPhysical(View(p), {}, &run).columns, first.columns);
+    EXPECT_EQ(run.biasCount, 3000);
+    EXPECT_NE(kinrec::FromPhysical(View(p), {}, &run).columns, first.columns);
+    EXPECT_EQ(run.biasCount, 6000);
+}
+
+TEST(LibraryTest, TwoThreadsConvertTwoRecordingsAtOnce) {
+    const Physical a = Motion(4000, 1, 1.0);
+    const Physical b = Motion(4000, 2, 3.0);
+    const kinrec::Table aAlone = kinrec::FromPhysical(View(a));
+    const kinrec::Table bAlone = kinrec::FromPhysical(View(b));
+    kinrec::Table aThread, bThread;
+    std::thread ta([&] { aThread = kinrec::FromPhysical(View(a)); });
+    std::thread tb([&] { bThread = kinrec::FromPhysical(View(b)); });
+    ta.join();
+    tb.join();
+    EXPECT_EQ(aThread.columns, aAlone.columns);
+    EXPECT_EQ(bThread.columns, bAlone.columns);
+}
+
+TEST(LibraryTest, BadArgumentsAreExceptions) {
+    std::vector<double> six(6, 0.0), five(5, 0.0);
+    kinrec::Recording<double> rec{{six.data(), 6}, {six.data(), 6},  {six.data(), 6},
+                                  {six.data(), 6}, {five.data(), 5}, {six.data(), 6}};
+    try {
+        kinrec::FromPhysical(rec);
+        FAIL() << "unequal lengths accepted";
+    } catch (const kinrec::Error& e) {
+        EXPECT_STREQ(e.what(), "channels of unequal length: accX has 6 samples, gyroY 5");
+    }
+    rec.gyroY = {nullptr, 6};
+    EXPECT_THROW(kinrec::FromPhysical(rec), kinrec::Error);
+    rec.gyroY = {six.data(), 6};
+    EXPECT_EQ(kinrec::FromPhysical(rec).Rows(), 6u);
+
+    TempDir dir;
+    kinrec::Settings s;
+    s.FileType = 5;
+    EXPECT_THROW(kinrec::FromFile(dir.Path("x.csv"), s), kinrec::Error);
+    struct FileCase {
+        std::string path;
+        int fileType;
+        int code;
+        std::string what;
+    };
+    WriteFile(dir.Path("t_DSV.csv"), std::string(kDsvFixedHeader) + "\n1,2,3,4,5,6,7,8,9,10\n");
+    WriteFile(dir.Path("text.bin"), "0,1,2,3,4,5,6\n");
+    const FileCase cases[] = {
+        {dir.Path("none.csv"), 1, ENOENT, dir.Path("none.csv") + ": No such file or directory"},
+        {dir.Path("t_DSV.csv"), 1, 0,
+         dir.Path("t_DSV.csv") + ": is a kinrec table, not a recording"},
+        {dir.Path("text.bin"), 4, 0, dir.Path("text.bin") + ": not a dataset file"},
+    };
+    for (const FileCase& c : cases) {
+        s.FileType = c.fileType;
+        try {
+            kinrec::FromFile(c.path, s);
+            ADD_FAILURE() << c.path << " accepted";
+        } catch (const kinrec::FileError& e) {
+            EXPECT_EQ(e.what(), c.what);
+            EXPECT_EQ(e.Code(), c.code);
+            EXPECT_EQ(e.Path(), c.path);
+        }
+    }
+}
+
+} // namespace
