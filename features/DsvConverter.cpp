@@ -161,6 +161,12 @@ bool AdvanceDsvRecord(DsvConverter* conv, const SampleRecord* rec, KeptSample* k
     const Quaternion& q = *conv->attitude.Q;
 
     kept->raw = *rec;
+    kept->s[0] = s.ax;
+    kept->s[1] = s.ay;
+    kept->s[2] = s.az;
+    kept->s[3] = s.gx;
+    kept->s[4] = s.gy;
+    kept->s[5] = s.gz;
     std::memcpy(kept->f, f, sizeof kept->f);
     kept->q[0] = q.w;
     kept->q[1] = q.v[0];
@@ -172,7 +178,7 @@ bool AdvanceDsvRecord(DsvConverter* conv, const SampleRecord* rec, KeptSample* k
 
 int EmitDsvRow(DsvConverter* conv, const KeptSample& kept) {
     const SampleRecord& rec = kept.raw;
-    const Scaled s = Scale(rec);
+    const float* s = kept.s;
     const float* f = kept.f;
     std::int32_t v[kMaxColumns];
     v[kAccX] = rec.accX;
@@ -182,9 +188,9 @@ int EmitDsvRow(DsvConverter* conv, const KeptSample& kept) {
     v[kGyroY] = rec.gyroY;
     v[kGyroZ] = rec.gyroZ;
     v[kLpfAcc] = TruncToInt32(Magnitude(f[0], f[1], f[2]) * 100.0f);
-    v[kRawAcc] = TruncToInt32(Magnitude(s.ax, s.ay, s.az) * 100.0f);
+    v[kRawAcc] = TruncToInt32(Magnitude(s[0], s[1], s[2]) * 100.0f);
     v[kLpfOmega] = TruncToInt32(Magnitude(f[3], f[4], f[5]));
-    v[kRawOmega] = TruncToInt32(Magnitude(s.gx, s.gy, s.gz));
+    v[kRawOmega] = TruncToInt32(Magnitude(s[3], s[4], s[5]));
 
     const Angles a = AnglesFromQuaternion(kept.q[0], kept.q[1], kept.q[2], kept.q[3]);
     v[kRoll] = a.roll;
@@ -194,12 +200,12 @@ int EmitDsvRow(DsvConverter* conv, const KeptSample& kept) {
     const std::int32_t ringValue[kRingCount] = {v[kLpfAcc], v[kLpfOmega], a.roll, a.pitch, a.yaw};
     const int ringDiff[kRingCount] = {kAccDiff, kOmegaDiff, kRollDiff, kPitchDiff, kYawDiff};
     const int i = conv->historyIndex;
-    const int prev = (i + kHistorySize - 1) % kHistorySize;
+    const int prev = (i + kHistorySize - 1) & (kHistorySize - 1);
     for (int r = 0; r < kRingCount; ++r) {
         conv->history[r][i] = ringValue[r];
         v[ringDiff[r]] = WrapSub(ringValue[r], conv->history[r][prev]);
     }
-    conv->historyIndex = (i + 1) % kHistorySize;
+    conv->historyIndex = (i + 1) & (kHistorySize - 1);
 
     conv->fallCounter =
         v[kLpfAcc] > conv->config.FallStartThreshold ? 0 : WrapAdd(conv->fallCounter, 1);

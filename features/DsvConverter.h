@@ -32,7 +32,7 @@
 
 #include <cstdint>
 
-constexpr int kHistorySize = 64;
+constexpr int kHistorySize = 64; // a power of two
 constexpr int kMaxColumns = 19;
 
 // The rings of the history, one per value that is differenced.
@@ -41,6 +41,7 @@ enum HistoryRing { kRingLpfAcc, kRingLpfOmega, kRingRoll, kRingPitch, kRingYaw, 
 // What the first stage hands the second for one kept sample.
 struct KeptSample {
     SampleRecord raw;    // as read [counts]
+    float s[6];          // the same scaled: acc X, Y, Z [g], rate X, Y, Z [deg/s]
     float f[6];          // filtered acc X, Y, Z [g], rate X, Y, Z [deg/s]
     double q[4];         // attitude after this sample (w, x, y, z)
     std::int64_t sample; // index of the sample in its input

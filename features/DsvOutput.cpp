@@ -44,6 +44,9 @@ void DsvOutput::Open(std::FILE* file) {
     error_ = 0;
     file_ = file;
     owned_ = false;
+    // Rows are gathered here already: a second buffer in the stream would only copy
+    // them once more and split every write in two.
+    (void)std::setvbuf(file_, nullptr, _IONBF, 0); // at worst the stream keeps buffering
     if (!buf_) {
         buf_.reset(new char[kBufferSize]);
     }

@@ -14,7 +14,7 @@
 
 class DsvOutput {
   public:
-    static constexpr std::size_t kBufferSize = std::size_t{1} << 16;
+    static constexpr std::size_t kBufferSize = std::size_t{1} << 18;
     static constexpr std::size_t kRowReserve = 512; // more than any row
 
     DsvOutput() = default;

@@ -2,15 +2,21 @@
 
 namespace intformat {
 
-const char kDigitPairs[201] = "00010203040506070809"
-                              "10111213141516171819"
-                              "20212223242526272829"
-                              "30313233343536373839"
-                              "40414243444546474849"
-                              "50515253545556575859"
-                              "60616263646566676869"
-                              "70717273747576777879"
-                              "80818283848586878889"
-                              "90919293949596979899";
+namespace {
+
+constexpr Digits4 MakeDigits4() {
+    Digits4 t{};
+    for (int i = 0; i < 10000; ++i) {
+        t.d[4 * i] = static_cast<char>('0' + i / 1000);
+        t.d[4 * i + 1] = static_cast<char>('0' + i / 100 % 10);
+        t.d[4 * i + 2] = static_cast<char>('0' + i / 10 % 10);
+        t.d[4 * i + 3] = static_cast<char>('0' + i % 10);
+    }
+    return t;
+}
+
+} // namespace
+
+constexpr Digits4 kDigits4 = MakeDigits4();
 
 } // namespace intformat

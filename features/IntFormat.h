@@ -1,48 +1,56 @@
 // Decimal text of a 32-bit integer exactly as "%d" prints it, without the cost of a
-// general formatter: the table's values are mostly one to five digits.
+// general formatter: the table's values are mostly one to five digits, written four
+// digits at a time from a table of the numbers 0000 to 9999.
 #ifndef KINREC_INT_FORMAT_H
 #define KINREC_INT_FORMAT_H
 
-#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace intformat {
 
-extern const char kDigitPairs[201];
+// "0000" "0001" ... "9999", then four bytes of padding (a copy of four bytes from the
+// last entry's second digit on stays inside).
+struct Digits4 {
+    char d[10000 * 4 + 4];
+};
+extern const Digits4 kDigits4;
 
-// The number of decimal digits of u.
-inline int DigitCount(std::uint32_t u) {
-    int n = 1;
-    for (; u >= 10000; u /= 10000) {
-        n += 4;
-    }
-    return n + (u >= 10) + (u >= 100) + (u >= 1000);
+// u < 10000 without leading zeros. Copies four bytes whatever the length.
+inline char* PutUpTo4(char* p, std::uint32_t u) {
+    const int n = 1 + (u >= 10) + (u >= 100) + (u >= 1000);
+    std::memcpy(p, &kDigits4.d[4 * u + 4 - static_cast<std::uint32_t>(n)], 4);
+    return p + n;
 }
 
-// Writes v at p (at most 11 characters) and returns the end.
+// u < 10000 as exactly four digits.
+inline char* Put4(char* p, std::uint32_t u) {
+    std::memcpy(p, &kDigits4.d[4 * u], 4);
+    return p + 4;
+}
+
+// Writes v at p and returns the end: at most 11 characters, but up to 12 bytes at p
+// may be written.
 inline char* FormatInt(char* p, std::int32_t v) {
     std::uint32_t u = static_cast<std::uint32_t>(v);
     if (v < 0) {
         *p++ = '-';
         u = 0u - u;
     }
-    char* const end = p + DigitCount(u);
-    char* q = end;
-    while (u >= 100) {
-        const std::size_t r = u % 100;
-        u /= 100;
-        q -= 2;
-        q[0] = kDigitPairs[2 * r];
-        q[1] = kDigitPairs[2 * r + 1];
+    if (u < 10000) {
+        return PutUpTo4(p, u);
     }
-    if (u >= 10) {
-        const std::size_t r = u;
-        q[-2] = kDigitPairs[2 * r];
-        q[-1] = kDigitPairs[2 * r + 1];
-    } else {
-        q[-1] = static_cast<char>('0' + u);
+    if (u < 100000000) {
+        const std::uint32_t hi = u / 10000;
+        p = PutUpTo4(p, hi);
+        return Put4(p, u - hi * 10000);
     }
-    return end;
+    const std::uint32_t top = u / 100000000;
+    const std::uint32_t rest = u - top * 100000000;
+    const std::uint32_t hi = rest / 10000;
+    p = PutUpTo4(p, top);
+    p = Put4(p, hi);
+    return Put4(p, rest - hi * 10000);
 }
 
 } // namespace intformat

@@ -30,10 +30,3 @@ void LpfInit(Lpf* lpf, std::int32_t samplingFrequency, std::int32_t cutOffFreque
     lpf->prevIn = 0.0f;
     lpf->prevOut = 0.0f;
 }
-
-void LpfUpdate(Lpf* lpf, float input, float* output) {
-    const float y = ((lpf->b0 * input) + (lpf->b1 * lpf->prevIn)) - (lpf->a1 * lpf->prevOut);
-    lpf->prevOut = y;
-    lpf->prevIn = input;
-    *output = y;
-}

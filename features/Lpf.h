@@ -22,6 +22,12 @@ struct Lpf {
 
 // fs, fc in Hz.
 void LpfInit(Lpf* lpf, std::int32_t samplingFrequency, std::int32_t cutOffFrequency);
-void LpfUpdate(Lpf* lpf, float input, float* output);
+// One step; inline, as it runs six times a sample.
+inline void LpfUpdate(Lpf* lpf, float input, float* output) {
+    const float y = ((lpf->b0 * input) + (lpf->b1 * lpf->prevIn)) - (lpf->a1 * lpf->prevOut);
+    lpf->prevOut = y;
+    lpf->prevIn = input;
+    *output = y;
+}
 
 #endif

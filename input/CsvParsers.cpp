@@ -54,17 +54,45 @@ void Store(SampleRecord* rec, const std::int16_t v[6]) {
     rec->gyroZ = v[5];
 }
 
+// The value of c as a decimal digit; 10 or more when it is none.
+unsigned DigitValue(char c) {
+    return static_cast<unsigned>(static_cast<unsigned char>(c)) - '0';
+}
+
+// ParseInt's result for a field, with a short cut for what sample lines hold: an
+// optional minus and one to five digits, which cannot leave the 32-bit range. Anything
+// else (blanks, a plus sign, longer numbers) takes the general rule.
+std::int32_t FieldInt(const char*& p) {
+    const bool negative = *p == '-';
+    const char* q = p + (negative ? 1 : 0);
+    unsigned d = DigitValue(*q);
+    if (d < 10) {
+        std::int32_t v = static_cast<std::int32_t>(d);
+        const char* const last = q + 5;
+        while (++q < last && (d = DigitValue(*q)) < 10) {
+            v = v * 10 + static_cast<std::int32_t>(d);
+        }
+        if (DigitValue(*q) >= 10) {
+            p = q;
+            return negative ? -v : v;
+        }
+    }
+    return ParseInt(p, &p);
+}
+
 // The integer layouts in one pass: each field's number is read where the field starts,
 // then the rest of the field is passed over.
 int ParseIntegerFields(const char* line, std::int32_t* v) {
     const char* p = line;
-    for (int i = -1; i < 6; ++i) {
+    if (!NextField(p)) {
+        return -1;
+    }
+    SkipField(p);
+    for (int i = 0; i < 6; ++i) {
         if (!NextField(p)) {
             return -1;
         }
-        if (i >= 0) {
-            v[i] = ParseInt(p, &p);
-        }
+        v[i] = FieldInt(p);
         SkipField(p);
     }
     return 0;

@@ -4,7 +4,10 @@
 #include <cstring>
 
 LineReader::LineReader(std::FILE* file, std::size_t bufferSize)
-    : file_(file), buf_((bufferSize < 2 * kMaxPiece ? 2 * kMaxPiece : bufferSize) + 1) {}
+    : file_(file), buf_((bufferSize < 2 * kMaxPiece ? 2 * kMaxPiece : bufferSize) + 1) {
+    // The file is read in large blocks here: the stream's own buffer would only copy them.
+    (void)std::setvbuf(file_, nullptr, _IONBF, 0); // at worst the stream keeps buffering
+}
 
 bool LineReader::Refill() {
     if (eof_) {

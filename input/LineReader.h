@@ -15,7 +15,7 @@ class LineReader {
   public:
     static constexpr std::size_t kMaxPiece = 1023;
 
-    explicit LineReader(std::FILE* file, std::size_t bufferSize = std::size_t{1} << 16);
+    explicit LineReader(std::FILE* file, std::size_t bufferSize = std::size_t{1} << 18);
 
     // The next piece, NUL-terminated and writable until the next call; null at the end
     // of the file, or once reading failed.
