@@ -3,6 +3,7 @@ formats and bad input."""
 
 import math
 import os
+import re
 import unittest
 
 from support import IMPORT, TempDirTest, cnf_settings, data, read_rows, run, write
@@ -71,6 +72,111 @@ class RealDataTest(ImportTest):
                     self.assertIn(text, stderr)
                 if not case["stderr"]:
                     self.assertNotIn("warning", stderr)
+
+
+class LayoutTest(ImportTest):
+    """The layouts of three fall data sets, each imported in one command: raw counts with
+    the data set's own scale, two files with different spans, one long file tagged by
+    sensor. Each first row is worked out by hand from the generated lines."""
+
+    T0 = 1678886400000  # ms
+
+    def sisfall(self):
+        # no header, 9 columns, ';' ending each line, a leading space; ADXL345 counts
+        # (256 per g), ITG3200 counts (14.375 per deg/s), a second accelerometer
+        lines = [" 1100,-256,-31,29,-58,115,3,-1020,-110;"]
+        lines += [" 10,-256,-30,0,0,0,1,-1020,-110;"] * 39
+        src = write(self.path("D01_SA01_R01.txt"), "\n".join(lines) + "\n")
+        return src, ["--acc-cols", "1,2,3", "--gyro-cols", "4,5,6", "--acc-unit", "counts",
+                     "--acc-scale", "256", "--gyro-unit", "counts", "--gyro-scale", "14.375",
+                     "--source-rate", "200", src, "-o", self.path("out.csv")]
+
+    def smartfall(self):
+        # accelerometer (m/s^2) every 20 ms over 0..580 ms, gyroscope (rad/s) every
+        # 40 ms over 100..540 ms; sample k = (0.1 k, 1, -0.2) g and (k, -2 k, 180) deg/s.
+        # The second pair has date-time stamps in place of ms.
+        g, deg = 9.80665, math.pi / 180
+        stamps = [lambda ms: str(self.T0 + ms),
+                  lambda ms: "2023-03-15 14:20:%06.3f" % (ms / 1000)]
+        for name, stamp in zip(("S01A10T01.csv", "S01A10T02.csv"), stamps):
+            for folder, step, start, count, sample in (
+                    ("acc", 20, 0, 30, lambda k: (0.1 * k * g, g, -0.2 * g)),
+                    ("gyro", 40, 100, 12, lambda k: (k * deg, -2 * k * deg, math.pi))):
+                os.makedirs(self.path(folder), exist_ok=True)
+                write(self.path(os.path.join(folder, name)), "".join(
+                    "%s,%r,%r,%r\n" % ((stamp(start + k * step),) + sample(k))
+                    for k in range(count)))
+        return None, ["--time-col", "1", "--time-unit", "ms", "--acc-cols", "2,3,4",
+                      "--gyro-cols", "2,3,4", "--acc-unit", "m/s^2", "--gyro-unit", "rad/s",
+                      "--acc-file", self.path("acc"), "--gyro-file", self.path("gyro"),
+                      "--out-dir", self.path("out")]
+
+    def umafall(self):
+        # '%' comments, then rows "ms;sample;x;y;z;type;id": sensors 0 and 4, types
+        # 0 (acc, g), 1 (gyro, deg/s), 2 (magnetometer); sensor 4's acc sample k =
+        # (0.01 k, -1, 0.05) at 1000 + 20 k ms, its gyro sample (k, -2 k, 3) 5 ms later
+        lines = ["% Trial of subject 1", "% TimeStamp; Sample No; X-Axis; Y-Axis; Z-Axis; "
+                 "Sensor Type; Sensor ID;"]
+        for k in range(25):
+            for sensor in (0, 4):
+                same = sensor == 0
+                lines += ["%d;%d;%r;-1;0.05;0;%d" % (1000 + 20 * k, k, 9 if same else 0.01 * k,
+                                                     sensor),
+                          "%d;%d;%d;%d;3;1;%d" % (1005 + 20 * k, k, 9 if same else k, -2 * k,
+                                                  sensor),
+                          "%d;%d;30;20;10;2;%d" % (1007 + 20 * k, k, sensor)]
+        src = write(self.path("uma.csv"), "\n".join(lines) + "\n")
+        return src, ["--time-col", "1", "--time-unit", "ms", "--acc-cols", "3,4,5",
+                     "--gyro-cols", "3,4,5", "--acc-unit", "g", "--gyro-unit", "deg/s",
+                     "--where", "7=4", "--acc-where", "6=0", "--gyro-where", "6=1.0",
+                     src, "-o", self.path("out.csv")]
+
+    CASES = [
+        dict(name="SisFall", make=sisfall, outputs=["out.csv"], rows=40,
+             settings=["FILETYPE 2", "RESAMPLECOUNT 4", "SAMPLINGFREQUENCY 50"],
+             first=[(0, [4.296875, -1, -0.12109375, 29 / 14.375, -58 / 14.375, 8])],
+             stderr=["D01_SA01_R01.txt: 1 acceleration value(s) beyond +-4 g"]),
+        # grid 100, 120, ... 540 ms: accelerometer samples 5, 6, 7 ...; gyroscope 0, 0, 1:
+        # the 25 Hz gyroscope holds each value for two rows
+        dict(name="SmartFallMM", make=smartfall,
+             outputs=["out/S01A10T01.csv", "out/S01A10T02.csv"], rows=23,
+             settings=["FILETYPE 2"],
+             first=[(5, [0.5, 1, -0.2, 0, 0, 180]), (6, [0.6, 1, -0.2, 0, 0, 180]),
+                    (7, [0.7, 1, -0.2, 1, -2, 180])],
+             stderr=["S01A10T01.csv: trimmed to the time span both sensors cover: 0.100 s "
+                     "lost at the start (accelerometer only), 0.040 s at the end "
+                     "(accelerometer only)",
+                     "gyro/S01A10T01.csv: about 25 Hz, slower than the 50 Hz grid: each "
+                     "value is held", "gyro/S01A10T02.csv: about 25 Hz"]),
+        # grid 1005, 1025 ... 1465 ms; source rows: sensor 4's accelerometer row is the
+        # 4th of each group of six
+        dict(name="UMAFall", make=umafall, outputs=["out.csv"], rows=24,
+             settings=["FILETYPE 2"],
+             first=[(3, [0, -1, 0.05, 0, 0, 3]), (9, [0.01, -1, 0.05, 1, -2, 3])],
+             stderr=["uma.csv: trimmed to the time span both sensors cover: 0.005 s lost at "
+                     "the start (accelerometer only), 0.005 s at the end (gyroscope only)"]),
+    ]
+
+    def test_layouts(self):
+        for case in self.CASES:
+            with self.subTest(case["name"]):
+                _, args = case["make"](self)
+                status, stdout, stderr = run(IMPORT, *args)
+                self.assertEqual(status, 0, stderr)
+                self.assertEqual(cnf_settings(stdout), case["settings"])
+                for output in case["outputs"]:
+                    self.assertIn("# %s: %d samples" % (self.path(output), case["rows"]),
+                                  stdout)
+                    _, rows = read_rows(self.path(output))
+                    self.assertEqual(len(rows), case["rows"])
+                    for row, (source_row, values) in zip(rows, case["first"]):
+                        self.assertEqual(int(row[1]), source_row)
+                        self.assertRowValues(row, values, 1e-6)
+                for text in case["stderr"]:
+                    self.assertIn(text, stderr)
+                for line in stderr.splitlines():  # every message names its file
+                    self.assertRegex(line, r"^kinrec-import: (warning|note): %s" %
+                                     re.escape(self.tmp))
 
 
 class MergeTest(ImportTest):
