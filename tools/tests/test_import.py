@@ -305,6 +305,24 @@ class FormatTest(ImportTest):
          "t (s),ax (g),ay (g),az (g),gx (dps),gy (dps),gz (dps)\n0,1,0,0,7,0,0\n"
          "0.02,0,0,1,0,0,0\n0.04,0,0,1,0\n",
          [], [1, 0, 0, 7, 0, 0]),
+        ("no header, a date-time in the first row",
+         "2023-03-15 14:20:00.000,0.25,0,1,0,0,0\n2023-03-15 14:20:00.020,0,0,1,0,0,0\n",
+         ["--time-col", "1", "--acc-cols", "2,3,4", "--gyro-cols", "5,6,7", "--acc-unit", "g",
+          "--gyro-unit", "deg/s"],
+         [0.25, 0, 1, 0, 0, 0]),
+        ("--no-header, a word where later rows have numbers",
+         "fall,0,0.5,0,1,0,0,0\n0,0.02,0,0,1,0,0,0\n",
+         ["--no-header", "--time-col", "2", "--acc-cols", "3,4,5", "--gyro-cols", "6,7,8",
+          "--acc-unit", "g", "--gyro-unit", "deg/s", "--time-unit", "s"],
+         [0.5, 0, 1, 0, 0, 0]),
+        ("columns reordered and negated",
+         "t (s),ax (g),ay (g),az (g),gx (dps),gy (dps),gz (dps)\n0,1,2,3,4,5,6\n"
+         "0.02,0,0,1,0,0,0\n",
+         ["--acc-cols=-4,3,2", "--gyro-cols=-7,6,5"], [-3, 2, 1, -6, 5, 4]),
+        ("rows chosen by --where",
+         "t (s),tag,ax (g),ay (g),az (g),gx (dps),gy (dps),gz (dps)\n0,walk,1,0,0,0,0,0\n"
+         "0.01,sit,9,9,9,9,9,9\n0.02,walk,0,0,1,0,0,0\n",
+         ["--where", "tag=walk"], [1, 0, 0, 0, 0, 0]),
     ]
 
     def test_formats(self):
@@ -317,6 +335,62 @@ class FormatTest(ImportTest):
                 _, rows = read_rows(out)
                 self.assertEqual(len(rows), 2)
                 self.assertRowValues(rows[0], first, 1e-9)
+
+
+class ManyFilesTest(ImportTest):
+    """Many inputs in one run: one output each in --out-dir, the settings printed once."""
+
+    @staticmethod
+    def recording(step, rows=20):
+        return "t (s),ax (g),ay (g),az (g),gx (dps),gy (dps),gz (dps)\n" + "".join(
+            "%.3f,0,0,1,0,0,0\n" % (k * step) for k in range(rows))
+
+    def test_folders_and_lists(self):
+        cases = [
+            # (label, files to make, the inputs, exit status, outputs, stdout settings,
+            # stderr with {out} for the output folder)
+            ("a folder", {"in/a.csv": self.recording(0.02), "in/b.txt": self.recording(0.02),
+                          "in/notes.md": "x", "in/a_DSV.csv": "x"},
+             ["in"], 0, ["a.csv", "b.csv"], ["FILETYPE 2"], None),
+            ("settings disagree", {"a.csv": self.recording(0.02),
+                                   "b.csv": self.recording(0.01)},
+             ["a.csv", "b.csv"], 1, ["a.csv", "b.csv"], [],
+             "the files need different kinrec.cnf settings ({out}/a.csv: FILETYPE 2; "
+             "{out}/b.csv: FILETYPE 2, RESAMPLECOUNT 2, SAMPLINGFREQUENCY 50)"),
+            ("one input fails", {"a.csv": self.recording(0.01), "b.csv": ""},
+             ["a.csv", "b.csv"], 1, ["a.csv"],
+             ["FILETYPE 2", "RESAMPLECOUNT 2", "SAMPLINGFREQUENCY 50"],
+             "b.csv is empty\nkinrec-import: error: 1 of 2 inputs not converted"),
+            ("two outputs of one name", {"a.csv": self.recording(0.02),
+                                         "a.txt": self.recording(0.02)},
+             ["a.csv", "a.txt"], 2, [], [], "would both be written as {out}/a.csv"),
+        ]
+        for n, (label, files, inputs, status_wanted, outputs, settings, message) in \
+                enumerate(cases):
+            with self.subTest(label):
+                root = self.path(str(n))
+                out = os.path.join(root, "out")
+                for name, text in files.items():
+                    os.makedirs(os.path.dirname(os.path.join(root, name)), exist_ok=True)
+                    write(os.path.join(root, name), text)
+                status, stdout, stderr = run(IMPORT, *[os.path.join(root, i) for i in inputs],
+                                             "--out-dir", out)
+                self.assertEqual(status, status_wanted, stderr)
+                written = sorted(os.listdir(out)) if os.path.isdir(out) else []
+                self.assertEqual(written, outputs)
+                self.assertEqual(cnf_settings(stdout), settings)
+                for name in outputs:
+                    self.assertIn("# %s: 20 samples" % os.path.join(out, name), stdout)
+                if message:
+                    self.assertIn(message.format(out=out), stderr)
+                else:
+                    self.assertEqual(stderr, "")
+
+    def test_one_output_name_for_many(self):
+        a = write(self.path("a.csv"), self.recording(0.02))
+        status, stdout, stderr = run(IMPORT, a, a, "-o", self.path("o.csv"))
+        self.assertEqual((status, stdout), (2, ""))
+        self.assertIn("2 inputs: give --out-dir DIR rather than -o", stderr)
 
 
 class BadInputTest(ImportTest):
@@ -353,6 +427,16 @@ class BadInputTest(ImportTest):
              "not a text file"),
             ("output replaces input", [pelvis, "-o", pelvis], 1, "would replace an input"),
             ("one of two files", ["--acc-file", pelvis], 2, "go together"),
+            ("counts without a scale", [pelvis, "--acc-unit", "counts"], 1,
+             "acceleration counts of %s need --acc-scale (counts per g)" % pelvis),
+            ("a scale for another unit", [pelvis, "--gyro-unit", "dps", "--gyro-scale", "16"],
+             2, "--gyro-scale goes with --gyro-unit counts"),
+            ("a scale for the header's unit", [pelvis, "--acc-scale", "256"], 1,
+             "--acc-scale is for counts, but the acceleration unit of %s is g" % pelvis),
+            ("no row matches", [pelvis, "--where", "1=99"], 1,
+             "no rows of %s match 1=99" % pelvis),
+            ("condition without '='", [pelvis, "--acc-where", "6"], 2,
+             "'6' is not COLUMN=VALUE"),
         ]
 
     def test_bad_input(self):
