@@ -106,6 +106,7 @@ class LayoutTest(ImportTest):
                 write(self.path(os.path.join(folder, name)), "".join(
                     "%s,%r,%r,%r\n" % ((stamp(start + k * step),) + sample(k))
                     for k in range(count)))
+        write(self.path(os.path.join("acc", "S01A10T03.csv")), "0,0,9.8,0\n")  # no partner
         return None, ["--time-col", "1", "--time-unit", "ms", "--acc-cols", "2,3,4",
                       "--gyro-cols", "2,3,4", "--acc-unit", "m/s^2", "--gyro-unit", "rad/s",
                       "--acc-file", self.path("acc"), "--gyro-file", self.path("gyro"),
@@ -147,7 +148,8 @@ class LayoutTest(ImportTest):
                      "lost at the start (accelerometer only), 0.040 s at the end "
                      "(accelerometer only)",
                      "gyro/S01A10T01.csv: about 25 Hz, slower than the 50 Hz grid: each "
-                     "value is held", "gyro/S01A10T02.csv: about 25 Hz"]),
+                     "value is held", "gyro/S01A10T02.csv: about 25 Hz",
+                     "acc/S01A10T03.csv: no file of that name in "]),
         # grid 1005, 1025 ... 1465 ms; source rows: sensor 4's accelerometer row is the
         # 4th of each group of six
         dict(name="UMAFall", make=umafall, outputs=["out.csv"], rows=24,
@@ -437,7 +439,22 @@ class BadInputTest(ImportTest):
              "no rows of %s match 1=99" % pelvis),
             ("condition without '='", [pelvis, "--acc-where", "6"], 2,
              "'6' is not COLUMN=VALUE"),
+            ("date-times against numbers",
+             ["--acc-file", write(self.path("a.csv"), "2023-03-15 14:20:00,0,0,1\n"
+                                  "2023-03-15 14:20:01,0,0,1\n"),
+              "--gyro-file", write(self.path("g.csv"), "0,0,0,1\n1000,0,0,1\n"),
+              "--time-col", "1", "--acc-cols", "2,3,4", "--gyro-cols", "2,3,4",
+              "--time-unit", "ms", "--acc-unit", "g", "--gyro-unit", "dps"], 1,
+             "one has date-time stamps, the other numbers"),
+            ("folders without common names",
+             ["--acc-file", self.folder("A", "x.csv"), "--gyro-file", self.folder("G", "y.csv")],
+             2, "have no file names in common"),
         ]
+
+    def folder(self, name, file_name):
+        os.makedirs(self.path(name))
+        write(self.path(os.path.join(name, file_name)), "0,0,0,1\n")
+        return self.path(name)
 
     def test_bad_input(self):
         for label, args, status_wanted, message in self.cases():
