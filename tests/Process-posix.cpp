@@ -12,6 +12,15 @@
 
 namespace {
 
+// The user and group "nobody" on Debian and most other systems.
+constexpr uid_t kOrdinaryUser = 65534;
+constexpr gid_t kOrdinaryGroup = 65534;
+
+// In a child process: leaves the superuser's rights for the ordinary user's.
+bool DropPrivileges() {
+    return geteuid() != 0 || (setgid(kOrdinaryGroup) == 0 && setuid(kOrdinaryUser) == 0);
+}
+
 void DrainBoth(int outFd, int errFd, std::string& out, std::string& err) {
     pollfd fds[2] = {{outFd, POLLIN, 0}, {errFd, POLLIN, 0}};
     int open = 2;
@@ -55,7 +64,7 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
         close(errPipe[0]);
         close(outPipe[1]);
         close(errPipe[1]);
-        if (unprivileged && geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) {
+        if (unprivileged && !DropPrivileges()) {
             _exit(126);
         }
         if (chdir(cwd.c_str()) != 0) {
@@ -78,6 +87,19 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
     waitpid(pid, &status, 0);
     r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
+}
+
+bool ReachableUnprivileged(const std::string& path) {
+    if (geteuid() != 0) {
+        return true;
+    }
+    const pid_t pid = fork();
+    if (pid == 0) {
+        _exit(DropPrivileges() && access(path.c_str(), X_OK) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
 }
 
 void CopyExecutable(const std::string& from, const std::string& to) {

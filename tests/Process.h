@@ -16,6 +16,12 @@ struct RunResult {
 RunResult RunProgram(const std::string& exe, const std::vector<std::string>& args,
                      const std::string& cwd, bool unprivileged = false);
 
+#ifndef _WIN32
+// Whether the ordinary user that RunProgram(..., true) switches to can reach path (search
+// every directory on the way) and execute or enter it. Always true when not the superuser.
+bool ReachableUnprivileged(const std::string& path);
+#endif
+
 // Copies a file, keeping it executable.
 void CopyExecutable(const std::string& from, const std::string& to);
 

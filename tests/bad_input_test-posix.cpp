@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -36,13 +38,50 @@ TEST_F(LinkTest, DeepTreeAndLinkLoop) {
                   Announce(expectPath + sep + "deep.csv", expectPath + sep + "deep_DSV.csv"));
 }
 
-class PermissionTest : public KinrecFixture {
+// The fixture puts its copy of kinrec and its work directory under TMPDIR (or /tmp). Run
+// as root, TMPDIR may be a directory only root can enter (pam_tmpdir's /tmp/user/0, one
+// under /root), and the ordinary user then cannot start the copy (status 127). Built
+// before the fixture, this points TMPDIR at the first base that user can reach, for the
+// fixture's lifetime only.
+class ReachableTmpdir {
+  protected:
+    ReachableTmpdir() {
+        const char* tmpdir = std::getenv("TMPDIR");
+        if (tmpdir != nullptr) {
+            saved_ = tmpdir;
+        }
+        for (const char* base : {tmpdir, "/tmp", "/var/tmp", "/dev/shm"}) {
+            if (base != nullptr && ReachableUnprivileged(base)) {
+                setenv("TMPDIR", base, 1);
+                return;
+            }
+        }
+    }
+    ~ReachableTmpdir() {
+        if (saved_) {
+            setenv("TMPDIR", saved_->c_str(), 1);
+        } else {
+            unsetenv("TMPDIR");
+        }
+    }
+    ReachableTmpdir(const ReachableTmpdir&) = delete;
+    ReachableTmpdir& operator=(const ReachableTmpdir&) = delete;
+
+  private:
+    std::optional<std::string> saved_;
+};
+
+class PermissionTest : private ReachableTmpdir, public KinrecFixture {
   protected:
     void SetUp() override {
         KinrecFixture::SetUp();
         // Let an ordinary user reach the scratch directory when the tests run as root.
         chmod(dir_.path().c_str(), 0755);
         chmod(W("").c_str(), 0777);
+        if (!ReachableUnprivileged(exe_) || !ReachableUnprivileged(W(""))) {
+            GTEST_SKIP() << "kinrec runs here as the ordinary user 65534, who cannot reach " << exe_
+                         << ": none of TMPDIR, /tmp, /var/tmp, /dev/shm is open to it";
+        }
     }
 };
 

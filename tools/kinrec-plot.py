@@ -138,8 +138,12 @@ def main(argv=None):
     try:
         import matplotlib  # noqa: F401  (imported again where it draws)
     except ImportError:
-        print("kinrec-plot: error: matplotlib is needed (Debian: apt-get install "
-              "python3-matplotlib)", file=sys.stderr)
+        # Name the interpreter: with a second Python first on PATH, Debian's package
+        # is installed for another one than the Python that runs this.
+        print("kinrec-plot: error: matplotlib is needed, and %s (the Python running this "
+              "script) cannot import it: install matplotlib for that Python, or run the script "
+              "with one that has it (Debian: apt-get install python3-matplotlib, then "
+              "/usr/bin/python3 %s)" % (sys.executable, sys.argv[0]), file=sys.stderr)
         return 1
     try:
         plot(columns, out, args.threshold, args.rate, args.title or os.path.basename(args.table))

@@ -15,9 +15,9 @@ IMPORT = os.path.join(TOOLS, "kinrec-import.py")
 PLOT = os.path.join(TOOLS, "kinrec-plot.py")
 
 
-def run(script, *args, cwd=None):
+def run(script, *args, cwd=None, env=None):
     """(exit status, stdout, stderr) of a tool run with this interpreter."""
-    p = subprocess.run([sys.executable, script] + [str(a) for a in args], cwd=cwd,
+    p = subprocess.run([sys.executable, script] + [str(a) for a in args], cwd=cwd, env=env,
                        stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, timeout=120)
     return p.returncode, p.stdout, p.stderr
 

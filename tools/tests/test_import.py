@@ -3,6 +3,7 @@ formats and bad input."""
 
 import math
 import os
+import re
 import unittest
 
 from support import IMPORT, TempDirTest, cnf_settings, data, read_rows, run, write
@@ -71,6 +72,113 @@ class RealDataTest(ImportTest):
                     self.assertIn(text, stderr)
                 if not case["stderr"]:
                     self.assertNotIn("warning", stderr)
+
+
+class LayoutTest(ImportTest):
+    """The layouts of three fall data sets, each imported in one command: raw counts with
+    the data set's own scale, two files with different spans, one long file tagged by
+    sensor. Each first row is worked out by hand from the generated lines."""
+
+    T0 = 1678886400000  # ms
+
+    def sisfall(self):
+        # no header, 9 columns, ';' ending each line, a leading space; ADXL345 counts
+        # (256 per g), ITG3200 counts (14.375 per deg/s), a second accelerometer
+        lines = [" 1100,-256,-31,29,-58,115,3,-1020,-110;"]
+        lines += [" 10,-256,-30,0,0,0,1,-1020,-110;"] * 39
+        src = write(self.path("D01_SA01_R01.txt"), "\n".join(lines) + "\n")
+        return src, ["--acc-cols", "1,2,3", "--gyro-cols", "4,5,6", "--acc-unit", "counts",
+                     "--acc-scale", "256", "--gyro-unit", "counts", "--gyro-scale", "14.375",
+                     "--source-rate", "200", src, "-o", self.path("out.csv")]
+
+    def smartfall(self):
+        # accelerometer (m/s^2) every 20 ms over 0..580 ms, gyroscope (rad/s) every
+        # 40 ms over 100..540 ms; sample k = (0.1 k, 1, -0.2) g and (k, -2 k, 180) deg/s.
+        # The second pair has date-time stamps in place of ms.
+        g, deg = 9.80665, math.pi / 180
+        stamps = [lambda ms: str(self.T0 + ms),
+                  lambda ms: "2023-03-15 14:20:%06.3f" % (ms / 1000)]
+        for name, stamp in zip(("S01A10T01.csv", "S01A10T02.csv"), stamps):
+            for folder, step, start, count, sample in (
+                    ("acc", 20, 0, 30, lambda k: (0.1 * k * g, g, -0.2 * g)),
+                    ("gyro", 40, 100, 12, lambda k: (k * deg, -2 * k * deg, math.pi))):
+                os.makedirs(self.path(folder), exist_ok=True)
+                write(self.path(os.path.join(folder, name)), "".join(
+                    "%s,%r,%r,%r\n" % ((stamp(start + k * step),) + sample(k))
+                    for k in range(count)))
+        write(self.path(os.path.join("acc", "S01A10T03.csv")), "0,0,9.8,0\n")  # no partner
+        return None, ["--time-col", "1", "--time-unit", "ms", "--acc-cols", "2,3,4",
+                      "--gyro-cols", "2,3,4", "--acc-unit", "m/s^2", "--gyro-unit", "rad/s",
+                      "--acc-file", self.path("acc"), "--gyro-file", self.path("gyro"),
+                      "--out-dir", self.path("out")]
+
+    def umafall(self):
+        # '%' comments, then rows "ms;sample;x;y;z;type;id": sensors 0 and 4, types
+        # 0 (acc, g), 1 (gyro, deg/s), 2 (magnetometer); sensor 4's acc sample k =
+        # (0.01 k, -1, 0.05) at 1000 + 20 k ms, its gyro sample (k, -2 k, 3) 5 ms later
+        lines = ["% Trial of subject 1", "% TimeStamp; Sample No; X-Axis; Y-Axis; Z-Axis; "
+                 "Sensor Type; Sensor ID;"]
+        for k in range(25):
+            for sensor in (0, 4):
+                same = sensor == 0
+                lines += ["%d;%d;%r;-1;0.05;0;%d" % (1000 + 20 * k, k, 9 if same else 0.01 * k,
+                                                     sensor),
+                          "%d;%d;%d;%d;3;1;%d" % (1005 + 20 * k, k, 9 if same else k, -2 * k,
+                                                  sensor),
+                          "%d;%d;30;20;10;2;%d" % (1007 + 20 * k, k, sensor)]
+        src = write(self.path("uma.csv"), "\n".join(lines) + "\n")
+        return src, ["--time-col", "1", "--time-unit", "ms", "--acc-cols", "3,4,5",
+                     "--gyro-cols", "3,4,5", "--acc-unit", "g", "--gyro-unit", "deg/s",
+                     "--where", "7=4", "--acc-where", "6=0", "--gyro-where", "6=1.0",
+                     src, "-o", self.path("out.csv")]
+
+    CASES = [
+        dict(name="SisFall", make=sisfall, outputs=["out.csv"], rows=40,
+             settings=["FILETYPE 2", "RESAMPLECOUNT 4", "SAMPLINGFREQUENCY 50"],
+             first=[(0, [4.296875, -1, -0.12109375, 29 / 14.375, -58 / 14.375, 8])],
+             stderr=["D01_SA01_R01.txt: 1 acceleration value(s) beyond +-4 g"]),
+        # grid 100, 120, ... 540 ms: accelerometer samples 5, 6, 7 ...; gyroscope 0, 0, 1:
+        # the 25 Hz gyroscope holds each value for two rows
+        dict(name="SmartFallMM", make=smartfall,
+             outputs=["out/S01A10T01.csv", "out/S01A10T02.csv"], rows=23,
+             settings=["FILETYPE 2"],
+             first=[(5, [0.5, 1, -0.2, 0, 0, 180]), (6, [0.6, 1, -0.2, 0, 0, 180]),
+                    (7, [0.7, 1, -0.2, 1, -2, 180])],
+             stderr=["S01A10T01.csv: trimmed to the time span both sensors cover: 0.100 s "
+                     "lost at the start (accelerometer only), 0.040 s at the end "
+                     "(accelerometer only)",
+                     "gyro/S01A10T01.csv: about 25 Hz, slower than the 50 Hz grid: each "
+                     "value is held", "gyro/S01A10T02.csv: about 25 Hz",
+                     "acc/S01A10T03.csv: no file of that name in "]),
+        # grid 1005, 1025 ... 1465 ms; source rows: sensor 4's accelerometer row is the
+        # 4th of each group of six
+        dict(name="UMAFall", make=umafall, outputs=["out.csv"], rows=24,
+             settings=["FILETYPE 2"],
+             first=[(3, [0, -1, 0.05, 0, 0, 3]), (9, [0.01, -1, 0.05, 1, -2, 3])],
+             stderr=["uma.csv: trimmed to the time span both sensors cover: 0.005 s lost at "
+                     "the start (accelerometer only), 0.005 s at the end (gyroscope only)"]),
+    ]
+
+    def test_layouts(self):
+        for case in self.CASES:
+            with self.subTest(case["name"]):
+                _, args = case["make"](self)
+                status, stdout, stderr = run(IMPORT, *args)
+                self.assertEqual(status, 0, stderr)
+                self.assertEqual(cnf_settings(stdout), case["settings"])
+                for output in case["outputs"]:
+                    self.assertIn("# %s: %d samples" % (self.path(output), case["rows"]),
+                                  stdout)
+                    _, rows = read_rows(self.path(output))
+                    self.assertEqual(len(rows), case["rows"])
+                    for row, (source_row, values) in zip(rows, case["first"]):
+                        self.assertEqual(int(row[1]), source_row)
+                        self.assertRowValues(row, values, 1e-6)
+                for text in case["stderr"]:
+                    self.assertIn(text, stderr)
+                for line in stderr.splitlines():  # every message names its file
+                    self.assertRegex(line, r"^kinrec-import: (warning|note): %s" %
+                                     re.escape(self.tmp))
 
 
 class MergeTest(ImportTest):
@@ -199,6 +307,24 @@ class FormatTest(ImportTest):
          "t (s),ax (g),ay (g),az (g),gx (dps),gy (dps),gz (dps)\n0,1,0,0,7,0,0\n"
          "0.02,0,0,1,0,0,0\n0.04,0,0,1,0\n",
          [], [1, 0, 0, 7, 0, 0]),
+        ("no header, a date-time in the first row",
+         "2023-03-15 14:20:00.000,0.25,0,1,0,0,0\n2023-03-15 14:20:00.020,0,0,1,0,0,0\n",
+         ["--time-col", "1", "--acc-cols", "2,3,4", "--gyro-cols", "5,6,7", "--acc-unit", "g",
+          "--gyro-unit", "deg/s"],
+         [0.25, 0, 1, 0, 0, 0]),
+        ("--no-header, a word where later rows have numbers",
+         "fall,0,0.5,0,1,0,0,0\n0,0.02,0,0,1,0,0,0\n",
+         ["--no-header", "--time-col", "2", "--acc-cols", "3,4,5", "--gyro-cols", "6,7,8",
+          "--acc-unit", "g", "--gyro-unit", "deg/s", "--time-unit", "s"],
+         [0.5, 0, 1, 0, 0, 0]),
+        ("columns reordered and negated",
+         "t (s),ax (g),ay (g),az (g),gx (dps),gy (dps),gz (dps)\n0,1,2,3,4,5,6\n"
+         "0.02,0,0,1,0,0,0\n",
+         ["--acc-cols=-4,3,2", "--gyro-cols=-7,6,5"], [-3, 2, 1, -6, 5, 4]),
+        ("rows chosen by --where",
+         "t (s),tag,ax (g),ay (g),az (g),gx (dps),gy (dps),gz (dps)\n0,walk,1,0,0,0,0,0\n"
+         "0.01,sit,9,9,9,9,9,9\n0.02,walk,0,0,1,0,0,0\n",
+         ["--where", "tag=walk"], [1, 0, 0, 0, 0, 0]),
     ]
 
     def test_formats(self):
@@ -211,6 +337,62 @@ class FormatTest(ImportTest):
                 _, rows = read_rows(out)
                 self.assertEqual(len(rows), 2)
                 self.assertRowValues(rows[0], first, 1e-9)
+
+
+class ManyFilesTest(ImportTest):
+    """Many inputs in one run: one output each in --out-dir, the settings printed once."""
+
+    @staticmethod
+    def recording(step, rows=20):
+        return "t (s),ax (g),ay (g),az (g),gx (dps),gy (dps),gz (dps)\n" + "".join(
+            "%.3f,0,0,1,0,0,0\n" % (k * step) for k in range(rows))
+
+    def test_folders_and_lists(self):
+        cases = [
+            # (label, files to make, the inputs, exit status, outputs, stdout settings,
+            # stderr with {out} for the output folder)
+            ("a folder", {"in/a.csv": self.recording(0.02), "in/b.txt": self.recording(0.02),
+                          "in/notes.md": "x", "in/a_DSV.csv": "x"},
+             ["in"], 0, ["a.csv", "b.csv"], ["FILETYPE 2"], None),
+            ("settings disagree", {"a.csv": self.recording(0.02),
+                                   "b.csv": self.recording(0.01)},
+             ["a.csv", "b.csv"], 1, ["a.csv", "b.csv"], [],
+             "the files need different kinrec.cnf settings ({out}/a.csv: FILETYPE 2; "
+             "{out}/b.csv: FILETYPE 2, RESAMPLECOUNT 2, SAMPLINGFREQUENCY 50)"),
+            ("one input fails", {"a.csv": self.recording(0.01), "b.csv": ""},
+             ["a.csv", "b.csv"], 1, ["a.csv"],
+             ["FILETYPE 2", "RESAMPLECOUNT 2", "SAMPLINGFREQUENCY 50"],
+             "b.csv is empty\nkinrec-import: error: 1 of 2 inputs not converted"),
+            ("two outputs of one name", {"a.csv": self.recording(0.02),
+                                         "a.txt": self.recording(0.02)},
+             ["a.csv", "a.txt"], 2, [], [], "would both be written as {out}/a.csv"),
+        ]
+        for n, (label, files, inputs, status_wanted, outputs, settings, message) in \
+                enumerate(cases):
+            with self.subTest(label):
+                root = self.path(str(n))
+                out = os.path.join(root, "out")
+                for name, text in files.items():
+                    os.makedirs(os.path.dirname(os.path.join(root, name)), exist_ok=True)
+                    write(os.path.join(root, name), text)
+                status, stdout, stderr = run(IMPORT, *[os.path.join(root, i) for i in inputs],
+                                             "--out-dir", out)
+                self.assertEqual(status, status_wanted, stderr)
+                written = sorted(os.listdir(out)) if os.path.isdir(out) else []
+                self.assertEqual(written, outputs)
+                self.assertEqual(cnf_settings(stdout), settings)
+                for name in outputs:
+                    self.assertIn("# %s: 20 samples" % os.path.join(out, name), stdout)
+                if message:
+                    self.assertIn(message.format(out=out), stderr)
+                else:
+                    self.assertEqual(stderr, "")
+
+    def test_one_output_name_for_many(self):
+        a = write(self.path("a.csv"), self.recording(0.02))
+        status, stdout, stderr = run(IMPORT, a, a, "-o", self.path("o.csv"))
+        self.assertEqual((status, stdout), (2, ""))
+        self.assertIn("2 inputs: give --out-dir DIR rather than -o", stderr)
 
 
 class BadInputTest(ImportTest):
@@ -247,7 +429,32 @@ class BadInputTest(ImportTest):
              "not a text file"),
             ("output replaces input", [pelvis, "-o", pelvis], 1, "would replace an input"),
             ("one of two files", ["--acc-file", pelvis], 2, "go together"),
+            ("counts without a scale", [pelvis, "--acc-unit", "counts"], 1,
+             "acceleration counts of %s need --acc-scale (counts per g)" % pelvis),
+            ("a scale for another unit", [pelvis, "--gyro-unit", "dps", "--gyro-scale", "16"],
+             2, "--gyro-scale goes with --gyro-unit counts"),
+            ("a scale for the header's unit", [pelvis, "--acc-scale", "256"], 1,
+             "--acc-scale is for counts, but the acceleration unit of %s is g" % pelvis),
+            ("no row matches", [pelvis, "--where", "1=99"], 1,
+             "no rows of %s match 1=99" % pelvis),
+            ("condition without '='", [pelvis, "--acc-where", "6"], 2,
+             "'6' is not COLUMN=VALUE"),
+            ("date-times against numbers",
+             ["--acc-file", write(self.path("a.csv"), "2023-03-15 14:20:00,0,0,1\n"
+                                  "2023-03-15 14:20:01,0,0,1\n"),
+              "--gyro-file", write(self.path("g.csv"), "0,0,0,1\n1000,0,0,1\n"),
+              "--time-col", "1", "--acc-cols", "2,3,4", "--gyro-cols", "2,3,4",
+              "--time-unit", "ms", "--acc-unit", "g", "--gyro-unit", "dps"], 1,
+             "one has date-time stamps, the other numbers"),
+            ("folders without common names",
+             ["--acc-file", self.folder("A", "x.csv"), "--gyro-file", self.folder("G", "y.csv")],
+             2, "have no file names in common"),
         ]
+
+    def folder(self, name, file_name):
+        os.makedirs(self.path(name))
+        write(self.path(os.path.join(name, file_name)), "0,0,0,1\n")
+        return self.path(name)
 
     def test_bad_input(self):
         for label, args, status_wanted, message in self.cases():

@@ -2,6 +2,7 @@
 
 import os
 import shutil
+import sys
 import unittest
 
 from support import PLOT, TempDirTest, data, run, write
@@ -60,6 +61,20 @@ class PlotTest(TempDirTest):
                 self.assertIn(message, stderr)
                 self.assertEqual(stdout, "")
                 self.assertFalse(os.path.exists(png))
+
+    def test_missing_matplotlib_names_the_python(self):
+        # A second Python first on PATH lacks the package Debian installs for its own:
+        # the message must say which interpreter could not import it.
+        fake = os.path.join(self.tmp, "fake")
+        os.makedirs(os.path.join(fake, "matplotlib"))
+        write(os.path.join(fake, "matplotlib", "__init__.py"), "raise ImportError('absent')\n")
+        table = shutil.copy(data("xio-imu-mocap-pelvis_DSV.csv"), self.tmp)
+        env = dict(os.environ, PYTHONPATH=fake)
+        status, stdout, stderr = run(PLOT, table, "-o", self.path("out.png"), env=env)
+        self.assertEqual((status, stdout), (1, ""))
+        self.assertIn("matplotlib is needed, and %s (the Python running this" % sys.executable,
+                      stderr)
+        self.assertFalse(os.path.exists(self.path("out.png")))
 
 
 if __name__ == "__main__":
