@@ -3,9 +3,10 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
-void RunInOrder(std::size_t n, int workers, const std::vector<long>& after,
+void RunInOrder(std::size_t n, int workers, const std::vector<std::vector<std::size_t>>& after,
                 const std::function<void(std::size_t)>& job,
                 const std::function<void(std::size_t)>& done) {
     std::mutex lock;
@@ -19,11 +20,17 @@ void RunInOrder(std::size_t n, int workers, const std::vector<long>& after,
             if (j >= n) {
                 return;
             }
-            if (after[j] >= 0) {
-                // Started in order, so the job waited for runs on another worker.
+            if (!after[j].empty()) {
+                // Taken in order, so the jobs waited for run on other workers.
                 std::unique_lock<std::mutex> guard(lock);
-                const auto k = static_cast<std::size_t>(after[j]);
-                finished.wait(guard, [&] { return isDone[k] != 0; });
+                finished.wait(guard, [&] {
+                    for (std::size_t k : after[j]) {
+                        if (isDone[k] == 0) {
+                            return false;
+                        }
+                    }
+                    return true;
+                });
             }
             job(j);
             const std::lock_guard<std::mutex> guard(lock);
@@ -34,7 +41,18 @@ void RunInOrder(std::size_t n, int workers, const std::vector<long>& after,
     std::vector<std::thread> pool;
     pool.reserve(static_cast<std::size_t>(workers));
     for (int w = 0; w < workers; ++w) {
-        pool.emplace_back(work);
+        try {
+            pool.emplace_back(work);
+        } catch (const std::system_error&) {
+            break; // the system gives no more threads: the ones there are do the work
+        }
+    }
+    if (pool.empty()) {
+        for (std::size_t j = 0; j < n; ++j) {
+            job(j);
+            done(j);
+        }
+        return;
     }
     for (std::size_t j = 0; j < n; ++j) {
         {

@@ -8,10 +8,11 @@
 #include <functional>
 #include <vector>
 
-// Runs job(0) ... job(n - 1) on `workers` threads, starting them in order; a job j
-// with after[j] >= 0 starts only once job after[j] is done. Calls done(j) on the
-// calling thread for j = 0, 1, ... in order, each as soon as job j is done.
-void RunInOrder(std::size_t n, int workers, const std::vector<long>& after,
+// Runs job(0) ... job(n - 1) on `workers` threads, taking them in order; a job j starts
+// only once every job of after[j] (all earlier than j) is done. Calls done(j) on the
+// calling thread for j = 0, 1, ... in order, each as soon as job j is done. When no
+// thread can be started, the jobs run on the calling thread.
+void RunInOrder(std::size_t n, int workers, const std::vector<std::vector<std::size_t>>& after,
                 const std::function<void(std::size_t)>& job,
                 const std::function<void(std::size_t)>& done);
 

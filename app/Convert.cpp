@@ -75,6 +75,25 @@ void Stream(SampleSource& src, DsvConverter* conv, progress::FileProgress& prog)
     }
 }
 
+// What a user must clean up after a failure.
+std::string LeftBehind(const TableFile& table) {
+    return table.Left().empty() ? "" : "; the unfinished table is left as " + table.Left();
+}
+
+// The samples through the first stage only, for their effect on the gyro bias count, as
+// far as they can change it: a file whose table cannot be written leaves the count
+// where its conversion would have left it.
+void Drain(SampleSource& src, const DsvConfig* cfg, std::int32_t* biasCount) {
+    NullSink none;
+    auto conv = std::make_unique<DsvConverter>();
+    OpenDsvConverter(conv.get(), cfg, biasCount, &none);
+    SampleRecord rec{};
+    KeptSample kept;
+    while (*biasCount < kBiasCountLimit && src.Next(&rec)) {
+        AdvanceDsvRecord(conv.get(), &rec, &kept);
+    }
+}
+
 int Convert(Opened opened, const char* input, const char* output, const DsvConfig* cfg,
             std::int32_t* biasCount, const ConvertOptions& opt) {
     Console& console = opt.console != nullptr ? *opt.console : StdConsole();
@@ -91,12 +110,14 @@ int Convert(Opened opened, const char* input, const char* output, const DsvConfi
     const platform::PathInfo existing = platform::Inspect(name);
     if (existing.kind != platform::PathKind::kMissing && opened.id == existing.id) {
         console.Fail(name, "is the input file itself; not overwritten");
+        Drain(*opened.source, cfg, biasCount);
         return kTableNotCreated;
     }
     TableFile table;
     std::string reason;
     if (table.Open(name, existing, &reason) != TableOpen::kOpened) {
         console.Fail(name, reason);
+        Drain(*opened.source, cfg, biasCount);
         return kTableNotCreated;
     }
 
@@ -117,7 +138,7 @@ int Convert(Opened opened, const char* input, const char* output, const DsvConfi
 
     if (!sink.Close()) {
         table.Discard();
-        console.Fail(name, ErrorText(sink.Error()));
+        console.Fail(name, ErrorText(sink.Error()) + LeftBehind(table));
         return kTableNotWritten;
     }
     if (!table.Commit(&reason)) {
@@ -128,6 +149,13 @@ int Convert(Opened opened, const char* input, const char* output, const DsvConfi
 }
 
 } // namespace
+
+void CountBias(const char* input, const DsvConfig* cfg, std::int32_t* biasCount) {
+    Opened opened = cfg->FileType == 4 ? OpenDataSetInput(input, true) : OpenCsv(input, *cfg, true);
+    if (opened.status == kConverted) {
+        Drain(*opened.source, cfg, biasCount);
+    }
+}
 
 std::string OutputNameFor(const std::string& input) {
     const std::size_t keep = input.size() < 4 ? input.size() : input.size() - 4;

@@ -49,4 +49,8 @@ int ConvertFile(const char* input, const char* output, const DsvConfig* cfg,
 int ConvertDataSetFile(const char* input, const char* output, const DsvConfig* cfg,
                        std::int32_t* biasCount, const ConvertOptions& options = ConvertOptions());
 
+// Reads input as ConvertFile would, without a table and without a word, only for its
+// effect on the gyro bias count *biasCount, and no further than the count's limit.
+void CountBias(const char* input, const DsvConfig* cfg, std::int32_t* biasCount);
+
 #endif

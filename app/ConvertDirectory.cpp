@@ -8,6 +8,7 @@
 #include "orlib/AttitudeFilter.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 
 namespace {
@@ -25,9 +26,9 @@ std::string Join(const std::string& dir, const std::string& name) {
 // (case-sensitively) and sorts them by name in byte order, so a batch is reproducible.
 class DiskSource : public DirectorySource {
   public:
-    std::vector<platform::DirEntry> List(const std::string& dir,
-                                         const std::string& pattern) override {
-        std::vector<platform::DirEntry> entries = platform::ListEntries(dir);
+    std::vector<platform::DirEntry> List(const std::string& dir, const std::string& pattern,
+                                         int* error) override {
+        std::vector<platform::DirEntry> entries = platform::ListEntries(dir, error);
         entries.erase(std::remove_if(entries.begin(), entries.end(),
                                      [&pattern](const platform::DirEntry& e) {
                                          return !MatchPattern(pattern, e.name);
@@ -83,55 +84,50 @@ bool Enters(const platform::DirEntry& e) {
     return e.isDirectory && !e.isLink;
 }
 
-void Walk(DirectorySource& source, const Search& s, const std::string& dir,
-          const std::function<void(const std::string&)>& convert) {
+struct Visitor {
+    const std::function<void(const std::string&)>& convert;
+    const std::function<void(const std::string&, int)>& failed;
+};
+
+// A listing; a directory that exists but cannot be read is handed to the visitor's
+// failed (one that does not exist, as a selector's sub-directory mostly does not, is
+// just empty).
+std::vector<platform::DirEntry> ListOf(DirectorySource& source, const std::string& dir,
+                                       const std::string& pattern, const Visitor& v) {
+    int error = 0;
+    std::vector<platform::DirEntry> entries = source.List(dir, pattern, &error);
+    if (error != 0 && error != ENOENT && error != ENOTDIR && v.failed) {
+        v.failed(dir, error);
+    }
+    return entries;
+}
+
+void Walk(DirectorySource& source, const Search& s, const std::string& dir, const Visitor& v) {
     const std::string searchDir = s.sub.empty() ? dir : Join(dir, s.sub);
     if (s.selected && s.recursive) {
-        for (const platform::DirEntry& e : source.List(searchDir, s.pattern)) {
+        for (const platform::DirEntry& e : ListOf(source, searchDir, s.pattern, v)) {
             const std::string path = Join(searchDir, e.name);
             if (!e.isDirectory && IsInputFile(path)) {
-                convert(path);
+                v.convert(path);
             }
         }
-        for (const platform::DirEntry& e : source.List(dir, "*")) {
+        for (const platform::DirEntry& e : ListOf(source, dir, "*", v)) {
             if (Enters(e)) {
-                Walk(source, s, Join(dir, e.name), convert);
+                Walk(source, s, Join(dir, e.name), v);
             }
         }
         return;
     }
-    for (const platform::DirEntry& e : source.List(searchDir, s.pattern)) {
+    for (const platform::DirEntry& e : ListOf(source, searchDir, s.pattern, v)) {
         const std::string path = Join(searchDir, e.name);
         if (e.isDirectory) {
             if (s.recursive && Enters(e)) {
-                Walk(source, s, path, convert);
+                Walk(source, s, path, v);
             }
         } else if (IsInputFile(path)) {
-            convert(path);
+            v.convert(path);
         }
     }
-}
-
-// Files whose tables are one file (x.csv and x.bin, or names differing in case where
-// the file system ignores it) keep their order: each waits for the one before.
-std::vector<long> SameTableChains(const std::vector<std::string>& paths, std::size_t from) {
-    std::vector<long> after(paths.size() - from, -1);
-    std::map<std::string, long> last;
-    for (std::size_t j = from; j < paths.size(); ++j) {
-        std::string key = OutputNameFor(paths[j]);
-        for (char& c : key) {
-            if (c >= 'A' && c <= 'Z') {
-                c = static_cast<char>(c - 'A' + 'a');
-            }
-        }
-        const long index = static_cast<long>(j - from);
-        const auto [it, first] = last.emplace(key, index);
-        if (!first) {
-            after[j - from] = it->second;
-            it->second = index;
-        }
-    }
-    return after;
 }
 
 void Count(int status, BatchResult* result) {
@@ -151,69 +147,261 @@ bool IsInputFile(const std::string& path) {
 }
 
 void WalkDirectory(DirectorySource& source, const std::string& dir, const std::string* selector,
-                   bool recursive, const std::function<void(const std::string&)>& convert) {
+                   bool recursive, const std::function<void(const std::string&)>& convert,
+                   const std::function<void(const std::string&, int)>& failed) {
     const Search s = MakeSearch(dir, selector, recursive);
-    Walk(source, s, s.start, convert);
+    Walk(source, s, s.start, Visitor{convert, failed});
 }
 
+namespace {
+
+// What a batch knows of a file before converting it.
+struct Planned {
+    std::string inputKey; // the input's identity: one text for every name of one file
+    std::string tableKey; // the same for its table, made or to be made
+    bool special;         // the input is a device, a FIFO or a directory
+    bool inPlace;         // the table is written in place (a device or a FIFO)
+    long long size;       // [bytes] of the input
+};
+
+class Planner {
+  public:
+    Planned Plan(const std::string& path) {
+        Planned p;
+        const platform::PathInfo in = platform::Inspect(path);
+        p.special = in.kind == platform::PathKind::kOther && in.id.known;
+        p.size = in.kind == platform::PathKind::kRegular ? in.size : 0;
+        p.inputKey = KeyOf(path, in);
+        const std::string table = OutputNameFor(path);
+        const platform::PathInfo out = platform::Inspect(table);
+        p.inPlace = out.kind == platform::PathKind::kOther;
+        p.tableKey = KeyOf(table, out);
+        return p;
+    }
+
+  private:
+    // An existing file by its identity; a name of nothing yet by its full path, with
+    // letters folded (names that differ in case are one file where the file system
+    // ignores it, and one more wait costs nothing where it does not).
+    std::string KeyOf(const std::string& path, const platform::PathInfo& info) {
+        if (info.id.known) {
+            return "id " + std::to_string(info.id.volume) + " " + std::to_string(info.id.index);
+        }
+        std::string key = "path " + (info.isLink ? platform::CanonicalPath(path) : FullPath(path));
+        for (char& c : key) {
+            if (c >= 'A' && c <= 'Z') {
+                c = static_cast<char>(c - 'A' + 'a');
+            }
+        }
+        return key;
+    }
+
+    std::string FullPath(const std::string& path) {
+        std::size_t cut = std::string::npos;
+        for (std::size_t i = 0; i < path.size(); ++i) {
+            if (platform::IsPathSeparator(path[i])) {
+                cut = i;
+            }
+        }
+        const std::string dir = cut == std::string::npos ? "." : path.substr(0, cut);
+        const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
+        auto it = dirs_.find(dir);
+        if (it == dirs_.end()) {
+            it = dirs_.emplace(dir, platform::CanonicalPath(Join(dir, "."))).first;
+        }
+        return it->second + platform::kPathSeparator + name;
+    }
+
+    std::map<std::string, std::string> dirs_; // directory as walked -> full path
+};
+
+// For each of the files: the earlier ones it must wait for, those that read or write a
+// file it reads or writes.
+std::vector<std::vector<std::size_t>> Dependencies(const std::vector<const Planned*>& files) {
+    std::vector<std::vector<std::size_t>> after(files.size());
+    std::map<std::string, std::size_t> last;
+    for (std::size_t j = 0; j < files.size(); ++j) {
+        for (const std::string* key : {&files[j]->inputKey, &files[j]->tableKey}) {
+            const auto [it, first] = last.emplace(*key, j);
+            if (!first) {
+                if (std::find(after[j].begin(), after[j].end(), it->second) == after[j].end()) {
+                    after[j].push_back(it->second);
+                }
+                it->second = j;
+            }
+        }
+    }
+    return after;
+}
+
+// Which share converts each file after the head: parts of about equal size in walk
+// order, and files that share an input or a table with an earlier file go where that
+// one goes (head files to share 1), so that one process keeps their order.
+std::vector<int> Shares(const std::vector<Planned>& plan, std::size_t head, int count) {
+    // Groups of files joined by a shared input or table (union-find), each named by its
+    // earliest file.
+    std::vector<std::size_t> parent(plan.size());
+    auto find = [&parent](std::size_t j) {
+        while (parent[j] != j) {
+            parent[j] = parent[parent[j]];
+            j = parent[j];
+        }
+        return j;
+    };
+    std::map<std::string, std::size_t> firstOf;
+    for (std::size_t j = 0; j < plan.size(); ++j) {
+        parent[j] = j;
+        for (const std::string* key : {&plan[j].inputKey, &plan[j].tableKey}) {
+            const auto [it, first] = firstOf.emplace(*key, j);
+            if (!first) {
+                const std::size_t a = find(it->second);
+                const std::size_t b = find(j);
+                parent[std::max(a, b)] = std::min(a, b);
+            }
+        }
+    }
+    long long total = 0;
+    for (std::size_t j = head; j < plan.size(); ++j) {
+        total += plan[j].size;
+    }
+    // Each file's part by where the middle of it lies in the rest; a group goes where
+    // its earliest file goes, and a group with a file in the head goes to share 1.
+    std::vector<int> share(plan.size(), 1);
+    long long before = 0;
+    const std::size_t rest = plan.size() - head;
+    for (std::size_t j = head; j < plan.size(); ++j) {
+        int part = 1;
+        if (total > 0) {
+            const long double middle = static_cast<long double>(before) + plan[j].size / 2.0L;
+            part = 1 + static_cast<int>(middle * count / static_cast<long double>(total));
+        } else {
+            part = 1 + static_cast<int>((j - head) * static_cast<std::size_t>(count) / rest);
+        }
+        share[j] = std::min(part, count);
+        before += plan[j].size;
+    }
+    for (std::size_t j = head; j < plan.size(); ++j) {
+        const std::size_t root = find(j);
+        share[j] = root < head ? 1 : share[root];
+    }
+    return share;
+}
+
+int ConvertOne(const std::string& path, const Planned& p, const DsvConfig* cfg,
+               std::int32_t* biasCount, const ConvertOptions& opt) {
+    if (p.special) {
+        Console& console = opt.console != nullptr ? *opt.console : StdConsole();
+        console.Fail(path, "is not a regular file; skipped");
+        return kInputNotOpened;
+    }
+    return ConvertFile(path.c_str(), nullptr, cfg, biasCount, opt);
+}
+
+} // namespace
+
 BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig* cfg,
-                         std::int32_t* biasCount, int workers) {
+                         std::int32_t* biasCount, int workers, const Shard& shard) {
     BatchResult result;
+    Planner planner;
+    std::vector<Planned> plan;
+    plan.reserve(paths.size());
+    for (const std::string& path : paths) {
+        plan.push_back(planner.Plan(path));
+    }
+
+    // The head, while the gyro bias count still rises: one file after another, each
+    // starting where the one before left the count. Shares other than the first only
+    // read it, to learn where the count stands after it.
     ConvertOptions serial;
     serial.skipTables = true;
+    const bool sharded = shard.count > 1;
     std::size_t i = 0;
     for (; i < paths.size(); ++i) {
-        if (workers > 1 && *biasCount >= kBiasCountLimit) {
+        if ((workers > 1 || sharded) && *biasCount >= kBiasCountLimit) {
             break;
         }
-        Count(ConvertFile(paths[i].c_str(), nullptr, cfg, biasCount, serial), &result);
+        if (shard.index == 1) {
+            Count(ConvertOne(paths[i], plan[i], cfg, biasCount, serial), &result);
+        } else if (!plan[i].special) {
+            CountBias(paths[i].c_str(), cfg, biasCount);
+        }
     }
-    if (i == paths.size()) {
+
+    // From here every file starts from the count's limit, whatever ran before it.
+    std::vector<std::size_t> own;
+    const std::vector<int> share = Shares(plan, i, sharded ? shard.count : 1);
+    bool inPlace = false;
+    for (std::size_t j = i; j < paths.size(); ++j) {
+        if (share[j] == shard.index) {
+            own.push_back(j);
+            inPlace = inPlace || plan[j].inPlace;
+        }
+    }
+    if (own.empty()) {
+        return result;
+    }
+    if (workers <= 1 || inPlace) {
+        // Tables written in place (to a terminal, say) share the console's stream: one
+        // at a time, in order.
+        for (std::size_t j : own) {
+            std::int32_t count = kBiasCountLimit;
+            Count(ConvertOne(paths[j], plan[j], cfg, &count, serial), &result);
+        }
         return result;
     }
 
-    // From here every file starts from the count's limit: workers take the files, each
-    // with a count and a configuration of its own, and keep their lines for the walk's
-    // order.
-    const std::size_t n = paths.size() - i;
+    // Workers take the files, each with a count and a configuration of its own, and keep
+    // their lines for the walk's order.
     struct Slot {
         Console console{true};
         int status = kConverted;
     };
-    std::vector<Slot> slots(n);
+    std::vector<Slot> slots(own.size());
+    std::vector<const Planned*> ownPlan;
+    for (std::size_t j : own) {
+        ownPlan.push_back(&plan[j]);
+    }
     const DsvConfig shared = *cfg;
-    auto job = [&](std::size_t j) {
+    auto job = [&](std::size_t k) {
         DsvConfig local = shared;
         std::int32_t count = kBiasCountLimit;
         ConvertOptions opt;
-        opt.console = &slots[j].console;
+        opt.console = &slots[k].console;
         opt.skipTables = true;
         opt.showProgress = false;
-        slots[j].status = ConvertFile(paths[i + j].c_str(), nullptr, &local, &count, opt);
+        slots[k].status = ConvertOne(paths[own[k]], plan[own[k]], &local, &count, opt);
     };
-    auto done = [&](std::size_t j) {
-        slots[j].console.Replay();
-        Count(slots[j].status, &result);
-        progress::Show(std::to_string(i + j + 1) + " of " + std::to_string(paths.size()) +
+    auto done = [&](std::size_t k) {
+        slots[k].console.Replay();
+        Count(slots[k].status, &result);
+        progress::Show(std::to_string(own[k] + 1) + " of " + std::to_string(paths.size()) +
                        " files");
     };
-    RunInOrder(n, workers, SameTableChains(paths, i), job, done);
+    RunInOrder(own.size(), workers, Dependencies(ownPlan), job, done);
     progress::Clear();
     return result;
 }
 
 int ConvertDirectory(const char* dir, const char* selector, bool recursive, const DsvConfig* cfg,
-                     std::int32_t* biasCount, int workers, BatchResult* result) {
+                     std::int32_t* biasCount, int workers, BatchResult* result,
+                     const Shard& shard) {
     DiskSource disk;
     const std::string sel = selector != nullptr ? selector : "";
     std::vector<std::string> paths;
-    WalkDirectory(disk, dir, selector != nullptr ? &sel : nullptr, recursive,
-                  [&paths](const std::string& path) { paths.push_back(path); });
-    const BatchResult r = ConvertFiles(paths, cfg, biasCount, workers);
+    int unreadable = 0;
+    WalkDirectory(
+        disk, dir, selector != nullptr ? &sel : nullptr, recursive,
+        [&paths](const std::string& path) { paths.push_back(path); },
+        [&unreadable](const std::string& path, int error) {
+            StdConsole().Fail(path, ErrorText(error));
+            ++unreadable;
+        });
+    BatchResult r = ConvertFiles(paths, cfg, biasCount, workers, shard);
     if (r.failed > 0) {
         StdConsole().Err("kinrec: " + std::to_string(r.failed) + " of " +
                          std::to_string(r.attempted) + " conversions failed\n");
     }
+    r.unreadable = unreadable;
     if (result != nullptr) {
         *result = r;
     }

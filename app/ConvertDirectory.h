@@ -20,9 +20,10 @@
 class DirectorySource {
   public:
     virtual ~DirectorySource() = default;
-    // The entries of dir whose names match pattern, in the order to visit them.
+    // The entries of dir whose names match pattern, in the order to visit them; *error
+    // is the errno when dir could not be listed (wholly or in part), else 0.
     virtual std::vector<platform::DirEntry> List(const std::string& dir,
-                                                 const std::string& pattern) = 0;
+                                                 const std::string& pattern, int* error) = 0;
 };
 
 bool IsInputFile(const std::string& path);
@@ -34,25 +35,44 @@ bool IsInputFile(const std::string& path);
 // the selector (every entry without one) in order; files are converted, directories
 // entered at once when recursive. A selector with a directory part ("sub/*.csv")
 // searches that sub-directory, and the paths handed on lie in it.
+// A directory that exists but cannot be listed goes to failed with the errno, and the
+// walk goes on with the rest.
 void WalkDirectory(DirectorySource& source, const std::string& dir, const std::string* selector,
-                   bool recursive, const std::function<void(const std::string&)>& convert);
+                   bool recursive, const std::function<void(const std::string&)>& convert,
+                   const std::function<void(const std::string&, int)>& failed = {});
 
 struct BatchResult {
-    int attempted = 0; // conversions tried (kinrec tables met on the way are not)
-    int failed = 0;
+    int attempted = 0;  // conversions tried (kinrec tables met on the way are not)
+    int failed = 0;     // of them, failed
+    int unreadable = 0; // directories the walk could not list
+};
+
+// Share index (1-based) of count: the part of a batch one process converts.
+struct Shard {
+    int index = 1;
+    int count = 1;
 };
 
 // Converts the files in order, with the results of a one-by-one run on the gyro bias
-// count *biasCount: one after another while the count is still rising, then on
-// `workers` threads (once the count has reached its limit a file starts from the limit
-// whatever ran before it). Files whose tables are the same file never run at the same
-// time; the console lines come in the order of the files.
+// count *biasCount: one after another while the count is still rising (the head), then
+// on `workers` threads (once the count has reached its limit a file starts from the
+// limit whatever ran before it). Files that read or write one file (by what their names
+// resolve to) never run at the same time; tables written in place are written one after
+// another; the console lines come in the order of the files. An input that is a device,
+// a FIFO or a directory is reported and skipped.
+//
+// With a shard, only that share's files are converted: share 1 converts the head, the
+// others read it only to learn the count; the rest is split into parts of about equal
+// size, files sharing an input or a table staying together. The shares' tables together
+// are those of one run.
 BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig* cfg,
-                         std::int32_t* biasCount, int workers);
+                         std::int32_t* biasCount, int workers, const Shard& shard = Shard());
 
-// The walk on the disk, converting with ConvertFiles; a walk with failures ends with a
-// summary line on standard error. Returns 0; *result (when given) tells what happened.
+// The walk on the disk, converting with ConvertFiles; a directory that cannot be listed
+// is reported, a walk with failed conversions ends with a summary line on standard
+// error. Returns 0; *result (when given) tells what happened.
 int ConvertDirectory(const char* dir, const char* selector, bool recursive, const DsvConfig* cfg,
-                     std::int32_t* biasCount, int workers, BatchResult* result = nullptr);
+                     std::int32_t* biasCount, int workers, BatchResult* result = nullptr,
+                     const Shard& shard = Shard());
 
 #endif

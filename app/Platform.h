@@ -27,8 +27,9 @@ struct DirEntry {
 };
 
 // The entries of dir without "." and "..", in the order the system gives them. A
-// directory that cannot be read gives no entries.
-std::vector<DirEntry> ListEntries(const std::string& dir);
+// directory that cannot be read gives the entries read so far, with *error set to the
+// errno (0 when the whole listing was read).
+std::vector<DirEntry> ListEntries(const std::string& dir, int* error);
 
 // Whether path names an existing directory.
 bool IsDirectory(const std::string& path);
@@ -76,8 +77,18 @@ std::FILE* CreateNew(const std::string& path);
 // Moves from onto to, replacing what to held; false with errno set.
 bool MoveOnto(const std::string& from, const std::string& to);
 
-// Removes a file; a file that is gone already is no error.
-void RemoveFile(const std::string& path);
+// Removes a file; a file that is gone already is no error. False with errno set when
+// it is still there.
+bool RemoveFile(const std::string& path);
+
+// The full path of the file a name stands for, following the name's own links even
+// where they lead to nothing yet: two names of one file, existing or to be made, give
+// the same text.
+std::string CanonicalPath(const std::string& path);
+
+// Makes sure standard input, output and error are open (onto the null device where a
+// caller closed them), so that no file kinrec opens takes their place.
+void OpenStandardStreams();
 
 // Whether standard error is a terminal (progress is shown only there).
 bool StderrIsTerminal();
@@ -90,7 +101,9 @@ unsigned long ProcessId();
 
 // Sets up Ctrl-C and termination handling: when one arrives, cleanup runs once (on a
 // thread of its own, so it may lock) and the process then ends as the signal or event
-// would have ended it. Call before starting any other thread.
+// would have ended it. Signals the caller set to be ignored stay ignored; exceeding the
+// file-size limit fails a write instead of ending the process. Call before starting
+// any other thread.
 void HandleInterrupts(void (*cleanup)());
 
 } // namespace platform

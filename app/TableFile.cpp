@@ -18,9 +18,24 @@ std::mutex registryLock;
 std::vector<std::string> registry;
 std::atomic<unsigned long> tempSerial{0};
 
+constexpr std::size_t kNameMax = 255; // bytes of one file name, on every system kinrec knows
+
+// "<target>.kinrec-tmp-<pid>-<n>", with as much of the target's name as lets the whole
+// name fit where the target's own name fits.
 std::string TempNameFor(const std::string& target) {
-    return target + ".kinrec-tmp-" + std::to_string(platform::ProcessId()) + "-" +
-           std::to_string(++tempSerial);
+    const std::string suffix = ".kinrec-tmp-" + std::to_string(platform::ProcessId()) + "-" +
+                               std::to_string(++tempSerial);
+    std::size_t nameStart = 0;
+    for (std::size_t i = 0; i < target.size(); ++i) {
+        if (platform::IsPathSeparator(target[i])) {
+            nameStart = i + 1;
+        }
+    }
+    const std::size_t nameLength = target.size() - nameStart;
+    const std::size_t keep = nameLength + suffix.size() <= kNameMax
+                                 ? nameLength
+                                 : (kNameMax > suffix.size() ? kNameMax - suffix.size() : 0);
+    return target.substr(0, nameStart + keep) + suffix;
 }
 
 void Unregister(const std::string& temp) {
@@ -35,7 +50,8 @@ TableOpen TableFile::Open(const std::string& output, const platform::PathInfo& i
     if (info.kind == platform::PathKind::kOther) {
         errno = 0;
         target_ = output;
-        stream_ = std::fopen(output.c_str(), "w+");
+        // Write-only: a FIFO opened for reading too would swallow its own table.
+        stream_ = std::fopen(output.c_str(), "w");
         if (stream_ == nullptr) {
             *reason = ErrorText(errno != 0 ? errno : EIO);
             return TableOpen::kNotCreated;
@@ -59,14 +75,18 @@ TableOpen TableFile::Open(const std::string& output, const platform::PathInfo& i
         }
     }
     target_ = info.isLink ? platform::ResolveTarget(output) : output;
-    const std::string temp = TempNameFor(target_);
-    {
+    // A name that is taken (left by a process that was killed, perhaps with the same
+    // process id) is passed over for the next.
+    for (int attempt = 0; attempt < 100 && stream_ == nullptr; ++attempt) {
+        const std::string temp = TempNameFor(target_);
         const std::lock_guard<std::mutex> guard(registryLock);
         errno = 0;
         stream_ = platform::CreateNew(temp);
         if (stream_ != nullptr) {
             registry.push_back(temp);
             temp_ = temp;
+        } else if (errno != EEXIST) {
+            break;
         }
     }
     if (stream_ == nullptr) {
@@ -96,7 +116,9 @@ bool TableFile::Commit(std::string* reason) {
     const bool moved = platform::MoveOnto(temp_, target_);
     if (!moved) {
         *reason = ErrorText(errno != 0 ? errno : EIO);
-        platform::RemoveFile(temp_);
+        if (!platform::RemoveFile(temp_)) {
+            *reason += "; the unfinished table is left as " + temp_;
+        }
     }
     Unregister(temp_);
     temp_.clear();
@@ -112,7 +134,9 @@ void TableFile::Discard() {
         return;
     }
     const std::lock_guard<std::mutex> guard(registryLock);
-    platform::RemoveFile(temp_);
+    if (!platform::RemoveFile(temp_)) {
+        left_ = temp_;
+    }
     Unregister(temp_);
     temp_.clear();
 }
@@ -120,7 +144,7 @@ void TableFile::Discard() {
 void RemoveTemporaryTables() {
     registryLock.lock(); // held until the process ends
     for (const std::string& temp : registry) {
-        platform::RemoveFile(temp);
+        (void)platform::RemoveFile(temp); // the process ends: nobody to tell
     }
     registry.clear();
 }

@@ -5,8 +5,9 @@
 // written and the file closed without error; until then an earlier table of the name
 // stays as it was. Ctrl-C or a termination signal removes the temporary files before
 // the process ends. One left by a hard kill or a power loss is recognisable by its
-// name, is never taken as an input (it does not end in ".csv" or ".bin") and does not
-// hinder a later run.
+// name (where the table's name is long, its end gives way to the suffix), is never
+// taken as an input (it does not end in ".csv" or ".bin") and does not hinder a later
+// run: a name that is taken is passed over for the next.
 //
 // What the name already holds decides:
 //   nothing, an empty file or a kinrec table   replaced as above;
@@ -51,11 +52,14 @@ class TableFile {
 
     // Closes the table and removes its temporary file (a table written in place stays).
     void Discard();
+    // The temporary file a Discard could not remove ("" when none is left).
+    const std::string& Left() const { return left_; }
 
   private:
     std::string target_;          // the file the table replaces
     std::string temp_;            // where it is written; "" when written in place
     std::FILE* stream_ = nullptr; // open for writing
+    std::string left_;            // a temporary file that could not be removed
 };
 
 // Removes every temporary table of the process and keeps new ones from being made: the

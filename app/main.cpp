@@ -29,12 +29,45 @@ void PrintUsage() {
     std::printf("       kinrec -r [<file_selector>]\n");
 }
 
+void PrintHelp() {
+    PrintUsage();
+    std::printf("       kinrec --shard <k>/<n> -r [<file_selector>]\n"
+                "\n"
+                "Turns sensor recordings (*.csv, *.bin) into feature tables (*_DSV.csv)\n"
+                "beside them. -r converts the current directory and all below it;\n"
+                "--shard k/n converts share k of n of that batch, so that n processes\n"
+                "(a job array, GNU parallel) write exactly the tables of one run.\n"
+                "\n"
+                "Settings come from kinrec.cnf in the current directory (after the .cnf\n"
+                "file beside the program): FILETYPE, RESAMPLECOUNT, SAMPLINGFREQUENCY,\n"
+                "CUTOFFFREQUENCY, FALLSTARTTHRESHOLD, RMSDIFFOUT, POSTUREDIFFOUT.\n"
+                "Each key, the input layouts and the table's columns: man kinrec.\n");
+}
+
+// "<k>/<n>" with 1 <= k <= n: true with *shard filled in.
+bool ParseShard(const char* text, Shard* shard) {
+    long k = 0;
+    long n = 0;
+    const char* p = text;
+    auto number = [&p](long* v) {
+        const char* start = p;
+        for (; *p >= '0' && *p <= '9' && p - start < 7; ++p) {
+            *v = *v * 10 + (*p - '0');
+        }
+        return p > start;
+    };
+    if (!number(&k) || *p++ != '/' || !number(&n) || *p != '\0' || k < 1 || k > n) {
+        return false;
+    }
+    shard->index = static_cast<int>(k);
+    shard->count = static_cast<int>(n);
+    return true;
+}
+
 bool Is(const char* arg, const char* word) {
     return std::strcmp(arg, word) == 0;
 }
 
-// One argument that is not "-r": the file itself, or else a selector for the current
-// directory.
 // What one run shares between its conversions.
 struct Run {
     DsvConfig cfg;
@@ -52,6 +85,8 @@ int BatchWorkers() {
     return platform::UsableCpuCount();
 }
 
+// One argument that is not "-r": the file itself, or else a selector for the current
+// directory.
 int ConvertFileOrSelector(const char* arg, Run* run) {
     std::string openFailure;
     ConvertOptions direct;
@@ -68,26 +103,40 @@ int ConvertFileOrSelector(const char* arg, Run* run) {
                                    : "nothing converted");
         return kFailedStatus;
     }
-    return status == kInputNotOpened && search.failed == 0 ? 0 : kFailedStatus;
+    return status == kInputNotOpened && search.failed == 0 && search.unreadable == 0
+               ? 0
+               : kFailedStatus;
 }
 
-int ConvertTree(const char* selector, Run* run) {
+int ConvertTree(const char* selector, Run* run, const Shard& shard) {
     BatchResult walk;
-    ConvertDirectory(".", selector, true, &run->cfg, &run->biasCount, run->workers, &walk);
-    return walk.failed > 0 ? kFailedStatus : 0;
+    ConvertDirectory(".", selector, true, &run->cfg, &run->biasCount, run->workers, &walk,
+                     shard);
+    return walk.failed > 0 || walk.unreadable > 0 ? kFailedStatus : 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 3) {
+    // Files kinrec opens must not become its standard streams.
+    platform::OpenStandardStreams();
+    // A file of that name comes first: it is converted like any other.
+    Shard shard;
+    const bool sharded = argc >= 2 && Is(argv[1], "--shard") && !platform::Exists(argv[1]);
+    if (sharded) {
+        if (argc < 4 || argc > 5 || !ParseShard(argv[2], &shard) || !Is(argv[3], "-r")) {
+            PrintUsage();
+            StdConsole().Err("kinrec: --shard takes k/n (1 <= k <= n) and then -r, as in "
+                             "\"kinrec --shard 2/8 -r\"\n");
+            return kUsageStatus;
+        }
+    } else if (argc < 2 || argc > 3) {
         PrintUsage();
         return kUsageStatus;
     }
-    // A file of that name comes first: it is converted like any other.
     if (argc == 2 && !platform::Exists(argv[1])) {
         if (Is(argv[1], "--help") || Is(argv[1], "-h")) {
-            PrintUsage();
+            PrintHelp();
             return 0;
         }
         if (Is(argv[1], "--version")) {
@@ -99,6 +148,9 @@ int main(int argc, char** argv) {
     if (platform::StderrIsTerminal()) {
         progress::Enable();
     }
+    // A line a conversion: each is out as soon as it is said, so that an interrupted run
+    // has shown every table it announced.
+    (void)std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ); // at worst stays fully buffered
 
     Run run;
     InitConfig(&run.cfg);
@@ -107,10 +159,13 @@ int main(int argc, char** argv) {
 
     const bool recursive = Is(argv[1], "-r");
     int status = 0;
-    if (argc == 2) {
-        status = recursive ? ConvertTree(nullptr, &run) : ConvertFileOrSelector(argv[1], &run);
+    if (sharded) {
+        status = ConvertTree(argc == 5 ? argv[4] : nullptr, &run, shard);
+    } else if (argc == 2) {
+        status = recursive ? ConvertTree(nullptr, &run, Shard())
+                           : ConvertFileOrSelector(argv[1], &run);
     } else if (recursive) {
-        status = ConvertTree(argv[2], &run);
+        status = ConvertTree(argv[2], &run, Shard());
     } else {
         status = ConvertFile(argv[1], argv[2], &run.cfg, &run.biasCount) == kConverted
                      ? 0

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <pthread.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 #include <unistd.h>
 #ifdef __linux__
@@ -27,13 +28,21 @@ bool IsAbsolutePath(const std::string& path) {
     return !path.empty() && path[0] == '/';
 }
 
-std::vector<DirEntry> ListEntries(const std::string& dir) {
+std::vector<DirEntry> ListEntries(const std::string& dir, int* error) {
     std::vector<DirEntry> entries;
+    *error = 0;
     DIR* d = opendir(dir.c_str());
     if (d == nullptr) {
+        *error = errno != 0 ? errno : EIO;
         return entries;
     }
-    while (const dirent* e = readdir(d)) {
+    for (;;) {
+        errno = 0;
+        const dirent* e = readdir(d);
+        if (e == nullptr) {
+            *error = errno; // 0 at the end of the listing
+            break;
+        }
         const std::string name = e->d_name;
         if (name == "." || name == "..") {
             continue;
@@ -143,8 +152,43 @@ bool MoveOnto(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
-void RemoveFile(const std::string& path) {
-    (void)unlink(path.c_str()); // gone already is fine
+bool RemoveFile(const std::string& path) {
+    return unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+std::string CanonicalPath(const std::string& path) {
+    // Follow the name's own links, dangling ones included, as far as they go.
+    std::string p = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        char target[PATH_MAX];
+        const ssize_t n = readlink(p.c_str(), target, sizeof target - 1);
+        if (n < 0) {
+            break;
+        }
+        target[n] = '\0';
+        const std::size_t slash = p.rfind('/');
+        const std::string dir = slash == std::string::npos ? "." : p.substr(0, slash);
+        p = target[0] == '/' ? std::string(target) : dir + "/" + target;
+    }
+    const std::size_t slash = p.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : p.substr(0, slash == 0 ? 1 : slash);
+    const std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
+    char* real = realpath(dir.c_str(), nullptr);
+    if (real == nullptr) {
+        return p;
+    }
+    std::string full = real;
+    std::free(real);
+    return full + (full.back() == '/' ? "" : "/") + name;
+}
+
+void OpenStandardStreams() {
+    for (int fd = 0; fd <= 2; ++fd) {
+        if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+            // open gives the lowest free descriptor: this one.
+            (void)open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+        }
+    }
 }
 
 bool StderrIsTerminal() {
@@ -172,24 +216,40 @@ namespace {
 
 const int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-sigset_t InterruptSet() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int sig : kInterruptSignals) {
-        sigaddset(&set, sig);
-    }
-    return set;
-}
+void StartInterruptThread(void (*cleanup)(), sigset_t set);
 
 } // namespace
 
 void HandleInterrupts(void (*cleanup)()) {
+    // A table cut short by the file-size limit is a failed write (EFBIG), not the end of
+    // the process.
+    (void)std::signal(SIGXFSZ, SIG_IGN);
     // The signals are blocked in every thread and taken by one waiting thread, so that
-    // the cleanup is ordinary code that may lock, not a signal handler.
-    const sigset_t set = InterruptSet();
-    if (pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) {
+    // the cleanup is ordinary code that may lock, not a signal handler. A signal that
+    // the caller set to be ignored (nohup's SIGHUP) stays ignored.
+    sigset_t set;
+    sigemptyset(&set);
+    for (int sig : kInterruptSignals) {
+        struct sigaction current;
+        if (sigaction(sig, nullptr, &current) == 0 && current.sa_handler == SIG_IGN) {
+            continue;
+        }
+        sigaddset(&set, sig);
+    }
+    if (sigisemptyset(&set) != 0 || pthread_sigmask(SIG_BLOCK, &set, nullptr) != 0) {
         return;
     }
+    try {
+        StartInterruptThread(cleanup, set);
+    } catch (const std::system_error&) {
+        // No thread to take the signals: they end the process as they would have.
+        pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    }
+}
+
+namespace {
+
+void StartInterruptThread(void (*cleanup)(), sigset_t set) {
     std::thread([cleanup, set] {
         int sig = 0;
         if (sigwait(&set, &sig) != 0) {
@@ -207,5 +267,7 @@ void HandleInterrupts(void (*cleanup)()) {
         std::_Exit(128 + sig);
     }).detach();
 }
+
+} // namespace
 
 } // namespace platform

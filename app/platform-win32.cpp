@@ -41,27 +41,6 @@ std::string ExecutablePath() {
 
 // Every entry: selectors are matched by kinrec, not by a find pattern, whose match
 // ignores case and also tries the 8.3 short names.
-std::vector<DirEntry> ListEntries(const std::string& dir) {
-    std::vector<DirEntry> entries;
-    WIN32_FIND_DATAA fdFile;
-    const std::string szFindPath = dir + kPathSeparator + "*";
-    HANDLE h = FindFirstFileA(szFindPath.c_str(), &fdFile);
-    if (h == INVALID_HANDLE_VALUE) {
-        return entries;
-    }
-    do {
-        const std::string name = fdFile.cFileName;
-        if (name == "." || name == "..") {
-            continue;
-        }
-        const bool isDir = (fdFile.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        const bool isLink = (fdFile.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        entries.push_back(DirEntry{name, isDir, isLink});
-    } while (FindNextFileA(h, &fdFile) != 0);
-    FindClose(h);
-    return entries;
-}
-
 bool IsDirectory(const std::string& path) {
     const DWORD attr = GetFileAttributesA(path.c_str());
     return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -104,12 +83,45 @@ int ErrnoFromLastError() {
         return ENOSPC;
     case ERROR_WRITE_PROTECT:
         return EROFS;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return ENAMETOOLONG;
     default:
         return EIO;
     }
 }
 
 } // namespace
+
+std::vector<DirEntry> ListEntries(const std::string& dir, int* error) {
+    std::vector<DirEntry> entries;
+    *error = 0;
+    WIN32_FIND_DATAA fdFile;
+    const std::string szFindPath = dir + kPathSeparator + "*";
+    if (szFindPath.size() >= MAX_PATH) {
+        // The narrow calls stop at MAX_PATH: say so rather than find nothing.
+        *error = ENAMETOOLONG;
+        return entries;
+    }
+    HANDLE h = FindFirstFileA(szFindPath.c_str(), &fdFile);
+    if (h == INVALID_HANDLE_VALUE) {
+        *error = ErrnoFromLastError();
+        return entries;
+    }
+    do {
+        const std::string name = fdFile.cFileName;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        const bool isDir = (fdFile.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        const bool isLink = (fdFile.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        entries.push_back(DirEntry{name, isDir, isLink});
+    } while (FindNextFileA(h, &fdFile) != 0);
+    if (GetLastError() != ERROR_NO_MORE_FILES) {
+        *error = ErrnoFromLastError();
+    }
+    FindClose(h);
+    return entries;
+}
 
 bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -197,8 +209,27 @@ bool MoveOnto(const std::string& from, const std::string& to) {
     return true;
 }
 
-void RemoveFile(const std::string& path) {
-    (void)DeleteFileA(path.c_str()); // gone already is fine
+bool RemoveFile(const std::string& path) {
+    if (DeleteFileA(path.c_str()) != 0) {
+        return true;
+    }
+    const DWORD err = GetLastError();
+    if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) {
+        return true;
+    }
+    errno = ErrnoFromLastError();
+    return false;
+}
+
+std::string CanonicalPath(const std::string& path) {
+    char full[MAX_PATH];
+    const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    return n > 0 && n < MAX_PATH ? std::string(full, n) : path;
+}
+
+void OpenStandardStreams() {
+    // A Windows process without standard handles writes into nothing: no file can take
+    // their place.
 }
 
 bool StderrIsTerminal() {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <map>
 #include <string>
 #include <vector>
@@ -60,10 +61,17 @@ class FakeTree : public DirectorySource {
     void Add(const std::string& dir, const std::string& name, bool isDir, bool isLink = false) {
         tree_[dir].push_back(platform::DirEntry{name, isDir, isLink});
     }
-    std::vector<platform::DirEntry> List(const std::string& dir,
-                                         const std::string& pattern) override {
+    // dir exists but cannot be listed.
+    void Refuse(const std::string& dir, int error) { errors_[dir] = error; }
+    std::vector<platform::DirEntry> List(const std::string& dir, const std::string& pattern,
+                                         int* error) override {
         listed.push_back(dir + " " + pattern);
+        const auto refused = errors_.find(dir);
+        *error = refused != errors_.end() ? refused->second : tree_.count(dir) != 0 ? 0 : ENOENT;
         std::vector<platform::DirEntry> out;
+        if (*error != 0) {
+            return out;
+        }
         for (const auto& e : tree_[dir]) {
             if (MatchPattern(pattern, e.name)) {
                 out.push_back(e);
@@ -75,6 +83,7 @@ class FakeTree : public DirectorySource {
 
   private:
     std::map<std::string, std::vector<platform::DirEntry>> tree_;
+    std::map<std::string, int> errors_;
 };
 
 std::string J(std::initializer_list<const char*> parts) {
@@ -107,12 +116,18 @@ class WalkTest : public ::testing::Test {
     std::vector<std::string> Walk(const char* selector, bool recursive) {
         std::vector<std::string> got;
         t_.listed.clear();
+        failed_.clear();
         const std::string sel = selector != nullptr ? selector : "";
-        WalkDirectory(t_, ".", selector != nullptr ? &sel : nullptr, recursive,
-                      [&got](const std::string& p) { got.push_back(p); });
+        WalkDirectory(
+            t_, ".", selector != nullptr ? &sel : nullptr, recursive,
+            [&got](const std::string& p) { got.push_back(p); },
+            [this](const std::string& dir, int error) {
+                failed_.push_back(dir + " " + std::to_string(error));
+            });
         return got;
     }
     FakeTree t_;
+    std::vector<std::string> failed_; // "<dir> <errno>" of each directory not listed
 };
 
 using Paths = std::vector<std::string>;
@@ -189,6 +204,17 @@ TEST_F(WalkTest, SelectorWithADirectoryPart) {
     const std::string deep = J({"sub", "deep", "*"});
     EXPECT_EQ(Walk(deep.c_str(), false),
               (Paths{J({".", "sub", "deep", "d.bin"}), J({".", "sub", "deep", "e.csv"})}));
+}
+
+// A directory that cannot be listed is reported once per listing and passed over; one
+// that does not exist (a selector's sub-directory, mostly) is not a failure.
+TEST_F(WalkTest, UnreadableDirectoriesAreReportedAndPassedOver) {
+    t_.Refuse(J({".", "sub"}), EACCES);
+    EXPECT_EQ(Walk(nullptr, true), (Paths{J({".", "a.csv"}), J({".", "b.bin"}), J({".", "z.csv"})}));
+    EXPECT_EQ(failed_, Paths{J({".", "sub"}) + " " + std::to_string(EACCES)});
+    const std::string sel = J({"nowhere", "*.csv"});
+    EXPECT_EQ(Walk(sel.c_str(), true), Paths{});
+    EXPECT_EQ(failed_, (Paths{J({".", "sub"}) + " " + std::to_string(EACCES)}));
 }
 
 TEST(IsAbsolutePathTest, SeparatorAndDrive) {
