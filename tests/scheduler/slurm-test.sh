@@ -11,7 +11,7 @@
 # (not root, a package missing, or a daemon that does not come up here).
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=tests/scheduler/common.sh
+# shellcheck source-path=SCRIPTDIR source=common.sh
 . "$here/common.sh"
 script=$here/../../tools/kinrec-array.sbatch
 
@@ -30,9 +30,10 @@ for cmd in munged munge unmunge slurmctld slurmd sbatch sinfo scontrol squeue sc
 done
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/kinrec-slurm.XXXXXX") || exit 1
-daemons=()
+daemons=() waiting=()
 cleanup() {
     local pid i
+    for pid in "${waiting[@]}"; do kill "$pid" 2>/dev/null; done
     # Job ids from the "Submitted batch job N" lines, in case a wait timed out.
     for f in "$tmp"/sbatch-*.txt; do
         [ -f "$f" ] && scancel "$(awk '{print $NF}' "$f")" 2>/dev/null
@@ -53,20 +54,21 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
 
-# wait_for SECONDS COMMAND...: true once COMMAND succeeds, false after SECONDS.
-wait_for() {
-    local end=$((SECONDS + $1))
-    shift
+# up NAME LOG COMMAND...: waits until COMMAND succeeds, for 30 s at most and while the
+# daemon started last runs; else skips, giving the end of the daemon's log.
+up() {
+    local name=$1 log=$2 end=$((SECONDS + 30))
+    shift 2
     until "$@" >/dev/null 2>&1; do
-        [ "$SECONDS" -lt "$end" ] || return 1
+        local why="exited"
+        kill -0 "${daemons[-1]}" 2>/dev/null && why="was not up within 30 s"
+        if [ "$why" = exited ] || [ "$SECONDS" -ge "$end" ]; then
+            echo "--- last lines of $log"
+            tail -n 20 "$log"
+            skip "$name $why here (see its log above)"
+        fi
         sleep 0.2
     done
-}
-# not_up NAME LOG: skips, giving the end of the daemon's log.
-not_up() {
-    echo "--- last lines of $2"
-    tail -n 20 "$2" 2>/dev/null
-    skip "$1 did not come up within 30 s here (see its log above)"
 }
 
 # MUNGE, on its own socket.
@@ -78,14 +80,14 @@ munged --foreground --force --key-file="$m/munge.key" --socket="$m/socket" \
     >>"$tmp/log/munged.log" 2>&1 &
 daemons+=($!)
 munge_works() { munge -n -S "$m/socket" | unmunge -S "$m/socket"; }
-wait_for 30 munge_works || not_up munged "$tmp/log/munged.log"
+up munged "$tmp/log/munged.log" munge_works
 
 # SLURM, configured for this machine as slurmd sees it. Up to four jobs share a core, so
 # that all eight array tasks run at once, in the same trees, even on two CPUs.
 host=$(hostname -s)
 node=$(slurmd -C 2>/dev/null | head -n 1)
 case $node in "NodeName=$host "*) ;; *) skip "slurmd -C does not describe $host: $node" ;; esac
-port=$((20000 + $$ % 10000 * 2)) # two free ports, most likely; a clash skips below
+port=$((10000 + $$ % 10000 * 2)) # two free ports below the ephemeral ones, most likely
 export SLURM_CONF=$tmp/slurm.conf
 : >"$tmp/plugstack.conf"
 cat >"$SLURM_CONF" <<EOF
@@ -119,11 +121,11 @@ PartitionName=test Nodes=$host Default=YES MaxTime=INFINITE State=UP OverSubscri
 EOF
 slurmctld -D >>"$tmp/log/slurmctld.log" 2>&1 &
 daemons+=($!)
-wait_for 30 scontrol ping || not_up slurmctld "$tmp/log/slurmctld.log"
+up slurmctld "$tmp/log/slurmctld.log" scontrol ping
 slurmd -D >>"$tmp/log/slurmd.log" 2>&1 &
 daemons+=($!)
 node_idle() { [ "$(sinfo -h -n "$host" -o %T)" = idle ]; }
-wait_for 30 node_idle || not_up slurmd "$tmp/log/slurmd.log"
+up slurmd "$tmp/log/slurmd.log" node_idle
 
 # The trees: one kinrec -r, and the array over a copy whose name has a space (the
 # script's cd must quote it); the same with a selector.
@@ -135,25 +137,26 @@ done
 run_reference "$kinrec" "$work/reference" || exit 1
 run_reference "$kinrec" "$work/reference-sel" 's*' || exit 1
 
-# submit NAME TREE [selector]: four array tasks over TREE, started from $tmp so that only
-# the script's cd leads into the tree; their console lines in $tmp/out/NAME-K.out, .err.
+# submit NAME TREE [selector]: four array tasks over TREE in the background, started
+# from $tmp so that only the script's cd leads into the tree; their console lines in
+# $tmp/out/NAME-K.out and .err. --cpus-per-task: the node may have fewer CPUs than the
+# script asks for.
 submit() {
     local name=$1
     shift
-    # --cpus-per-task: the node may have fewer CPUs than the script asks for.
     KINREC=$kinrec timeout 120 sbatch --wait --array=1-4 --cpus-per-task=1 --chdir="$tmp" \
         --output="$tmp/out/$name-%a.out" --error="$tmp/out/$name-%a.err" \
-        "$script" "$@" >"$tmp/sbatch-$name.txt" 2>&1
+        "$script" "$@" >"$tmp/sbatch-$name.txt" 2>&1 &
+    waiting+=($!)
 }
 start=$SECONDS
-submit all "$work/array copy" &
-all=$!
-submit sel "$work/array copy-sel" 's*' &
-sel=$!
-wait $all
+submit all "$work/array copy"
+submit sel "$work/array copy-sel" 's*'
+wait "${waiting[0]}"
 all_status=$?
-wait $sel
+wait "${waiting[1]}"
 sel_status=$?
+waiting=()
 echo "the two arrays took $((SECONDS - start)) s"
 
 bad=0
