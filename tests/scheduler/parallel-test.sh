@@ -7,7 +7,7 @@
 # Exit 0 passed, 1 failed, 77 skipped (no GNU parallel: Debian package parallel).
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=tests/scheduler/common.sh
+# shellcheck source-path=SCRIPTDIR source=common.sh
 . "$here/common.sh"
 
 if [ $# -ne 2 ]; then
@@ -35,7 +35,7 @@ mkdir "$tmp/bin" && ln -s "$kinrec" "$tmp/bin/kinrec" || exit 1
     cd "$work/parallel copy" || exit 1
     export PATH="$tmp/bin:$PATH"
     # shellcheck disable=SC2046 # one argument per share
-    timeout 120 parallel kinrec --shard {}/8 -r ::: $(seq 8)
+    timeout 90 parallel kinrec --shard {}/8 -r ::: $(seq 8)
 ) >"$tmp/shares.out" 2>"$tmp/shares.err"
 status=$?
 

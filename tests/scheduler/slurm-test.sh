@@ -54,17 +54,17 @@ trap cleanup EXIT
 trap 'exit 130' INT
 trap 'exit 143' TERM HUP
 
-# up NAME LOG COMMAND...: waits until COMMAND succeeds, for 30 s at most and while the
-# daemon started last runs; else skips, giving the end of the daemon's log.
+# up NAME COMMAND...: waits until COMMAND succeeds, for 30 s at most and while the
+# daemon started last runs; else skips, giving the end of the daemon's log and console
+# ($tmp/log/NAME.log, NAME.console: a fatal error before the log opens goes there).
 up() {
-    local name=$1 log=$2 end=$((SECONDS + 30))
-    shift 2
+    local name=$1 end=$((SECONDS + 30))
+    shift
     until "$@" >/dev/null 2>&1; do
         local why="exited"
         kill -0 "${daemons[-1]}" 2>/dev/null && why="was not up within 30 s"
         if [ "$why" = exited ] || [ "$SECONDS" -ge "$end" ]; then
-            echo "--- last lines of $log"
-            tail -n 20 "$log"
+            tail -n 20 "$tmp/log/$name.log" "$tmp/log/$name.console" 2>/dev/null
             skip "$name $why here (see its log above)"
         fi
         sleep 0.2
@@ -77,10 +77,10 @@ mkdir -m 700 "$m" "$tmp/log" "$tmp/state" "$tmp/spool" "$tmp/out" || exit 1
 dd if=/dev/urandom of="$m/munge.key" bs=1024 count=1 2>/dev/null && chmod 400 "$m/munge.key"
 munged --foreground --force --key-file="$m/munge.key" --socket="$m/socket" \
     --pid-file="$m/munged.pid" --log-file="$tmp/log/munged.log" --seed-file="$m/seed" \
-    >>"$tmp/log/munged.log" 2>&1 &
+    >"$tmp/log/munged.console" 2>&1 &
 daemons+=($!)
 munge_works() { munge -n -S "$m/socket" | unmunge -S "$m/socket"; }
-up munged "$tmp/log/munged.log" munge_works
+up munged munge_works
 
 # SLURM, configured for this machine as slurmd sees it. Up to four jobs share a core, so
 # that all eight array tasks run at once, in the same trees, even on two CPUs.
@@ -119,13 +119,13 @@ ReturnToService=2
 $node NodeAddr=127.0.0.1 State=UNKNOWN
 PartitionName=test Nodes=$host Default=YES MaxTime=INFINITE State=UP OverSubscribe=FORCE:4
 EOF
-slurmctld -D >>"$tmp/log/slurmctld.log" 2>&1 &
+slurmctld -D >"$tmp/log/slurmctld.console" 2>&1 &
 daemons+=($!)
-up slurmctld "$tmp/log/slurmctld.log" scontrol ping
-slurmd -D >>"$tmp/log/slurmd.log" 2>&1 &
+up slurmctld scontrol ping
+slurmd -D >"$tmp/log/slurmd.console" 2>&1 &
 daemons+=($!)
 node_idle() { [ "$(sinfo -h -n "$host" -o %T)" = idle ]; }
-up slurmd "$tmp/log/slurmd.log" node_idle
+up slurmd node_idle
 
 # The trees: one kinrec -r, and the array over a copy whose name has a space (the
 # script's cd must quote it); the same with a selector.
@@ -144,7 +144,7 @@ run_reference "$kinrec" "$work/reference-sel" 's*' || exit 1
 submit() {
     local name=$1
     shift
-    KINREC=$kinrec timeout 120 sbatch --wait --array=1-4 --cpus-per-task=1 --chdir="$tmp" \
+    KINREC=$kinrec timeout 90 sbatch --wait --array=1-4 --cpus-per-task=1 --chdir="$tmp" \
         --output="$tmp/out/$name-%a.out" --error="$tmp/out/$name-%a.err" \
         "$script" "$@" >"$tmp/sbatch-$name.txt" 2>&1 &
     waiting+=($!)
@@ -163,7 +163,7 @@ bad=0
 for run in "all $all_status reference" "sel $sel_status reference-sel"; do
     read -r name status ref <<<"$run"
     if [ "$status" = 124 ]; then
-        echo "FAIL: the array $name did not finish within 120 s"
+        echo "FAIL: the array $name did not finish within 90 s"
         squeue
         tail -n 20 "$tmp/log/slurmctld.log" "$tmp/log/slurmd.log"
         exit 1
