@@ -47,6 +47,11 @@ g++-mingw-w64-x86-64-posix x86_64-w64-mingw32-g++-posix mingw-w64 g++ (posix thr
 wine wine Wine
 wine64 - 64-bit Wine
 googletest - the GoogleTest sources
+slurmctld slurmctld the SLURM controller (tests/scheduler)
+slurmd slurmd the SLURM node daemon
+slurm-client sbatch the SLURM commands
+munge munged MUNGE, the authentication SLURM uses
+parallel parallel GNU parallel
 EOF
 }
 
