@@ -552,7 +552,8 @@ def features_many(
     _settings(1, locals())
     run = _run(run)
     count = _workers(workers)
-    common = {k: locals()[k] for k in _SETTING_NAMES}
+    given = locals()
+    common = {k: given[k] for k in _SETTING_NAMES}
     items: List[Dict[str, Any]] = []
     for i, item in enumerate(recordings):
         if isinstance(item, Mapping):
@@ -614,7 +615,8 @@ def read_many(
     _settings(filetype, locals())
     run = _run(run)
     count = _workers(workers)
-    common = {k: locals()[k] for k in _SETTING_NAMES}
+    given = locals()
+    common = {k: given[k] for k in _SETTING_NAMES}
     names = [os.fspath(p) for p in paths]
 
     def one(i: int, r: Optional[Run]) -> Result:
