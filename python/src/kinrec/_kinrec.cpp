@@ -8,6 +8,9 @@
 #include "app/Console.h"
 #include "app/Convert.h"
 #include "features/DsvConfig.h"
+#include "features/DsvConverter.h"
+#include "features/RowSink.h"
+#include "input/SampleRecord.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -21,10 +24,15 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <system_error>
 #include <vector>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace py = pybind11;
 
@@ -58,11 +66,14 @@ enum Unit : int { kCounts = 0, kStandard = 1, kSi = 2 }; // counts; g, deg/s; m/
 constexpr double kStandardGravity = 9.80665;               // [m/s^2 per g]
 constexpr double kDegPerRad = 180.0 / 3.141592653589793;   // as Python's math.degrees
 
-// One channel as counts: int16 arrays are copied, float64 arrays go through the
-// physical layout's rule (AccCounts, GyroCounts) after the SI scaling.
-std::vector<std::int16_t> ChannelCounts(const py::array& a, int unit, bool gyro) {
-    const auto n = static_cast<std::size_t>(a.shape(0));
-    std::vector<std::int16_t> out(n);
+// One channel as counts into field of each record: int16 arrays are copied, float64
+// arrays go through the physical layout's rule (AccCounts, GyroCounts) after the SI
+// scaling.
+void ChannelCounts(const py::array& a, int unit, bool gyro, SampleRecord* recs, std::size_t n,
+                   std::int16_t SampleRecord::*field) {
+    if (static_cast<std::size_t>(a.shape(0)) != n) {
+        throw kinrec::Error("internal: channels of unequal length");
+    }
     if (unit == kCounts) {
         auto v = py::array_t<std::int16_t, 0>::ensure(a);
         if (!v || v.ndim() != 1) {
@@ -70,9 +81,9 @@ std::vector<std::int16_t> ChannelCounts(const py::array& a, int unit, bool gyro)
         }
         auto u = v.unchecked<1>();
         for (std::size_t i = 0; i < n; ++i) {
-            out[i] = u(static_cast<py::ssize_t>(i));
+            recs[i].*field = u(static_cast<py::ssize_t>(i));
         }
-        return out;
+        return;
     }
     auto v = py::array_t<double, 0>::ensure(a);
     if (!v || v.ndim() != 1) {
@@ -85,16 +96,123 @@ std::vector<std::int16_t> ChannelCounts(const py::array& a, int unit, bool gyro)
             if (unit == kSi) {
                 x = x * kDegPerRad;
             }
-            out[i] = kinrec::GyroCounts(x);
+            recs[i].*field = kinrec::GyroCounts(x);
         } else {
             if (unit == kSi) {
                 x = x / kStandardGravity;
             }
-            out[i] = kinrec::AccCounts(x);
+            recs[i].*field = kinrec::AccCounts(x);
         }
     }
-    return out;
 }
+
+// Memory for a large result, in huge pages where the system gives them for the asking:
+// touching a fresh 4 KiB page at a time costs more than the conversion's own writes.
+void* AllocateBlock(std::size_t bytes) {
+#if defined(__linux__)
+    constexpr std::size_t kHuge = std::size_t{2} << 20;
+    if (bytes >= 2 * kHuge) {
+        void* p = nullptr;
+        if (posix_memalign(&p, kHuge, bytes) == 0) {
+            (void)madvise(p, bytes, MADV_HUGEPAGE);
+            return p;
+        }
+        return nullptr;
+    }
+#endif
+    return std::malloc(bytes);
+}
+
+// The rows straight into one int32 block, column by column, sized for the rows the
+// resample rule keeps, with the sample numbers kept only when they are not evenly spaced.
+class BlockSink : public RowSink {
+  public:
+    BlockSink(std::size_t capacity, std::int64_t step) : capacity_(capacity), step_(step) {}
+
+    void Begin(const char* const* names, int n) override {
+        names_.assign(names, names + n);
+        cols_ = static_cast<std::size_t>(n);
+        block_.reset(static_cast<std::int32_t*>(
+            AllocateBlock(std::max<std::size_t>(1, cols_ * capacity_) * sizeof(std::int32_t))));
+        if (!block_) {
+            throw std::bad_alloc();
+        }
+    }
+
+    void Row(const std::int32_t* values, int n, std::int64_t sample) override {
+        if (rows_ == capacity_) {
+            Grow();
+        }
+        std::int32_t* dst = block_.get() + rows_;
+        for (int c = 0; c < n; ++c) {
+            dst[static_cast<std::size_t>(c) * capacity_] = values[c];
+        }
+        if (!irregular_ && sample != static_cast<std::int64_t>(rows_) * step_) {
+            irregular_ = true;
+            for (std::size_t r = 0; r < rows_; ++r) {
+                samples_.push_back(static_cast<std::int64_t>(r) * step_);
+            }
+        }
+        if (irregular_) {
+            samples_.push_back(sample);
+        }
+        ++rows_;
+    }
+
+    // (names, int32 array of shape (columns, rows), index) as ToPython gives them.
+    py::tuple Take() {
+        py::list names;
+        for (const std::string& name : names_) {
+            names.append(py::str(name));
+        }
+        std::int32_t* data = block_.release();
+        py::capsule owner(data, [](void* p) { std::free(p); });
+        const auto cols = static_cast<py::ssize_t>(cols_);
+        const auto rows = static_cast<py::ssize_t>(rows_);
+        const auto stride = static_cast<py::ssize_t>(capacity_ * sizeof(std::int32_t));
+        py::array_t<std::int32_t> block({cols, rows},
+                                        {stride, static_cast<py::ssize_t>(sizeof(std::int32_t))},
+                                        data, owner);
+        py::object index;
+        if (!irregular_) {
+            index = py::make_tuple(0, static_cast<std::int64_t>(rows_) * step_, step_);
+        } else {
+            py::array_t<std::int64_t> a(static_cast<py::ssize_t>(samples_.size()));
+            std::memcpy(a.mutable_data(), samples_.data(), samples_.size() * sizeof(std::int64_t));
+            index = a;
+        }
+        return py::make_tuple(names, block, index);
+    }
+
+  private:
+    struct Free {
+        void operator()(std::int32_t* p) const { std::free(p); }
+    };
+
+    void Grow() {
+        const std::size_t capacity = capacity_ * 2 + 16;
+        std::unique_ptr<std::int32_t, Free> bigger(static_cast<std::int32_t*>(
+            AllocateBlock(cols_ * capacity * sizeof(std::int32_t))));
+        if (!bigger) {
+            throw std::bad_alloc();
+        }
+        for (std::size_t c = 0; c < cols_; ++c) {
+            std::memcpy(bigger.get() + c * capacity, block_.get() + c * capacity_,
+                        rows_ * sizeof(std::int32_t));
+        }
+        block_ = std::move(bigger);
+        capacity_ = capacity;
+    }
+
+    std::size_t capacity_;
+    std::int64_t step_;
+    std::vector<std::string> names_;
+    std::size_t cols_ = 0;
+    std::size_t rows_ = 0;
+    std::unique_ptr<std::int32_t, Free> block_;
+    bool irregular_ = false;           // row r is not sample r * step
+    std::vector<std::int64_t> samples_; // when irregular_
+};
 
 // The table as (names, int32 array of shape (columns, rows), index), where index is
 // (start, stop, step) when the kept samples are evenly spaced and an int64 array
@@ -143,27 +261,69 @@ kinrec::Table Unlocked(PyRun* run, F f) {
     return f(&run->run);
 }
 
+// The settings as the pipeline's record.
+DsvConfig ToConfig(const kinrec::Settings& s) {
+    DsvConfig cfg;
+    InitConfig(&cfg);
+    cfg.FileType = s.FileType;
+    cfg.ResampleCount = s.ResampleCount;
+    cfg.SamplingFrequency = s.SamplingFrequency;
+    cfg.CutOffFrequency = s.CutOffFrequency;
+    cfg.FallStartThreshold = s.FallStartThreshold;
+    cfg.FallCounterOut = s.FallCounterOut;
+    cfg.PostureOut = s.PostureOut;
+    cfg.RmsDiffOut = s.RmsDiffOut;
+    cfg.PostureDiffOut = s.PostureDiffOut;
+    return cfg;
+}
+
+// Every record through the pipeline into sink, on *biasCount.
+void Stream(const SampleRecord* recs, std::size_t n, const DsvConfig& cfg,
+            std::int32_t* biasCount, RowSink* sink) {
+    auto conv = std::make_unique<DsvConverter>();
+    OpenDsvConverter(conv.get(), &cfg, biasCount, sink);
+    for (std::size_t i = 0; i < n; ++i) {
+        WriteDsvRecord(conv.get(), &recs[i]);
+    }
+}
+
 py::tuple Features(const py::list& channels, int accUnit, int gyroUnit,
                    const std::array<std::int32_t, 9>& settings, PyRun* run) {
     if (channels.size() != 6) {
         throw kinrec::Error("internal: six channels expected");
     }
-    std::array<std::vector<std::int16_t>, 6> ch;
+    const auto n = static_cast<std::size_t>(channels[0].cast<py::array>().shape(0));
+    struct Free {
+        void operator()(SampleRecord* p) const { std::free(p); }
+    };
+    std::unique_ptr<SampleRecord, Free> owned(
+        static_cast<SampleRecord*>(AllocateBlock(std::max<std::size_t>(n, 1) * sizeof(SampleRecord))));
+    if (!owned) {
+        throw std::bad_alloc();
+    }
+    SampleRecord* const recs = owned.get();
+    std::int16_t SampleRecord::*const fields[6] = {&SampleRecord::accX,  &SampleRecord::accY,
+                                                   &SampleRecord::accZ,  &SampleRecord::gyroX,
+                                                   &SampleRecord::gyroY, &SampleRecord::gyroZ};
     for (std::size_t c = 0; c < 6; ++c) {
         const bool gyro = c >= 3;
-        ch[c] = ChannelCounts(channels[c].cast<py::array>(), gyro ? gyroUnit : accUnit, gyro);
+        ChannelCounts(channels[c].cast<py::array>(), gyro ? gyroUnit : accUnit, gyro, recs, n,
+                      fields[c]);
     }
-    kinrec::Recording<std::int16_t> rec;
-    kinrec::Channel<std::int16_t>* dst[6] = {&rec.accX,  &rec.accY,  &rec.accZ,
-                                             &rec.gyroX, &rec.gyroY, &rec.gyroZ};
-    for (std::size_t c = 0; c < 6; ++c) {
-        dst[c]->data = ch[c].data();
-        dst[c]->size = ch[c].size();
+    const DsvConfig cfg = ToConfig(ToSettings(settings));
+    const std::int64_t step = cfg.ResampleCount >= 2 ? cfg.ResampleCount : 1;
+    BlockSink sink((n + static_cast<std::size_t>(step) - 1) / static_cast<std::size_t>(step), step);
+    {
+        py::gil_scoped_release release;
+        std::int32_t fresh = 0;
+        if (run == nullptr) {
+            Stream(recs, n, cfg, &fresh, &sink);
+        } else {
+            std::lock_guard<std::mutex> lock(run->busy);
+            Stream(recs, n, cfg, &run->run.biasCount, &sink);
+        }
     }
-    const kinrec::Settings s = ToSettings(settings);
-    kinrec::Table t =
-        Unlocked(run, [&](kinrec::Run* r) { return kinrec::FromCounts(rec, s, r); });
-    return ToPython(t);
+    return sink.Take();
 }
 
 py::tuple Read(const std::string& path, const std::array<std::int32_t, 9>& settings,
@@ -247,18 +407,7 @@ py::object OsError(const std::string& path, const std::string& reason, int code)
 // Writes a table as the console tool does; the table's name.
 std::string Convert(const std::string& input, const py::object& output,
                     const std::array<std::int32_t, 9>& settings, PyRun* run) {
-    DsvConfig cfg;
-    InitConfig(&cfg);
-    const kinrec::Settings s = ToSettings(settings);
-    cfg.FileType = s.FileType;
-    cfg.ResampleCount = s.ResampleCount;
-    cfg.SamplingFrequency = s.SamplingFrequency;
-    cfg.CutOffFrequency = s.CutOffFrequency;
-    cfg.FallStartThreshold = s.FallStartThreshold;
-    cfg.FallCounterOut = s.FallCounterOut;
-    cfg.PostureOut = s.PostureOut;
-    cfg.RmsDiffOut = s.RmsDiffOut;
-    cfg.PostureDiffOut = s.PostureDiffOut;
+    const DsvConfig cfg = ToConfig(ToSettings(settings));
     const bool named = !output.is_none();
     const std::string name = named ? output.cast<std::string>() : OutputNameFor(input);
 
