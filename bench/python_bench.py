@@ -7,7 +7,7 @@ same recording as a file, in one run (not a test: figures for README's Performan
 
 Generates a counts recording with bench/gen_recording.cpp (compiled with g++ into a
 temporary folder, removed afterwards), loads it into int16 arrays (not timed), then
-times, median of --repeat runs each: the console tool converting the file into a table;
+times, median of --repeat turns each (the cases taking turns): the console tool converting the file into a table;
 kinrec.read() of the file; kinrec.features() of the arrays. Prints samples per second,
 the ratios to the console tool and the bytes per value of the features() result.
 """
@@ -27,13 +27,16 @@ import kinrec
 ROOT = Path(__file__).resolve().parents[1]
 
 
-def median_seconds(repeat, action):
-    times = []
+def median_seconds(repeat, actions):
+    """The median wall time of each action, the actions taking turns so that the
+    machine's drift falls on all of them alike."""
+    times = [[] for _ in actions]
     for _ in range(repeat):
-        start = time.perf_counter()
-        action()
-        times.append(time.perf_counter() - start)
-    return statistics.median(times)
+        for spent, action in zip(times, actions):
+            start = time.perf_counter()
+            action()
+            spent.append(time.perf_counter() - start)
+    return [statistics.median(t) for t in times]
 
 
 def main():
@@ -58,11 +61,13 @@ def main():
 
         table = Path(tmp) / "rec_DSV.csv"
         # No kinrec.cnf in the temporary folder: the defaults, as features() has them.
-        console = median_seconds(args.repeat, lambda: subprocess.run(
-            [exe, str(recording), str(table)], cwd=tmp, check=True, stdout=subprocess.DEVNULL))
-        read = median_seconds(args.repeat, lambda: kinrec.read(recording))
         result = {}
-        arrays = median_seconds(args.repeat, lambda: result.update(frame=kinrec.features(acc, gyro)))
+        console, read, arrays = median_seconds(args.repeat, [
+            lambda: subprocess.run([exe, str(recording), str(table)], cwd=tmp, check=True,
+                                   stdout=subprocess.DEVNULL),
+            lambda: kinrec.read(recording),
+            lambda: result.update(frame=kinrec.features(acc, gyro)),
+        ])
         frame = result["frame"]
         if not frame.reset_index(drop=True).equals(kinrec.read_table(table)):
             sys.exit("python_bench: features() differs from the console tool's table")
