@@ -1,10 +1,11 @@
 #!/bin/sh
 # Installs the packages that building and testing kinrec need, only those missing.
-#   tools/deps.sh [--tests] [--ci] [--quiet]
+#   tools/deps.sh [--tests] [--python] [--ci] [--quiet]
 #     (nothing)  building kinrec: cmake, make, g++
 #     --tests    and its tests: GoogleTest, python3 (the plot tests skip without matplotlib)
+#     --python   and the Python package: pybind11, NumPy, pandas, pytest, venv, setuptools
 #     --ci       and .ci/run, .ci/windows: clang 14 with its runtime, clang-tidy 14, cppcheck,
-#                ShellCheck, git, matplotlib, pandas, mingw-w64 g++, Wine
+#                ShellCheck, git, matplotlib, pandas, mingw-w64 g++, Wine, and --python's
 #     --quiet    no apt progress, only errors
 # Debian, Ubuntu: when dpkg-query finds every package nothing else happens (no network);
 # else apt-get installs the missing ones, as root or through sudo. Other systems: the
@@ -12,13 +13,15 @@
 set -eu
 me=tools/deps.sh
 level=build
+python=no
 exec 3>&2
 for arg in "$@"; do
     case $arg in
     --tests) [ "$level" = ci ] || level=tests ;;
-    --ci) level=ci ;;
+    --python) python=yes ;;
+    --ci) level=ci python=yes ;;
     -q | --quiet) exec 3>/dev/null ;;
-    -h | --help) sed -n '2,11s/^# \{0,1\}//p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,12s/^# \{0,1\}//p' "$0"; exit 0 ;;
     *) echo "$me: unknown option '$arg' (try --help)" >&2; exit 2 ;;
     esac
 done
@@ -33,6 +36,17 @@ EOF
     [ "$level" = build ] || cat <<'EOF'
 libgtest-dev - GoogleTest
 python3 python3 Python 3
+EOF
+    [ "$python" = no ] || cat <<'EOF'
+python3-dev - the Python headers
+pybind11-dev - pybind11 for C++
+python3-pybind11 - pybind11 for Python (the pip build)
+python3-numpy - NumPy for Python 3
+python3-pandas - pandas for Python 3
+python3-pytest - pytest for Python 3
+python3-setuptools - setuptools for Python 3
+python3-venv - venv for Python 3
+python3-pip - pip for Python 3
 EOF
     [ "$level" != ci ] || cat <<'EOF'
 clang-14 clang++-14 clang 14

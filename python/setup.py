@@ -1,0 +1,57 @@
+"""Builds the extension kinrec._kinrec from the repository's C++ sources.
+
+The pipeline's and the console tool's source lists are read from the top-level
+CMakeLists.txt (add_library kinrec_pipeline and kinrec_app), so this build and the CMake
+build compile the same files. The flags that keep the integers those of the console
+tool: -std=c++17, -ffp-contract=off, -fno-fast-math, and no host tuning (-march=native).
+"""
+import os
+import re
+import sys
+from pathlib import Path
+
+from pybind11.setup_helpers import ParallelCompile, Pybind11Extension, build_ext
+from setuptools import setup
+
+HERE = Path(__file__).resolve().parent
+ROOT = HERE.parent
+
+
+def cmake_sources(target):
+    text = (ROOT / "CMakeLists.txt").read_text()
+    found = re.search(r"add_library\(\s*%s\s+STATIC\s+([^)]*)\)" % re.escape(target), text)
+    if found is None:
+        sys.exit(f"setup.py: no add_library({target} ...) in {ROOT / 'CMakeLists.txt'}")
+    return found.group(1).split()
+
+
+def version():
+    found = re.search(r"project\(kinrec\s+VERSION\s+([0-9.]+)", (ROOT / "CMakeLists.txt").read_text())
+    return found.group(1) if found else "unknown"
+
+
+if sys.platform == "win32":
+    platform = ["app/platform-win32.cpp"]
+elif sys.platform == "darwin":
+    platform = ["app/platform-posix.cpp", "app/exepath-macos.cpp"]
+else:
+    platform = ["app/platform-posix.cpp", "app/exepath-linux.cpp"]
+
+sources = ["src/kinrec/_kinrec.cpp"] + [
+    os.path.relpath(ROOT / s, HERE)
+    for s in cmake_sources("kinrec_pipeline") + cmake_sources("kinrec_app") + platform
+]
+
+flags = [] if sys.platform == "win32" else ["-ffp-contract=off", "-fno-fast-math"]
+extension = Pybind11Extension(
+    "kinrec._kinrec",
+    sources,
+    include_dirs=[str(ROOT), str(ROOT / "Include")],
+    define_macros=[("KINREC_VERSION", '"%s"' % version())],
+    extra_compile_args=flags,
+    extra_link_args=[] if sys.platform == "win32" else ["-pthread"],
+    cxx_std=17,
+)
+
+ParallelCompile("KINREC_BUILD_JOBS", default=0).install()
+setup(ext_modules=[extension], cmdclass={"build_ext": build_ext})

@@ -1,0 +1,625 @@
+"""kinrec from Python: the features of body-worn inertial sensor recordings.
+
+kinrec turns recordings of a three-axis accelerometer and gyroscope into integer
+feature tables: raw counts, filtered and raw magnitudes, a fall counter, roll, pitch
+and yaw from an attitude filter, and first differences. This package runs the same
+compiled pipeline as the ``kinrec`` console tool, so its integers are the tables'
+integers, bit for bit.
+
+- :func:`features` converts a recording held in NumPy arrays;
+- :func:`read` converts a recording file of any kind kinrec reads;
+- :func:`convert` writes a table file exactly as the console tool does;
+- :func:`read_table` loads a table kinrec wrote;
+- :func:`features_many` and :func:`read_many` convert many recordings on all CPUs;
+- :class:`Run` carries the gyro bias count from one conversion to the next.
+
+Results are pandas DataFrames with int32 columns named as in the table header and
+indexed by ``sample``, the 0-based input sample each row was kept from; without
+pandas (or with ``as_frame=False``) they are NumPy structured arrays with a ``sample``
+field.
+"""
+
+from __future__ import annotations
+
+import concurrent.futures
+import difflib
+import os
+import warnings
+from typing import Any, Callable, Dict, List, Mapping, NoReturn, Optional, Sequence, Tuple, Union
+
+import numpy as np
+
+from . import _kinrec
+from ._errors import FileRefusedError
+from ._kinrec import BIAS_COUNT_LIMIT, Run
+
+try:
+    import pandas as _pd
+except ImportError:  # pragma: no cover - exercised only where pandas is missing
+    _pd = None
+
+__all__ = [
+    "BIAS_COUNT_LIMIT",
+    "FileRefusedError",
+    "Run",
+    "convert",
+    "features",
+    "features_many",
+    "read",
+    "read_many",
+    "read_table",
+]
+__version__: str = _kinrec.__version_info__
+
+Run.__module__ = __name__
+FileRefusedError.__module__ = __name__
+
+PathLike = Union[str, "os.PathLike[str]"]
+Result = Any  # a pandas.DataFrame, or a NumPy structured array
+ArrayLike = Any  # an array of shape (N, 3), or a sequence of three 1-D arrays
+
+STANDARD_GRAVITY = 9.80665  # [m/s^2 per g]
+
+_ACC_UNITS = {"counts": 0, "g": 1, "m/s^2": 2}
+_GYRO_UNITS = {"counts": 0, "deg/s": 1, "rad/s": 2}
+_FILETYPES = "1 (counts CSV), 2 (g and deg/s CSV), 3 (hundreds of counts CSV) or 4 (dataset)"
+_FIXED_HEADER = "accX,accY,accZ,gyroX,gyroY,gyroZ,lpf_acc,raw_acc,lpf_omega,raw_omega"
+_INT32_MIN, _INT32_MAX = -(2**31), 2**31 - 1
+
+_SETTING_NAMES = (
+    "resample_count",
+    "sampling_frequency",
+    "cutoff_frequency",
+    "fall_start_threshold",
+    "fall_counter",
+    "posture",
+    "rms_diff",
+    "posture_diff",
+)
+
+# The settings each conversion takes, with the console tool's defaults.
+_SETTINGS_DOC = """
+    resample_count: keep the 1st, (N+1)th, (2N+1)th ... sample (RESAMPLECOUNT); 1 or
+        less keeps every sample.
+    sampling_frequency: [Hz] for the low-pass filters (SAMPLINGFREQUENCY); 0 or less
+        means 50 Hz with a 5 Hz cut-off. The attitude filter always steps 0.02 s per
+        kept sample: resample 100 Hz recordings with resample_count=2.
+    cutoff_frequency: [Hz] the low-pass cut-off (CUTOFFFREQUENCY).
+    fall_start_threshold: [0.01 g] the fall counter counts rows whose lpf_acc is at or
+        below it (FALLSTARTTHRESHOLD).
+    fall_counter, posture, rms_diff, posture_diff: whether the table has the
+        fall_counter column; roll, pitch, yaw; acc_diff, omega_diff; roll_diff,
+        pitch_diff, yaw_diff.
+    run: a :class:`Run` to carry the gyro bias count on from earlier conversions (and
+        to later ones); None starts the count afresh, as converting the file alone
+        with the console tool does."""
+
+
+def _unknown(function: str, unknown: Mapping[str, object], known: Sequence[str]) -> None:
+    if not unknown:
+        return
+    name = sorted(unknown)[0]
+    close = difflib.get_close_matches(name, known, n=1)
+    hint = f"; did you mean {close[0]!r}?" if close else f"; known: {', '.join(known)}"
+    raise ValueError(f"{function}() got an unknown setting {name!r}{hint}")
+
+
+def _integer(name: str, value: object) -> int:
+    if isinstance(value, (bool, np.bool_)):
+        raise TypeError(f"{name} must be an integer, not a bool")
+    try:
+        number = int(value.__index__())  # type: ignore[attr-defined]
+    except (AttributeError, TypeError):
+        raise TypeError(f"{name} must be an integer, not {type(value).__name__}") from None
+    if not _INT32_MIN <= number <= _INT32_MAX:
+        raise ValueError(f"{name} must fit 32 bits (-2147483648 to 2147483647), not {number}")
+    return number
+
+
+def _switch(name: str, value: object) -> int:
+    if isinstance(value, (bool, np.bool_)):
+        return int(bool(value))
+    return 1 if _integer(name, value) != 0 else 0
+
+
+def _settings(filetype: int, values: Mapping[str, object]) -> List[int]:
+    filetype = _integer("filetype", filetype)
+    if not 1 <= filetype <= 4:
+        raise ValueError(f"filetype must be {_FILETYPES}, not {filetype}")
+    return [
+        filetype,
+        _integer("resample_count", values["resample_count"]),
+        _integer("sampling_frequency", values["sampling_frequency"]),
+        _integer("cutoff_frequency", values["cutoff_frequency"]),
+        _integer("fall_start_threshold", values["fall_start_threshold"]),
+        _switch("fall_counter", values["fall_counter"]),
+        _switch("posture", values["posture"]),
+        _switch("rms_diff", values["rms_diff"]),
+        _switch("posture_diff", values["posture_diff"]),
+    ]
+
+
+def _run(run: Optional[Run]) -> Optional[Run]:
+    if run is not None and not isinstance(run, Run):
+        raise TypeError(f"run must be a kinrec.Run or None, not {type(run).__name__}")
+    return run
+
+
+def _unit(name: str, unit: object, units: Mapping[str, int]) -> int:
+    if not isinstance(unit, str) or unit not in units:
+        raise ValueError(f"{name} must be one of {', '.join(map(repr, units))}, not {unit!r}")
+    return units[unit]
+
+
+def _channels(name: str, data: ArrayLike) -> List[np.ndarray]:
+    """The three channels of acc or gyro as 1-D numeric arrays (views where possible)."""
+    if isinstance(data, (list, tuple)) and len(data) == 3 and all(np.ndim(c) == 1 for c in data):
+        columns = [np.asarray(c) for c in data]
+    else:
+        array = np.asarray(data)
+        if array.ndim != 2 or array.shape[1] != 3:
+            raise ValueError(
+                f"{name} must be an array of shape (N, 3) or a sequence of three 1-D "
+                f"arrays, not an array of shape {array.shape}"
+            )
+        columns = [array[:, k] for k in range(3)]
+    for axis, column in zip("xyz", columns):
+        if column.dtype.kind not in "iuf":
+            raise ValueError(
+                f"{name} {axis} holds {column.dtype} values; integers or floating-point "
+                "numbers are needed"
+            )
+    lengths = {len(c) for c in columns}
+    if len(lengths) != 1:
+        raise ValueError(
+            f"{name} channels differ in length: "
+            + ", ".join(f"{a} {len(c)}" for a, c in zip("xyz", columns))
+        )
+    return columns
+
+
+def _check_finite(name: str, columns: List[np.ndarray]) -> None:
+    first: Optional[Tuple[int, str, float]] = None
+    for axis, column in zip("xyz", columns):
+        if column.dtype.kind != "f":
+            continue
+        bad = np.flatnonzero(~np.isfinite(column))
+        if bad.size and (first is None or bad[0] < first[0]):
+            first = (int(bad[0]), axis, float(column[bad[0]]))
+    if first is not None:
+        index, axis, value = first
+        raise ValueError(f"{name} {axis} at sample {index} is {value}; values must be finite")
+
+
+def _counts16(column: np.ndarray) -> np.ndarray:
+    """Counts as the counts CSV layout reads them: truncated toward zero, saturated at
+    32 bits, then the low 16 bits."""
+    dtype = column.dtype
+    if dtype.kind == "f":
+        column = np.clip(np.trunc(column), _INT32_MIN, _INT32_MAX).astype(np.int32)
+    elif dtype.kind == "u" and dtype.itemsize >= 4:
+        column = np.minimum(column, _INT32_MAX)
+    elif dtype.kind == "i" and dtype.itemsize > 4:
+        column = np.clip(column, _INT32_MIN, _INT32_MAX)
+    return column.astype(np.int16, copy=False)
+
+
+def _prepare(name: str, data: ArrayLike, unit: int) -> List[np.ndarray]:
+    columns = _channels(name, data)
+    _check_finite(name, columns)
+    if unit == 0:
+        return [_counts16(c) for c in columns]
+    return [c.astype(np.float64, copy=False) for c in columns]
+
+
+def _time_values(
+    samples: np.ndarray, rate: Optional[float], time: Optional[ArrayLike], n: int
+) -> Optional[np.ndarray]:
+    if rate is not None and time is not None:
+        raise ValueError("give rate or time, not both")
+    if rate is not None:
+        try:
+            hz = float(rate)
+        except (TypeError, ValueError):
+            raise TypeError(f"rate must be a number of Hz, not {type(rate).__name__}") from None
+        if not (np.isfinite(hz) and hz > 0):
+            raise ValueError(f"rate must be a positive number of Hz, not {rate!r}")
+        return samples / hz
+    if time is not None:
+        stamps = np.asarray(time)
+        if stamps.ndim != 1 or len(stamps) != n:
+            raise ValueError(
+                f"time must hold one time stamp per input sample ({n}), not an array of "
+                f"shape {stamps.shape}"
+            )
+        if stamps.dtype.kind in "iuf":
+            stamps = stamps.astype(np.float64, copy=False)
+        elif stamps.dtype.kind not in "mM":
+            raise ValueError(f"time holds {stamps.dtype} values; numbers of seconds are needed")
+        return stamps[samples]
+    return None
+
+
+def _result(
+    raw: Tuple[List[str], np.ndarray, Any],
+    as_frame: bool,
+    time_of: Optional[Callable[[np.ndarray], Optional[np.ndarray]]] = None,
+) -> Result:
+    names, block, index = raw
+    rows = block.shape[1]
+    samples = np.arange(*index, dtype=np.int64) if isinstance(index, tuple) else index
+    times = time_of(samples) if time_of is not None else None
+    if as_frame and _pd is not None:
+        if isinstance(index, tuple):
+            row_index = _pd.RangeIndex(*index, name="sample")
+        else:
+            row_index = _pd.Index(index, name="sample")
+        frame = _pd.DataFrame(block.T, columns=names, index=row_index, copy=False)
+        if times is not None:
+            frame.insert(0, "time", times)
+        return frame
+    fields: List[Tuple[str, Any]] = [("sample", np.int64)]
+    if times is not None:
+        fields.append(("time", times.dtype))
+    fields += [(n, np.int32) for n in names]
+    out = np.empty(rows, dtype=fields)
+    out["sample"] = samples
+    if times is not None:
+        out["time"] = times
+    for k, n in enumerate(names):
+        out[n] = block[k]
+    return out
+
+
+def features(
+    acc: ArrayLike,
+    gyro: ArrayLike,
+    *,
+    acc_unit: str = "counts",
+    gyro_unit: str = "counts",
+    rate: Optional[float] = None,
+    time: Optional[ArrayLike] = None,
+    resample_count: int = 0,
+    sampling_frequency: int = 50,
+    cutoff_frequency: int = 5,
+    fall_start_threshold: int = 60,
+    fall_counter: bool = True,
+    posture: bool = True,
+    rms_diff: bool = True,
+    posture_diff: bool = True,
+    run: Optional[Run] = None,
+    as_frame: bool = True,
+    **unknown: NoReturn,
+) -> Result:
+    """The feature table of a recording held in arrays.
+
+    acc, gyro: the accelerometer and gyroscope, each an array of shape (N, 3) (columns
+        x, y, z) or a sequence of exactly three 1-D arrays (x, y, z), of any integer or
+        floating-point dtype; both N samples long. A list or tuple of three 1-D
+        sequences is always taken as three channels.
+    acc_unit: "counts" (8192 per g), "g" or "m/s^2".
+    gyro_unit: "counts" (65.536 per deg/s), "deg/s" or "rad/s".
+
+    Values become counts exactly as the console tool reads its files, so the table is
+    the one kinrec writes for the same values in a file:
+
+    - counts: as the counts CSV layout reads a number: truncated toward zero, beyond
+      32 bits saturated to -2147483648 or 2147483647, then its low 16 bits as a signed
+      number (40000 becomes -25536);
+    - g and deg/s: as the physical CSV layout (FILETYPE 2): the value times 8192 or
+      65.53600311279297 in double precision, truncated toward zero, the low 16 bits as
+      a signed number. The range is about +-4 g and +-500 deg/s; values beyond it wrap
+      around (4.5 g becomes -3.5 g), as they do in a file;
+    - m/s^2 and rad/s: first divided by 9.80665 (standard gravity) or multiplied by
+      180/pi (as math.degrees does), in double precision, then the same rule as g and
+      deg/s. So +-39.2 m/s^2 and +-8.7 rad/s is the range.
+
+    NaN and infinite values are refused (ValueError naming the first such sample).
+
+    rate: [Hz] adds a float64 column "time", the kept samples' times in seconds from
+        the first sample (sample / rate).
+    time: one time stamp per input sample (seconds, or datetime64); adds a column
+        "time" holding the kept samples' stamps. Give rate or time, not both.
+    """
+    _unknown("features", unknown, ("acc_unit", "gyro_unit", "rate", "time", "run", "as_frame")
+             + _SETTING_NAMES)
+    settings = _settings(1, locals())
+    run = _run(run)
+    acc_code = _unit("acc_unit", acc_unit, _ACC_UNITS)
+    gyro_code = _unit("gyro_unit", gyro_unit, _GYRO_UNITS)
+    channels = _prepare("acc", acc, acc_code) + _prepare("gyro", gyro, gyro_code)
+    n, m = len(channels[0]), len(channels[3])
+    if n != m:
+        raise ValueError(f"acc and gyro differ in length: acc has {n} samples, gyro {m}")
+    if time is not None or rate is not None:
+        _time_values(np.zeros(0, dtype=np.int64), rate, time, n)  # checked before converting
+    raw = _kinrec._features(channels, acc_code, gyro_code, settings, run)
+    return _result(raw, as_frame, lambda s: _time_values(s, rate, time, n))
+
+
+features.__doc__ = (features.__doc__ or "") + _SETTINGS_DOC + """
+    as_frame: a pandas DataFrame (the default, when pandas is there) or a NumPy
+        structured array.
+
+    Returns the table: int32 columns named as in kinrec's header (accX ... yaw_diff),
+    indexed by "sample", the row number of the input sample each row was kept from.
+
+    Example, on a recording that lies still for two seconds:
+
+    >>> import numpy as np, kinrec
+    >>> acc = np.tile([0.0, 0.0, 1.0], (100, 1))            # g
+    >>> gyro = np.zeros((100, 3))                            # deg/s
+    >>> t = kinrec.features(acc, gyro, acc_unit="g", gyro_unit="deg/s", rate=50)
+    >>> int(t["raw_acc"].iloc[-1]), int(t["pitch"].iloc[-1])
+    (100, -90)
+"""
+
+
+def read(
+    path: PathLike,
+    filetype: int = 1,
+    *,
+    rate: Optional[float] = None,
+    resample_count: int = 0,
+    sampling_frequency: int = 50,
+    cutoff_frequency: int = 5,
+    fall_start_threshold: int = 60,
+    fall_counter: bool = True,
+    posture: bool = True,
+    rms_diff: bool = True,
+    posture_diff: bool = True,
+    run: Optional[Run] = None,
+    as_frame: bool = True,
+    **unknown: NoReturn,
+) -> Result:
+    """The feature table of a recording file, without writing anything.
+
+    path: a recording kinrec reads, of the kind filetype names (FILETYPE): 1 counts
+        CSV (t, accX, accY, accZ, gyroX, gyroY, gyroZ), 2 physical CSV (t, -, acc in g,
+        gyro in deg/s), 3 hundreds of counts CSV, 4 binary dataset.
+    rate: [Hz] adds a float64 column "time", sample / rate.
+
+    Raises OSError when the file cannot be read (FileNotFoundError and the like, with
+    the path); FileRefusedError (an OSError) for a kinrec table given as a recording
+    and, with filetype 4, a file that is no dataset file; ValueError for a filetype
+    other than 1 to 4.
+    """
+    _unknown("read", unknown, ("filetype", "rate", "run", "as_frame") + _SETTING_NAMES)
+    settings = _settings(filetype, locals())
+    run = _run(run)
+    name = os.fsdecode(os.fspath(path))
+    if rate is not None:
+        _time_values(np.zeros(0, dtype=np.int64), rate, None, 0)
+    raw = _kinrec._read(name, settings, run)
+    return _result(raw, as_frame, lambda s: _time_values(s, rate, None, 0))
+
+
+read.__doc__ = (read.__doc__ or "") + _SETTINGS_DOC + """
+    as_frame: a pandas DataFrame (the default) or a NumPy structured array.
+
+    Returns the same table as :func:`features`, the integers of the table the console
+    tool writes for the file.
+"""
+
+
+def convert(
+    input: PathLike,
+    output: Optional[PathLike] = None,
+    *,
+    filetype: int = 1,
+    resample_count: int = 0,
+    sampling_frequency: int = 50,
+    cutoff_frequency: int = 5,
+    fall_start_threshold: int = 60,
+    fall_counter: bool = True,
+    posture: bool = True,
+    rms_diff: bool = True,
+    posture_diff: bool = True,
+    run: Optional[Run] = None,
+    **unknown: NoReturn,
+) -> str:
+    """Writes the table of a recording file exactly as the console tool does.
+
+    input: the recording (filetype as for :func:`read`).
+    output: the table's name; None: the input's name without its last four characters,
+        followed by "_DSV.csv" (a.csv gives a_DSV.csv), as ``kinrec a.csv`` names it.
+
+    The table is written to a temporary file beside its name and moved onto the name
+    only when it is complete. An existing file is replaced only when it is empty or a
+    kinrec table; the input itself and any other file are never overwritten.
+
+    Returns the table's name. Raises OSError with the console tool's reason and the
+    path: FileNotFoundError and the like where the reason is a system error, else
+    FileRefusedError ("b.csv: exists and is not a kinrec table; not overwritten");
+    ValueError for a filetype other than 1 to 4. Nothing is printed.
+    """
+    _unknown("convert", unknown, ("filetype", "run") + _SETTING_NAMES)
+    settings = _settings(filetype, locals())
+    run = _run(run)
+    source = os.fsdecode(os.fspath(input))
+    target = None if output is None else os.fsdecode(os.fspath(output))
+    return str(_kinrec._convert(source, target, settings, run))
+
+
+convert.__doc__ = (convert.__doc__ or "") + _SETTINGS_DOC + "\n"
+
+
+def read_table(path: PathLike, *, as_frame: bool = True) -> Result:
+    """A table kinrec wrote, as int32 columns named as in its header.
+
+    The header's optional names (", fall_counter, roll, ...") lose their leading
+    spaces. The rows are numbered from 0 (a table does not say which input sample a
+    row was kept from: with resample_count N it is row * N).
+
+    Raises OSError for a file that cannot be read, FileRefusedError (an OSError) for one
+    that is not a kinrec table.
+    """
+    name = os.fsdecode(os.fspath(path))
+    with open(name, "r", encoding="ascii", errors="replace", newline=None) as f:
+        header = f.readline().rstrip("\n")
+    if not header.startswith(_FIXED_HEADER):
+        raise _file_error(name, "is not a kinrec table")
+    names = [n.strip() for n in header.split(",")]
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore", UserWarning)  # a table without rows
+        block = np.loadtxt(name, delimiter=",", skiprows=1, dtype=np.int32, ndmin=2)
+    if block.shape[0] == 0:
+        block = np.zeros((0, len(names)), dtype=np.int32)
+    if block.shape[1] != len(names):
+        raise _file_error(name, f"rows of {block.shape[1]} values under {len(names)} names")
+    if as_frame and _pd is not None:
+        return _pd.DataFrame(block, columns=names)
+    out = np.empty(block.shape[0], dtype=[(n, np.int32) for n in names])
+    for k, n in enumerate(names):
+        out[n] = block[:, k]
+    return out
+
+
+def _file_error(path: str, reason: str) -> OSError:
+    return FileRefusedError(path, reason)
+
+
+def _workers(workers: Optional[int]) -> int:
+    if workers is not None:
+        count = _integer("workers", workers)
+        if count < 1:
+            raise ValueError(f"workers must be 1 or more, not {count}")
+        return count
+    try:
+        return len(os.sched_getaffinity(0))
+    except AttributeError:  # pragma: no cover - not Linux
+        return os.cpu_count() or 1
+
+
+def _many(
+    count: int, one: Callable[[int, Optional[Run]], Result], run: Optional[Run], workers: int
+) -> List[Result]:
+    """one(i, run) for i in range(count), in order: one by one while the run's bias
+    count is below its limit, then on workers threads, as a console batch does."""
+    results: List[Result] = []
+    if run is not None:
+        while len(results) < count and run.bias_count < BIAS_COUNT_LIMIT:
+            results.append(one(len(results), run))
+    rest = range(len(results), count)
+
+    def task(i: int) -> Result:
+        return one(i, None if run is None else Run(BIAS_COUNT_LIMIT))
+
+    if workers <= 1 or len(rest) <= 1:
+        results.extend(task(i) for i in rest)
+        return results
+    with concurrent.futures.ThreadPoolExecutor(max_workers=min(workers, len(rest))) as pool:
+        results.extend(pool.map(task, rest))
+    return results
+
+
+_ITEM_KEYS = ("acc", "gyro", "acc_unit", "gyro_unit", "time")
+
+
+def features_many(
+    recordings: Sequence[Union[Tuple[ArrayLike, ArrayLike], Mapping[str, Any]]],
+    *,
+    acc_unit: str = "counts",
+    gyro_unit: str = "counts",
+    rate: Optional[float] = None,
+    resample_count: int = 0,
+    sampling_frequency: int = 50,
+    cutoff_frequency: int = 5,
+    fall_start_threshold: int = 60,
+    fall_counter: bool = True,
+    posture: bool = True,
+    rms_diff: bool = True,
+    posture_diff: bool = True,
+    run: Optional[Run] = None,
+    as_frame: bool = True,
+    workers: Optional[int] = None,
+    **unknown: NoReturn,
+) -> List[Result]:
+    """:func:`features` of many recordings on all CPUs; the tables in input order.
+
+    recordings: (acc, gyro) pairs, or dicts with "acc" and "gyro" and optionally
+        "acc_unit", "gyro_unit" (overriding the arguments) and "time".
+    workers: threads to convert on; None: every CPU this process may use.
+
+    The tables are those of calling :func:`features` on each recording in order. With
+    a run, recordings are converted one by one while its bias count is below
+    BIAS_COUNT_LIMIT and the rest concurrently, exactly as a console batch does; the
+    run is left where one-by-one conversion would leave it. The first recording that
+    fails raises its exception, "recording i:" before the message.
+    """
+    _unknown("features_many", unknown,
+             ("acc_unit", "gyro_unit", "rate", "run", "as_frame", "workers") + _SETTING_NAMES)
+    _settings(1, locals())
+    run = _run(run)
+    count = _workers(workers)
+    given = locals()
+    common = {k: given[k] for k in _SETTING_NAMES}
+    items: List[Dict[str, Any]] = []
+    for i, item in enumerate(recordings):
+        if isinstance(item, Mapping):
+            extra = sorted(set(item) - set(_ITEM_KEYS))
+            missing = [k for k in ("acc", "gyro") if k not in item]
+            if extra or missing:
+                raise ValueError(
+                    f"recording {i}: "
+                    + (f"unknown key {extra[0]!r}" if extra else f"no {missing[0]!r}")
+                    + f"; a recording dict has {', '.join(map(repr, _ITEM_KEYS))}"
+                )
+            items.append({"acc_unit": acc_unit, "gyro_unit": gyro_unit, **item})
+        elif isinstance(item, (tuple, list)) and len(item) == 2:
+            items.append({"acc": item[0], "gyro": item[1], "acc_unit": acc_unit,
+                          "gyro_unit": gyro_unit})
+        else:
+            raise ValueError(f"recording {i}: an (acc, gyro) pair or a dict is needed")
+
+    def one(i: int, r: Optional[Run]) -> Result:
+        item = items[i]
+        try:
+            return features(
+                item["acc"], item["gyro"], acc_unit=item["acc_unit"],
+                gyro_unit=item["gyro_unit"], time=item.get("time"),
+                rate=rate if item.get("time") is None else None,
+                run=r, as_frame=as_frame, **common,
+            )
+        except ValueError as e:
+            raise ValueError(f"recording {i}: {e}") from None
+
+    return _many(len(items), one, run, count)
+
+
+def read_many(
+    paths: Sequence[PathLike],
+    filetype: int = 1,
+    *,
+    rate: Optional[float] = None,
+    resample_count: int = 0,
+    sampling_frequency: int = 50,
+    cutoff_frequency: int = 5,
+    fall_start_threshold: int = 60,
+    fall_counter: bool = True,
+    posture: bool = True,
+    rms_diff: bool = True,
+    posture_diff: bool = True,
+    run: Optional[Run] = None,
+    as_frame: bool = True,
+    workers: Optional[int] = None,
+    **unknown: NoReturn,
+) -> List[Result]:
+    """:func:`read` of many files on all CPUs; the tables in the order of paths.
+
+    With a run, the tables are those of one ``kinrec -r`` over the same files in the
+    same order (see :func:`features_many`). workers: threads; None: every CPU.
+    """
+    _unknown("read_many", unknown,
+             ("filetype", "rate", "run", "as_frame", "workers") + _SETTING_NAMES)
+    _settings(filetype, locals())
+    run = _run(run)
+    count = _workers(workers)
+    given = locals()
+    common = {k: given[k] for k in _SETTING_NAMES}
+    names = [os.fspath(p) for p in paths]
+
+    def one(i: int, r: Optional[Run]) -> Result:
+        return read(names[i], filetype, rate=rate, run=r, as_frame=as_frame, **common)
+
+    return _many(len(names), one, run, count)

@@ -1,0 +1,526 @@
+// The compiled half of the Python package: the pipeline's conversions (Include/kinrec.h)
+// and the console tool's table writer (app/Convert.h) over NumPy arrays.
+//
+// Python (kinrec/__init__.py) checks the arguments and shapes the results; this file
+// copies the samples out of the caller's arrays while it holds the GIL, converts
+// without it, and hands the table back as one int32 block, column by column.
+#include "Include/kinrec.h"
+#include "app/Console.h"
+#include "app/Convert.h"
+#include "features/DsvConfig.h"
+#include "features/DsvConverter.h"
+#include "features/RowSink.h"
+#include "input/SampleRecord.h"
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
+namespace py = pybind11;
+
+namespace {
+
+// A kinrec::Run that two Python threads may hand to conversions at the same time: the
+// conversions then take turns.
+struct PyRun {
+    kinrec::Run run;
+    std::mutex busy;
+};
+
+// The settings in the order kinrec/__init__.py passes them.
+kinrec::Settings ToSettings(const std::array<std::int32_t, 9>& s) {
+    kinrec::Settings k;
+    k.FileType = s[0];
+    k.ResampleCount = s[1];
+    k.SamplingFrequency = s[2];
+    k.CutOffFrequency = s[3];
+    k.FallStartThreshold = s[4];
+    k.FallCounterOut = s[5];
+    k.PostureOut = s[6];
+    k.RmsDiffOut = s[7];
+    k.PostureDiffOut = s[8];
+    return k;
+}
+
+// Units as kinrec/__init__.py numbers them.
+enum Unit : int { kCounts = 0, kStandard = 1, kSi = 2 }; // counts; g, deg/s; m/s^2, rad/s
+
+constexpr double kStandardGravity = 9.80665;               // [m/s^2 per g]
+constexpr double kDegPerRad = 180.0 / 3.141592653589793;   // as Python's math.degrees
+
+// One channel as counts into field of each record: int16 arrays are copied, float64
+// arrays go through the physical layout's rule (AccCounts, GyroCounts) after the SI
+// scaling.
+void ChannelCounts(const py::array& a, int unit, bool gyro, SampleRecord* recs, std::size_t n,
+                   std::int16_t SampleRecord::*field) {
+    if (static_cast<std::size_t>(a.shape(0)) != n) {
+        throw kinrec::Error("internal: channels of unequal length");
+    }
+    if (unit == kCounts) {
+        auto v = py::array_t<std::int16_t, 0>::ensure(a);
+        if (!v || v.ndim() != 1) {
+            throw kinrec::Error("internal: counts channel is not a 1-D int16 array");
+        }
+        auto u = v.unchecked<1>();
+        for (std::size_t i = 0; i < n; ++i) {
+            recs[i].*field = u(static_cast<py::ssize_t>(i));
+        }
+        return;
+    }
+    auto v = py::array_t<double, 0>::ensure(a);
+    if (!v || v.ndim() != 1) {
+        throw kinrec::Error("internal: physical channel is not a 1-D float64 array");
+    }
+    auto u = v.unchecked<1>();
+    for (std::size_t i = 0; i < n; ++i) {
+        double x = u(static_cast<py::ssize_t>(i));
+        if (gyro) {
+            if (unit == kSi) {
+                x = x * kDegPerRad;
+            }
+            recs[i].*field = kinrec::GyroCounts(x);
+        } else {
+            if (unit == kSi) {
+                x = x / kStandardGravity;
+            }
+            recs[i].*field = kinrec::AccCounts(x);
+        }
+    }
+}
+
+// Memory for a large result, in huge pages where the system gives them for the asking:
+// touching a fresh 4 KiB page at a time costs more than the conversion's own writes.
+void* AllocateBlock(std::size_t bytes) {
+#if defined(__linux__)
+    constexpr std::size_t kHuge = std::size_t{2} << 20;
+    if (bytes >= 2 * kHuge) {
+        void* p = nullptr;
+        if (posix_memalign(&p, kHuge, bytes) == 0) {
+            (void)madvise(p, bytes, MADV_HUGEPAGE);
+            return p;
+        }
+        return nullptr;
+    }
+#endif
+    return std::malloc(bytes);
+}
+
+// The rows straight into one int32 block, column by column, sized for the rows the
+// resample rule keeps, with the sample numbers kept only when they are not evenly spaced.
+class BlockSink : public RowSink {
+  public:
+    BlockSink(std::size_t capacity, std::int64_t step) : capacity_(capacity), step_(step) {}
+
+    void Begin(const char* const* names, int n) override {
+        names_.assign(names, names + n);
+        cols_ = static_cast<std::size_t>(n);
+        block_.reset(static_cast<std::int32_t*>(
+            AllocateBlock(std::max<std::size_t>(1, cols_ * capacity_) * sizeof(std::int32_t))));
+        if (!block_) {
+            throw std::bad_alloc();
+        }
+    }
+
+    void Row(const std::int32_t* values, int n, std::int64_t sample) override {
+        if (rows_ == capacity_) {
+            Grow();
+        }
+        std::int32_t* dst = block_.get() + rows_;
+        for (int c = 0; c < n; ++c) {
+            dst[static_cast<std::size_t>(c) * capacity_] = values[c];
+        }
+        if (!irregular_ && sample != static_cast<std::int64_t>(rows_) * step_) {
+            irregular_ = true;
+            for (std::size_t r = 0; r < rows_; ++r) {
+                samples_.push_back(static_cast<std::int64_t>(r) * step_);
+            }
+        }
+        if (irregular_) {
+            samples_.push_back(sample);
+        }
+        ++rows_;
+    }
+
+    // (names, int32 array of shape (columns, rows), index) as ToPython gives them.
+    py::tuple Take() {
+        py::list names;
+        for (const std::string& name : names_) {
+            names.append(py::str(name));
+        }
+        std::int32_t* data = block_.release();
+        py::capsule owner(data, [](void* p) { std::free(p); });
+        const auto cols = static_cast<py::ssize_t>(cols_);
+        const auto rows = static_cast<py::ssize_t>(rows_);
+        const auto stride = static_cast<py::ssize_t>(capacity_ * sizeof(std::int32_t));
+        py::array_t<std::int32_t> block({cols, rows},
+                                        {stride, static_cast<py::ssize_t>(sizeof(std::int32_t))},
+                                        data, owner);
+        py::object index;
+        if (!irregular_) {
+            index = py::make_tuple(0, static_cast<std::int64_t>(rows_) * step_, step_);
+        } else {
+            py::array_t<std::int64_t> a(static_cast<py::ssize_t>(samples_.size()));
+            std::memcpy(a.mutable_data(), samples_.data(), samples_.size() * sizeof(std::int64_t));
+            index = a;
+        }
+        return py::make_tuple(names, block, index);
+    }
+
+  private:
+    struct Free {
+        void operator()(std::int32_t* p) const { std::free(p); }
+    };
+
+    void Grow() {
+        const std::size_t capacity = capacity_ * 2 + 16;
+        std::unique_ptr<std::int32_t, Free> bigger(static_cast<std::int32_t*>(
+            AllocateBlock(cols_ * capacity * sizeof(std::int32_t))));
+        if (!bigger) {
+            throw std::bad_alloc();
+        }
+        for (std::size_t c = 0; c < cols_; ++c) {
+            std::memcpy(bigger.get() + c * capacity, block_.get() + c * capacity_,
+                        rows_ * sizeof(std::int32_t));
+        }
+        block_ = std::move(bigger);
+        capacity_ = capacity;
+    }
+
+    std::size_t capacity_;
+    std::int64_t step_;
+    std::vector<std::string> names_;
+    std::size_t cols_ = 0;
+    std::size_t rows_ = 0;
+    std::unique_ptr<std::int32_t, Free> block_;
+    bool irregular_ = false;           // row r is not sample r * step
+    std::vector<std::int64_t> samples_; // when irregular_
+};
+
+// The table as (names, int32 array of shape (columns, rows), index), where index is
+// (start, stop, step) when the kept samples are evenly spaced and an int64 array
+// otherwise.
+py::tuple ToPython(kinrec::Table& t) {
+    const std::size_t rows = t.Rows();
+    const std::size_t cols = t.columns.size();
+    py::array_t<std::int32_t> block({static_cast<py::ssize_t>(cols), static_cast<py::ssize_t>(rows)});
+    std::int32_t* dst = block.mutable_data();
+    for (std::size_t c = 0; c < cols; ++c) {
+        if (rows > 0) {
+            std::memcpy(dst + c * rows, t.columns[c].data(), rows * sizeof(std::int32_t));
+        }
+        std::vector<std::int32_t>().swap(t.columns[c]);
+    }
+    py::list names;
+    for (const std::string& name : t.names) {
+        names.append(py::str(name));
+    }
+    const std::vector<std::int64_t>& s = t.samples;
+    const std::int64_t start = rows > 0 ? s[0] : 0;
+    const std::int64_t step = rows > 1 ? s[1] - s[0] : 1;
+    bool even = step > 0;
+    for (std::size_t i = 1; even && i < rows; ++i) {
+        even = s[i] - s[i - 1] == step;
+    }
+    py::object index;
+    if (even) {
+        index = py::make_tuple(start, start + static_cast<std::int64_t>(rows) * step, step);
+    } else {
+        py::array_t<std::int64_t> a(static_cast<py::ssize_t>(rows));
+        std::memcpy(a.mutable_data(), s.data(), rows * sizeof(std::int64_t));
+        index = a;
+    }
+    return py::make_tuple(names, block, index);
+}
+
+// Runs f() without the GIL, on the run's count when there is a run.
+template <class F>
+kinrec::Table Unlocked(PyRun* run, F f) {
+    py::gil_scoped_release release;
+    if (run == nullptr) {
+        return f(nullptr);
+    }
+    std::lock_guard<std::mutex> lock(run->busy);
+    return f(&run->run);
+}
+
+// The settings as the pipeline's record.
+DsvConfig ToConfig(const kinrec::Settings& s) {
+    DsvConfig cfg;
+    InitConfig(&cfg);
+    cfg.FileType = s.FileType;
+    cfg.ResampleCount = s.ResampleCount;
+    cfg.SamplingFrequency = s.SamplingFrequency;
+    cfg.CutOffFrequency = s.CutOffFrequency;
+    cfg.FallStartThreshold = s.FallStartThreshold;
+    cfg.FallCounterOut = s.FallCounterOut;
+    cfg.PostureOut = s.PostureOut;
+    cfg.RmsDiffOut = s.RmsDiffOut;
+    cfg.PostureDiffOut = s.PostureDiffOut;
+    return cfg;
+}
+
+// Every record through the pipeline into sink, on *biasCount.
+void Stream(const SampleRecord* recs, std::size_t n, const DsvConfig& cfg,
+            std::int32_t* biasCount, RowSink* sink) {
+    auto conv = std::make_unique<DsvConverter>();
+    OpenDsvConverter(conv.get(), &cfg, biasCount, sink);
+    for (std::size_t i = 0; i < n; ++i) {
+        WriteDsvRecord(conv.get(), &recs[i]);
+    }
+}
+
+py::tuple Features(const py::list& channels, int accUnit, int gyroUnit,
+                   const std::array<std::int32_t, 9>& settings, PyRun* run) {
+    if (channels.size() != 6) {
+        throw kinrec::Error("internal: six channels expected");
+    }
+    const auto n = static_cast<std::size_t>(channels[0].cast<py::array>().shape(0));
+    struct Free {
+        void operator()(SampleRecord* p) const { std::free(p); }
+    };
+    std::unique_ptr<SampleRecord, Free> owned(
+        static_cast<SampleRecord*>(AllocateBlock(std::max<std::size_t>(n, 1) * sizeof(SampleRecord))));
+    if (!owned) {
+        throw std::bad_alloc();
+    }
+    SampleRecord* const recs = owned.get();
+    std::int16_t SampleRecord::*const fields[6] = {&SampleRecord::accX,  &SampleRecord::accY,
+                                                   &SampleRecord::accZ,  &SampleRecord::gyroX,
+                                                   &SampleRecord::gyroY, &SampleRecord::gyroZ};
+    for (std::size_t c = 0; c < 6; ++c) {
+        const bool gyro = c >= 3;
+        ChannelCounts(channels[c].cast<py::array>(), gyro ? gyroUnit : accUnit, gyro, recs, n,
+                      fields[c]);
+    }
+    const DsvConfig cfg = ToConfig(ToSettings(settings));
+    const std::int64_t step = cfg.ResampleCount >= 2 ? cfg.ResampleCount : 1;
+    BlockSink sink((n + static_cast<std::size_t>(step) - 1) / static_cast<std::size_t>(step), step);
+    {
+        py::gil_scoped_release release;
+        std::int32_t fresh = 0;
+        if (run == nullptr) {
+            Stream(recs, n, cfg, &fresh, &sink);
+        } else {
+            std::lock_guard<std::mutex> lock(run->busy);
+            Stream(recs, n, cfg, &run->run.biasCount, &sink);
+        }
+    }
+    return sink.Take();
+}
+
+py::tuple Read(const std::string& path, const std::array<std::int32_t, 9>& settings,
+               PyRun* run) {
+    const kinrec::Settings s = ToSettings(settings);
+    kinrec::Table t = Unlocked(run, [&](kinrec::Run* r) { return kinrec::FromFile(path, s, r); });
+    return ToPython(t);
+}
+
+// The errno whose text is reason, or 0.
+int ErrnoFor(const std::string& reason) {
+    static const std::map<std::string, int> byText = [] {
+        std::map<std::string, int> m;
+        for (int e = 1; e < 200; ++e) {
+            m.emplace(std::generic_category().message(e), e);
+        }
+        return m;
+    }();
+    const auto it = byText.find(reason);
+    return it != byText.end() ? it->second : 0;
+}
+
+// What a keeping console holds for standard error. The console keeps its lines to
+// itself and gives them only to Replay, which writes them to the C streams; they are
+// caught there for that moment.
+std::string KeptErrors(Console& console) {
+    std::string text;
+#if defined(__GLIBC__)
+    static std::mutex streams;
+    std::lock_guard<std::mutex> lock(streams);
+    char* errBuf = nullptr;
+    std::size_t errLen = 0;
+    char* outBuf = nullptr;
+    std::size_t outLen = 0;
+    FILE* err = open_memstream(&errBuf, &errLen);
+    FILE* out = open_memstream(&outBuf, &outLen);
+    if (err != nullptr && out != nullptr) {
+        (void)std::fflush(stdout);
+        (void)std::fflush(stderr);
+        FILE* const savedErr = stderr;
+        FILE* const savedOut = stdout;
+        stderr = err;
+        stdout = out;
+        console.Replay();
+        stderr = savedErr;
+        stdout = savedOut;
+    }
+    if (err != nullptr) {
+        (void)std::fclose(err);
+        text.assign(errBuf != nullptr ? errBuf : "", errLen);
+    }
+    if (out != nullptr) {
+        (void)std::fclose(out);
+    }
+    std::free(errBuf);
+    std::free(outBuf);
+#else
+    (void)console;
+#endif
+    return text;
+}
+
+// The exception for path and reason: OSError with the errno whose text reason is
+// (FileNotFoundError and the like), else kinrec.FileRefusedError.
+py::object OsError(const std::string& path, const std::string& reason, int code) {
+    if (code != 0) {
+        return py::reinterpret_borrow<py::object>(PyExc_OSError)(code, reason, path);
+    }
+    return py::module_::import("kinrec._errors").attr("FileRefusedError")(path, reason);
+}
+
+[[noreturn]] void Raise(const py::object& error) {
+    PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
+    throw py::error_already_set();
+}
+
+[[noreturn]] void RaiseOsError(const std::string& path, const std::string& reason) {
+    Raise(OsError(path, reason, ErrnoFor(reason)));
+}
+
+// Writes a table as the console tool does; the table's name.
+std::string Convert(const std::string& input, const py::object& output,
+                    const std::array<std::int32_t, 9>& settings, PyRun* run) {
+    const DsvConfig cfg = ToConfig(ToSettings(settings));
+    const bool named = !output.is_none();
+    const std::string name = named ? output.cast<std::string>() : OutputNameFor(input);
+
+    Console console(true);
+    std::string openFailure;
+    ConvertOptions options;
+    options.console = &console;
+    options.showProgress = false;
+    options.openFailure = &openFailure;
+    int status = kConverted;
+    {
+        py::gil_scoped_release release;
+        std::int32_t fresh = 0;
+        if (run == nullptr) {
+            status = ConvertFile(input.c_str(), named ? name.c_str() : nullptr, &cfg, &fresh,
+                                 options);
+        } else {
+            std::lock_guard<std::mutex> lock(run->busy);
+            status = ConvertFile(input.c_str(), named ? name.c_str() : nullptr, &cfg,
+                                 &run->run.biasCount, options);
+        }
+    }
+    if (status == kConverted) {
+        return name;
+    }
+    if (status == kInputNotOpened && !openFailure.empty()) {
+        RaiseOsError(input, openFailure);
+    }
+    // "kinrec: <path>: <reason>\n", the path being the input or the table.
+    std::string line = KeptErrors(console);
+    const std::size_t end = line.find('\n');
+    if (end != std::string::npos) {
+        line.resize(end);
+    }
+    const std::string prefix = "kinrec: ";
+    for (const std::string& path : {name, input}) {
+        const std::string head = prefix + path + ": ";
+        if (line.compare(0, head.size(), head) == 0) {
+            RaiseOsError(path, line.substr(head.size()));
+        }
+    }
+    switch (status) {
+    case kInputRefused:
+        RaiseOsError(input, "is a kinrec table, not a recording; not converted");
+    case kTableNotWritten:
+        RaiseOsError(name, "the table could not be written completely");
+    default:
+        RaiseOsError(name, "the table could not be created");
+    }
+}
+
+} // namespace
+
+PYBIND11_MODULE(_kinrec, m) {
+    m.doc() = "The compiled part of kinrec; use the functions of the kinrec package.";
+
+    py::register_exception_translator([](std::exception_ptr p) {
+        try {
+            if (p) {
+                std::rethrow_exception(p);
+            }
+        } catch (const kinrec::FileError& e) {
+            const std::string what = e.what();
+            const std::string reason = what.substr(std::min(what.size(), e.Path().size() + 2));
+            try {
+                py::object error = OsError(e.Path(), reason, e.Code());
+                PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
+            } catch (py::error_already_set& pending) {
+                pending.restore();
+            }
+        } catch (const kinrec::Error& e) {
+            PyErr_SetString(PyExc_ValueError, e.what());
+        }
+    });
+
+    py::class_<PyRun>(m, "Run", R"(The gyro bias count shared by conversions, as one console batch shares it.
+
+kinrec's attitude filter estimates the gyro bias as a running mean over the
+first kept samples, up to BIAS_COUNT_LIMIT (10000) of them. A conversion
+without a Run starts that count at 0; conversions given the same Run carry it
+on from one to the next, so a list of recordings converted in order with one
+Run gives the tables of one ``kinrec -r`` over the same files in the same
+order.
+
+Two threads may pass the same Run; their conversions then take turns, in an
+order nobody chose. Give each thread its own Run unless the order is fixed.)")
+        .def(py::init([](std::int32_t biasCount) {
+                 if (biasCount < 0 || biasCount > kinrec::BiasCountLimit()) {
+                     throw kinrec::Error("bias_count must be 0 to " +
+                                         std::to_string(kinrec::BiasCountLimit()) + ", not " +
+                                         std::to_string(biasCount));
+                 }
+                 auto* r = new PyRun();
+                 r->run.biasCount = biasCount;
+                 return r;
+             }),
+             py::arg("bias_count") = 0,
+             "A run whose bias count starts at bias_count (0 to BIAS_COUNT_LIMIT).")
+        .def_property_readonly(
+            "bias_count", [](const PyRun& r) { return r.run.biasCount; },
+            "The kept samples the gyro bias estimate has counted so far, at most "
+            "BIAS_COUNT_LIMIT.")
+        .def("__repr__", [](const PyRun& r) {
+            return "kinrec.Run(bias_count=" + std::to_string(r.run.biasCount) + ")";
+        });
+
+    m.attr("BIAS_COUNT_LIMIT") = kinrec::BiasCountLimit();
+    m.attr("__version_info__") = py::str(kinrec::Version());
+    m.def("_features", &Features, py::arg("channels"), py::arg("acc_unit"),
+          py::arg("gyro_unit"), py::arg("settings"), py::arg("run"));
+    m.def("_read", &Read, py::arg("path"), py::arg("settings"), py::arg("run"));
+    m.def("_convert", &Convert, py::arg("input"), py::arg("output"), py::arg("settings"),
+          py::arg("run"));
+    m.def("_acc_counts", &kinrec::AccCounts, py::arg("g"));
+    m.def("_gyro_counts", &kinrec::GyroCounts, py::arg("deg_per_s"));
+}

@@ -1,0 +1,186 @@
+"""Units, dtypes, the index and time column, the result's forms, and bad input."""
+import math
+import os
+
+import numpy as np
+import pandas as pd
+import pytest
+
+import kinrec
+from kinrec_testing import EXAMPLES, motion_counts, write_recording
+
+# One value in every axis of acc or gyro -> the counts the table's accX or gyroX shows.
+UNITS = [
+    ("acc", "counts", np.int64(40000), -25536),         # the low 16 bits
+    ("acc", "counts", np.int64(2**40), -1),              # saturates at 32 bits first
+    ("acc", "counts", np.int64(-(2**40)), 0),
+    ("acc", "counts", np.uint16(65535), -1),
+    ("acc", "counts", np.uint64(2**63), -1),
+    ("acc", "counts", np.float64(-12.7), -12),          # truncated toward zero
+    ("acc", "counts", np.float32(70000.9), 4464),
+    ("acc", "counts", np.int8(-5), -5),
+    ("acc", "g", 1.0, 8192),
+    ("acc", "g", -0.5, -4096),
+    ("acc", "g", 4.5, -28672),                           # beyond +4 g: wraps
+    ("acc", "g", -4.5, 28672),
+    ("acc", "m/s^2", 9.80665, 8192),
+    ("acc", "m/s^2", -19.6133, -16384),
+    ("acc", "m/s^2", 44.0, -28781),
+    ("gyro", "counts", np.int32(-70000), -4464),
+    ("gyro", "deg/s", 100.0, 6553),
+    ("gyro", "deg/s", -100.0, -6553),
+    ("gyro", "deg/s", 600.0, -26215),                    # beyond +500 deg/s: wraps
+    ("gyro", "rad/s", 1.0, 3754),
+    ("gyro", "rad/s", -math.pi, -11796),
+    ("gyro", "rad/s", 10.0, -27987),
+]
+
+
+@pytest.mark.parametrize("which,unit,value,counts", UNITS)
+def test_units_become_the_layouts_counts(which, unit, value, counts):
+    one = np.full((2, 3), value, dtype=np.asarray(value).dtype)
+    other = np.zeros((2, 3), dtype=np.int16)
+    if which == "acc":
+        frame = kinrec.features(one, other, acc_unit=unit)
+    else:
+        frame = kinrec.features(other, one, gyro_unit=unit)
+    column = frame[which + "X"]
+    assert column.tolist() == [counts, counts]
+    assert (frame[[which + "Y", which + "Z"]].to_numpy() == counts).all()
+
+
+def test_channel_forms_and_dtypes_agree():
+    acc, gyro = motion_counts(400, seed=5)
+    acc16, gyro16 = acc.astype(np.int16), gyro.astype(np.int16)
+    want = kinrec.features(acc16, gyro16)
+    channels = kinrec.features([acc16[:, 0], acc16[:, 1], acc16[:, 2]],
+                               tuple(gyro16.T.astype(np.float32)))
+    pd.testing.assert_frame_equal(channels, want)
+    frame = kinrec.features(pd.DataFrame(acc16, columns=list("xyz")), gyro16.astype(np.uint16))
+    pd.testing.assert_frame_equal(frame, want)
+    # The physical rule on values that are whole counts in g is the identity.
+    physical = kinrec.features(acc16 / 8192, gyro16.astype(np.int64), acc_unit="g")
+    pd.testing.assert_frame_equal(physical, want)
+
+
+def test_index_time_and_structured_arrays():
+    acc, gyro = motion_counts(100, seed=1)
+    frame = kinrec.features(acc, gyro, resample_count=3, rate=25)
+    assert frame.index.name == "sample"
+    assert list(frame.index) == list(range(0, 100, 3))
+    assert frame.columns[0] == "time"
+    assert frame["time"].dtype == np.float64
+    assert frame["time"].tolist() == [s / 25 for s in range(0, 100, 3)]
+    stamps = 1000.0 + np.arange(100) * 0.01
+    stamped = kinrec.features(acc, gyro, resample_count=3, time=stamps)
+    assert stamped["time"].tolist() == stamps[::3].tolist()
+    array = kinrec.features(acc, gyro, resample_count=3, rate=25, as_frame=False)
+    assert array.dtype.names == ("sample", "time", *frame.columns[1:])
+    assert array["sample"].tolist() == list(frame.index)
+    for name in frame.columns:
+        assert array[name].tolist() == frame[name].tolist()
+    assert array.dtype["accX"] == np.int32 and array.itemsize == 8 + 8 + 4 * 19
+    # Four bytes per value: the columns are one int32 block.
+    assert frame.drop(columns="time").memory_usage(index=True, deep=True).sum() < 4 * 19 * 34 + 200
+
+
+def test_read_table_names_and_dtypes(tmp_path):
+    out = kinrec.convert(EXAMPLES / "counts" / "pelvis.csv", tmp_path / "t.csv",
+                         rms_diff=False, fall_counter=False)
+    table = kinrec.read_table(out)
+    assert list(table.columns) == ["accX", "accY", "accZ", "gyroX", "gyroY", "gyroZ", "lpf_acc",
+                                   "raw_acc", "lpf_omega", "raw_omega", "roll", "pitch", "yaw",
+                                   "roll_diff", "pitch_diff", "yaw_diff"]
+    assert (table.dtypes == np.int32).all() and len(table) == 400
+    array = kinrec.read_table(out, as_frame=False)
+    assert array.dtype.names == tuple(table.columns) and array["yaw"].tolist() == table["yaw"].tolist()
+
+
+def test_run_counts_and_limits():
+    acc, gyro = motion_counts(300, seed=2)
+    run = kinrec.Run()
+    first = kinrec.features(acc, gyro, run=run)
+    assert run.bias_count == 300
+    pd.testing.assert_frame_equal(first, kinrec.features(acc, gyro))
+    second = kinrec.features(acc, gyro, run=run)
+    assert run.bias_count == 600 and not second.equals(first)
+    pd.testing.assert_frame_equal(second, kinrec.features(acc, gyro, run=kinrec.Run(300)))
+    kinrec.features(acc, gyro, resample_count=2, run=run)
+    assert run.bias_count == 750  # kept samples count
+    assert kinrec.BIAS_COUNT_LIMIT == 10000
+    assert repr(kinrec.Run(5)) == "kinrec.Run(bias_count=5)"
+
+
+def bad(**changes):
+    args = {"acc": np.zeros((4, 3)), "gyro": np.zeros((4, 3))}
+    args.update(changes)
+    return lambda: kinrec.features(args.pop("acc"), args.pop("gyro"), **args)
+
+
+NAN_AT_2 = np.zeros((4, 3))
+NAN_AT_2[2, 1] = np.nan
+NAN_AT_2[3, 0] = np.inf
+INF_AT_1 = np.zeros((4, 3))
+INF_AT_1[1, 2] = -np.inf
+
+BAD = [
+    (bad(acc=np.zeros((4, 2))), ValueError, r"acc must be an array of shape \(N, 3\) .*\(4, 2\)"),
+    (bad(gyro=np.zeros(12)), ValueError, r"gyro must be an array of shape \(N, 3\)"),
+    (bad(gyro=np.zeros((5, 3))), ValueError, "acc has 4 samples, gyro 5"),
+    (bad(acc=[np.zeros(4), np.zeros(4), np.zeros(3)]), ValueError, "acc channels differ in length: x 4, y 4, z 3"),
+    (bad(acc=np.full((4, 3), "1")), ValueError, "acc x holds <U1 values"),
+    (bad(gyro=np.zeros((4, 3), dtype=object)), ValueError, "gyro x holds object values"),
+    (bad(acc=np.zeros((4, 3), dtype=bool)), ValueError, "acc x holds bool values"),
+    (bad(acc=NAN_AT_2), ValueError, "acc y at sample 2 is nan; values must be finite"),
+    (bad(gyro=INF_AT_1, gyro_unit="deg/s"), ValueError, "gyro z at sample 1 is -inf"),
+    (bad(acc_unit="mg"), ValueError, "acc_unit must be one of 'counts', 'g', 'm/s\\^2', not 'mg'"),
+    (bad(gyro_unit="g"), ValueError, "gyro_unit must be one of 'counts', 'deg/s', 'rad/s', not 'g'"),
+    (bad(cutoff_frequncy=3), ValueError, "unknown setting 'cutoff_frequncy'; did you mean 'cutoff_frequency'"),
+    (bad(resample_count=2.5), TypeError, "resample_count must be an integer, not float"),
+    (bad(sampling_frequency=2**31), ValueError, "sampling_frequency must fit 32 bits"),
+    (bad(rate=0), ValueError, "rate must be a positive number of Hz, not 0"),
+    (bad(rate=50, time=np.arange(4)), ValueError, "give rate or time, not both"),
+    (bad(time=np.arange(3)), ValueError, r"one time stamp per input sample \(4\)"),
+    (bad(run=0), TypeError, "run must be a kinrec.Run or None, not int"),
+    (lambda: kinrec.Run(10001), ValueError, "bias_count must be 0 to 10000, not 10001"),
+    (lambda: kinrec.read(EXAMPLES / "counts" / "pelvis.csv", 5), ValueError, "filetype must be 1 .* or 4 \\(dataset\\), not 5"),
+    (lambda: kinrec.read("no/such.csv"), FileNotFoundError, r"No such file or directory: 'no/such.csv'"),
+    (lambda: kinrec.read(EXAMPLES / "counts" / "pelvis.csv", 4), kinrec.FileRefusedError, "counts/pelvis.csv: not a dataset file$"),
+    (lambda: kinrec.read_table(EXAMPLES / "counts" / "pelvis.csv"), kinrec.FileRefusedError, "pelvis.csv: is not a kinrec table$"),
+    (lambda: kinrec.convert("no/such.csv"), FileNotFoundError, "No such file or directory: 'no/such.csv'"),
+    (lambda: kinrec.features_many([(np.zeros((2, 3)), np.zeros((2, 3))), np.zeros((2, 3))]), ValueError, "recording 1: an \\(acc, gyro\\) pair or a dict"),
+    (lambda: kinrec.features_many([{"acc": np.zeros((2, 3)), "gyro": np.zeros((2, 2))}]), ValueError, r"recording 0: gyro must be an array of shape \(N, 3\)"),
+    (lambda: kinrec.features_many([{"acc": np.zeros((2, 3)), "gyr": 0}]), ValueError, "recording 0: unknown key 'gyr'"),
+]
+
+
+@pytest.mark.parametrize("call,error,message", BAD)
+def test_bad_input_raises(call, error, message):
+    with pytest.raises(error, match=message) as caught:
+        call()
+    assert type(caught.value) is error or error is OSError
+
+
+def test_files_kinrec_refuses(tmp_path):
+    recording = tmp_path / "a.csv"
+    acc, gyro = motion_counts(20, seed=1)
+    write_recording(recording, 1, acc, gyro)
+    table = kinrec.convert(recording)
+    with pytest.raises(kinrec.FileRefusedError) as caught:
+        kinrec.read(table)
+    assert str(caught.value) == f"{table}: is a kinrec table, not a recording"
+    assert caught.value.filename == table and caught.value.errno is None
+    with pytest.raises(kinrec.FileRefusedError, match="is a kinrec table, not a recording; not converted"):
+        kinrec.convert(table, tmp_path / "b.csv")
+    other = tmp_path / "keep.txt"
+    other.write_text("precious\n")
+    with pytest.raises(kinrec.FileRefusedError) as caught:
+        kinrec.convert(recording, other)
+    assert str(caught.value) == f"{other}: exists and is not a kinrec table; not overwritten"
+    assert other.read_text() == "precious\n"
+    with pytest.raises(kinrec.FileRefusedError, match="is the input file itself; not overwritten"):
+        kinrec.convert(recording, recording)
+    with pytest.raises(FileNotFoundError) as caught:
+        kinrec.convert(recording, tmp_path / "no" / "t.csv")
+    assert caught.value.filename == str(tmp_path / "no" / "t.csv")
+    assert sorted(os.listdir(tmp_path)) == ["a.csv", "a_DSV.csv", "keep.txt"]

@@ -1,0 +1,160 @@
+"""The package's integers are the console tool's, for every input kind and setting."""
+import shutil
+
+import numpy as np
+import pandas as pd
+import pytest
+from pandas.testing import assert_frame_equal
+
+import kinrec
+from kinrec_testing import (EXAMPLES, console, console_table, motion, motion_counts,
+                            write_config, write_physical_csv, write_recording)
+
+HEADER = ("accX,accY,accZ,gyroX,gyroY,gyroZ,lpf_acc,raw_acc,lpf_omega,raw_omega,"
+          "fall_counter,roll,pitch,yaw,acc_diff,omega_diff,roll_diff,pitch_diff,yaw_diff")
+
+SETTINGS = [
+    {},
+    {"resample_count": 3},
+    {"sampling_frequency": 100, "cutoff_frequency": 10},
+    {"sampling_frequency": 0, "fall_start_threshold": 90},
+    {"cutoff_frequency": -1},  # an unstable filter: -2147483648 in the table
+    {"rms_diff": 0, "posture_diff": 0, "resample_count": 2},
+]
+
+
+def rows(frame):
+    return frame.reset_index(drop=True)
+
+
+@pytest.mark.parametrize("folder,filetype",
+                         [("counts", 1), ("physical", 2), ("hundreds", 3), ("dataset", 4)])
+def test_examples_read_as_console(exe, tmp_path, folder, filetype):
+    recording = next((EXAMPLES / folder).glob("pelvis.*"))
+    table = console_table(tmp_path, recording, filetype)
+    assert ",".join(table.columns) == HEADER
+    assert (table.dtypes == np.int32).all()
+    frame = kinrec.read(recording, filetype)
+    assert_frame_equal(rows(frame), table)
+    assert list(frame.index) == list(range(len(table)))
+    assert frame.index.name == "sample"
+
+
+@pytest.mark.parametrize("filetype", [1, 2, 3, 4])
+def test_generated_files_read_as_console(exe, tmp_path, filetype):
+    acc, gyro = motion_counts(3000, seed=filetype)
+    path = tmp_path / ("rec.bin" if filetype == 4 else "rec.csv")
+    write_recording(path, filetype, acc, gyro)
+    settings = {"resample_count": 2, "fall_start_threshold": 80}
+    table = console_table(tmp_path, path, filetype, **settings)
+    assert_frame_equal(rows(kinrec.read(path, filetype, **settings)), table)
+
+
+@pytest.mark.parametrize("settings", SETTINGS, ids=lambda s: ",".join(f"{k}={v}" for k, v in s.items()) or "defaults")
+def test_settings_as_console(exe, tmp_path, settings):
+    acc, gyro = motion_counts(2500, seed=7)
+    path = tmp_path / "rec.csv"
+    write_recording(path, 1, acc, gyro)
+    table = console_table(tmp_path, path, 1, **settings)
+    from_file = kinrec.read(path, **settings)
+    from_arrays = kinrec.features(acc, gyro, **settings)
+    assert_frame_equal(rows(from_file), table)
+    assert_frame_equal(from_arrays, from_file)
+    step = max(settings.get("resample_count", 1), 1)
+    assert list(from_arrays.index) == list(range(0, len(acc), step))
+
+
+@pytest.mark.parametrize("switch,columns", [
+    ("fall_counter", ["fall_counter"]),
+    ("posture", ["roll", "pitch", "yaw"]),
+    ("rms_diff", ["acc_diff", "omega_diff"]),
+    ("posture_diff", ["roll_diff", "pitch_diff", "yaw_diff"]),
+])
+def test_column_switches_leave_out_their_columns(exe, tmp_path, switch, columns):
+    acc, gyro = motion_counts(1500, seed=3)
+    path = tmp_path / "rec.csv"
+    write_recording(path, 1, acc, gyro)
+    full = console_table(tmp_path, path)
+    frame = kinrec.features(acc, gyro, **{switch: False})
+    assert_frame_equal(rows(frame), full.drop(columns=columns))
+
+
+def test_physical_arrays_as_the_physical_layout(exe, tmp_path):
+    # Beyond +-4 g and +-500 deg/s, so the wrap is compared too.
+    acc, gyro = motion(3000, seed=11)
+    assert np.abs(acc).max() > 4.2 and np.abs(gyro).max() > 520
+    path = tmp_path / "rec.csv"
+    write_physical_csv(path, acc, gyro)
+    table = console_table(tmp_path, path, 2)
+    assert_frame_equal(rows(kinrec.features(acc, gyro, acc_unit="g", gyro_unit="deg/s")), table)
+    # SI units: the console tool reads the values in g and deg/s they are made into.
+    write_physical_csv(path, (acc * 9.80665) / 9.80665, (np.radians(gyro) * (180 / np.pi)))
+    table = console_table(tmp_path, path, 2)
+    frame = kinrec.features(acc * 9.80665, np.radians(gyro), acc_unit="m/s^2", gyro_unit="rad/s")
+    assert_frame_equal(rows(frame), table)
+
+
+def test_convert_writes_the_console_table(exe, tmp_path):
+    recording = tmp_path / "walk.csv"
+    shutil.copy(EXAMPLES / "counts" / "pelvis.csv", recording)
+    write_config(tmp_path, 1, resample_count=2)
+    console(tmp_path, recording, tmp_path / "console.csv")
+    assert kinrec.convert(recording, resample_count=2) == str(tmp_path / "walk_DSV.csv")
+    assert (tmp_path / "walk_DSV.csv").read_bytes() == (tmp_path / "console.csv").read_bytes()
+    # A table may be replaced, by name.
+    assert kinrec.convert(recording, tmp_path / "console.csv") == str(tmp_path / "console.csv")
+    assert (tmp_path / "console.csv").read_bytes() != (tmp_path / "walk_DSV.csv").read_bytes()
+
+
+BATCH = 4  # files of 4000 samples: the bias count passes its limit in the third
+
+
+def batch(tmp_path):
+    paths = []
+    for i in range(BATCH):
+        acc, gyro = motion_counts(4000, seed=20 + i)
+        paths.append(tmp_path / f"rec{i}.csv")
+        write_recording(paths[-1], 1, acc, gyro)
+    write_config(tmp_path, 1)
+    console(tmp_path, "-r")
+    tables = [kinrec.read_table(p.with_name(p.stem + "_DSV.csv")) for p in paths]
+    return paths, tables
+
+
+def test_a_run_reproduces_a_console_batch(exe, tmp_path):
+    paths, tables = batch(tmp_path)
+    run = kinrec.Run()
+    for i, path in enumerate(paths):
+        assert_frame_equal(rows(kinrec.read(path, run=run)), tables[i])
+        assert run.bias_count == min(4000 * (i + 1), kinrec.BIAS_COUNT_LIMIT)
+    # Without a run every file starts afresh, which is what the batch's later files
+    # do not get.
+    assert_frame_equal(rows(kinrec.read(paths[0])), tables[0])
+    assert not rows(kinrec.read(paths[1])).equals(tables[1])
+
+    run = kinrec.Run()
+    arrays = [motion_counts(4000, seed=20 + i) for i in range(BATCH)]
+    for frame, table in zip(kinrec.features_many(arrays, run=run, workers=2), tables):
+        assert_frame_equal(rows(frame), table)
+    assert run.bias_count == kinrec.BIAS_COUNT_LIMIT
+    run = kinrec.Run()
+    for frame, table in zip(kinrec.read_many(paths, run=run, workers=2), tables):
+        assert_frame_equal(rows(frame), table)
+
+
+def test_many_equal_one_by_one(tmp_path):
+    arrays = [motion_counts(n, seed=n) for n in (50, 700, 0, 1200, 300)]
+    items = [arrays[0], {"acc": arrays[1][0], "gyro": arrays[1][1], "time": np.arange(700) * 0.5},
+             *arrays[2:]]
+    many = kinrec.features_many(items, resample_count=2, workers=3)
+    assert len(many) == len(arrays)
+    for i, (frame, (acc, gyro)) in enumerate(zip(many, arrays)):
+        one = kinrec.features(acc, gyro, resample_count=2,
+                              time=np.arange(700) * 0.5 if i == 1 else None)
+        assert_frame_equal(frame, one)
+    paths = []
+    for i, (acc, gyro) in enumerate(arrays):
+        paths.append(tmp_path / f"r{i}.csv")
+        write_recording(paths[-1], 1, acc, gyro)
+    for frame, path in zip(kinrec.read_many(paths, workers=3), paths):
+        assert_frame_equal(frame, kinrec.read(path))
