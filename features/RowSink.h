@@ -21,4 +21,11 @@ class RowSink {
     virtual bool Good() const { return true; }
 };
 
+// Takes the rows and forgets them.
+class NullSink : public RowSink {
+  public:
+    void Begin(const char* const* /*names*/, int /*n*/) override {}
+    void Row(const std::int32_t* /*values*/, int /*n*/, std::int64_t /*sample*/) override {}
+};
+
 #endif
