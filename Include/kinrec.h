@@ -81,10 +81,12 @@ class FileError : public std::runtime_error {
   public:
     FileError(const std::string& path, int code, const std::string& reason);
     const std::string& Path() const { return path_; }
+    const std::string& Reason() const { return reason_; } // what() without the path
     int Code() const { return code_; } // the errno value, 0 when the content was at fault
 
   private:
     std::string path_;
+    std::string reason_;
     int code_;
 };
 

@@ -49,6 +49,16 @@ void Console::Replay() {
     lines_.clear();
 }
 
+std::string Console::Kept(bool err) const {
+    std::string text;
+    for (const Line& l : lines_) {
+        if (l.err == err) {
+            text += l.text;
+        }
+    }
+    return text;
+}
+
 Console& StdConsole() {
     static Console console;
     return console;

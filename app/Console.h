@@ -24,6 +24,8 @@ class Console {
 
     // Prints the kept lines in their order and forgets them.
     void Replay();
+    // The kept lines of standard error (err) or output, in their order.
+    std::string Kept(bool err) const;
 
   private:
     struct Line {

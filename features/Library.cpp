@@ -32,13 +32,16 @@ DsvConfig ToConfig(const Settings& s) {
 }
 
 // Every sample of source through the pipeline into a table.
-Table Convert(SampleSource& source, const Settings& settings, Run* run) {
+Table Convert(SampleSource& source, const Settings& settings, Run* run, std::size_t samples = 0) {
     const DsvConfig cfg = ToConfig(settings);
     std::int32_t fresh = 0;
     std::int32_t* count = run != nullptr ? &run->biasCount : &fresh;
     MemorySink sink;
+    const std::size_t step =
+        settings.ResampleCount > 1 ? static_cast<std::size_t>(settings.ResampleCount) : 1;
     auto conv = std::make_unique<DsvConverter>();
     OpenDsvConverter(conv.get(), &cfg, count, &sink);
+    sink.Reserve(samples / step + 1);
     SampleRecord rec{};
     while (source.Next(&rec)) {
         WriteDsvRecord(conv.get(), &rec);
@@ -70,7 +73,7 @@ std::size_t Check(const Recording<T>& rec) {
 } // namespace
 
 FileError::FileError(const std::string& path, int code, const std::string& reason)
-    : std::runtime_error(path + ": " + reason), path_(path), code_(code) {}
+    : std::runtime_error(path + ": " + reason), path_(path), reason_(reason), code_(code) {}
 
 std::int32_t BiasCountLimit() {
     return kBiasCountLimit;
@@ -81,7 +84,7 @@ Table FromCounts(const Recording<std::int16_t>& rec, const Settings& settings, R
     const std::int16_t* const ch[6] = {rec.accX.data,  rec.accY.data,  rec.accZ.data,
                                        rec.gyroX.data, rec.gyroY.data, rec.gyroZ.data};
     CountsSource source(ch, n);
-    return Convert(source, settings, run);
+    return Convert(source, settings, run, n);
 }
 
 Table FromPhysical(const Recording<double>& rec, const Settings& settings, Run* run) {
@@ -89,7 +92,7 @@ Table FromPhysical(const Recording<double>& rec, const Settings& settings, Run* 
     const double* const ch[6] = {rec.accX.data,  rec.accY.data,  rec.accZ.data,
                                  rec.gyroX.data, rec.gyroY.data, rec.gyroZ.data};
     PhysicalSource source(ch, n);
-    return Convert(source, settings, run);
+    return Convert(source, settings, run, n);
 }
 
 Table FromFile(const std::string& path, const Settings& settings, Run* run) {

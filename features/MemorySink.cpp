@@ -12,3 +12,10 @@ void MemorySink::Row(const std::int32_t* values, int n, std::int64_t sample) {
     }
     samples.push_back(sample);
 }
+
+void MemorySink::Reserve(std::size_t rows) {
+    for (std::vector<std::int32_t>& c : columns) {
+        c.reserve(rows);
+    }
+    samples.reserve(rows);
+}

@@ -13,6 +13,8 @@ class MemorySink : public RowSink {
   public:
     void Begin(const char* const* names, int n) override;
     void Row(const std::int32_t* values, int n, std::int64_t sample) override;
+    // Room for this many rows, so that the columns need not grow (call after Begin).
+    void Reserve(std::size_t rows);
 
     std::vector<std::string> names;                 // in table order
     std::vector<std::vector<std::int32_t>> columns; // columns[c][row]

@@ -63,8 +63,8 @@ kinrec::Settings ToSettings(const std::array<std::int32_t, 9>& s) {
 // Units as kinrec/__init__.py numbers them.
 enum Unit : int { kCounts = 0, kStandard = 1, kSi = 2 }; // counts; g, deg/s; m/s^2, rad/s
 
-constexpr double kStandardGravity = 9.80665;               // [m/s^2 per g]
-constexpr double kDegPerRad = 180.0 / 3.141592653589793;   // as Python's math.degrees
+constexpr double kStandardGravity = 9.80665;             // [m/s^2 per g]
+constexpr double kDegPerRad = 180.0 / 3.141592653589793; // as Python's math.degrees
 
 // One channel as counts into field of each record: int16 arrays are copied, float64
 // arrays go through the physical layout's rule (AccCounts, GyroCounts) after the SI
@@ -170,9 +170,8 @@ class BlockSink : public RowSink {
         const auto cols = static_cast<py::ssize_t>(cols_);
         const auto rows = static_cast<py::ssize_t>(rows_);
         const auto stride = static_cast<py::ssize_t>(capacity_ * sizeof(std::int32_t));
-        py::array_t<std::int32_t> block({cols, rows},
-                                        {stride, static_cast<py::ssize_t>(sizeof(std::int32_t))},
-                                        data, owner);
+        py::array_t<std::int32_t> block(
+            {cols, rows}, {stride, static_cast<py::ssize_t>(sizeof(std::int32_t))}, data, owner);
         py::object index;
         if (!irregular_) {
             index = py::make_tuple(0, static_cast<std::int64_t>(rows_) * step_, step_);
@@ -191,8 +190,8 @@ class BlockSink : public RowSink {
 
     void Grow() {
         const std::size_t capacity = capacity_ * 2 + 16;
-        std::unique_ptr<std::int32_t, Free> bigger(static_cast<std::int32_t*>(
-            AllocateBlock(cols_ * capacity * sizeof(std::int32_t))));
+        std::unique_ptr<std::int32_t, Free> bigger(
+            static_cast<std::int32_t*>(AllocateBlock(cols_ * capacity * sizeof(std::int32_t))));
         if (!bigger) {
             throw std::bad_alloc();
         }
@@ -210,7 +209,7 @@ class BlockSink : public RowSink {
     std::size_t cols_ = 0;
     std::size_t rows_ = 0;
     std::unique_ptr<std::int32_t, Free> block_;
-    bool irregular_ = false;           // row r is not sample r * step
+    bool irregular_ = false;            // row r is not sample r * step
     std::vector<std::int64_t> samples_; // when irregular_
 };
 
@@ -220,7 +219,8 @@ class BlockSink : public RowSink {
 py::tuple ToPython(kinrec::Table& t) {
     const std::size_t rows = t.Rows();
     const std::size_t cols = t.columns.size();
-    py::array_t<std::int32_t> block({static_cast<py::ssize_t>(cols), static_cast<py::ssize_t>(rows)});
+    py::array_t<std::int32_t> block(
+        {static_cast<py::ssize_t>(cols), static_cast<py::ssize_t>(rows)});
     std::int32_t* dst = block.mutable_data();
     for (std::size_t c = 0; c < cols; ++c) {
         if (rows > 0) {
@@ -278,8 +278,8 @@ DsvConfig ToConfig(const kinrec::Settings& s) {
 }
 
 // Every record through the pipeline into sink, on *biasCount.
-void Stream(const SampleRecord* recs, std::size_t n, const DsvConfig& cfg,
-            std::int32_t* biasCount, RowSink* sink) {
+void Stream(const SampleRecord* recs, std::size_t n, const DsvConfig& cfg, std::int32_t* biasCount,
+            RowSink* sink) {
     auto conv = std::make_unique<DsvConverter>();
     OpenDsvConverter(conv.get(), &cfg, biasCount, sink);
     for (std::size_t i = 0; i < n; ++i) {
@@ -296,8 +296,8 @@ py::tuple Features(const py::list& channels, int accUnit, int gyroUnit,
     struct Free {
         void operator()(SampleRecord* p) const { std::free(p); }
     };
-    std::unique_ptr<SampleRecord, Free> owned(
-        static_cast<SampleRecord*>(AllocateBlock(std::max<std::size_t>(n, 1) * sizeof(SampleRecord))));
+    std::unique_ptr<SampleRecord, Free> owned(static_cast<SampleRecord*>(
+        AllocateBlock(std::max<std::size_t>(n, 1) * sizeof(SampleRecord))));
     if (!owned) {
         throw std::bad_alloc();
     }
@@ -326,8 +326,7 @@ py::tuple Features(const py::list& channels, int accUnit, int gyroUnit,
     return sink.Take();
 }
 
-py::tuple Read(const std::string& path, const std::array<std::int32_t, 9>& settings,
-               PyRun* run) {
+py::tuple Read(const std::string& path, const std::array<std::int32_t, 9>& settings, PyRun* run) {
     const kinrec::Settings s = ToSettings(settings);
     kinrec::Table t = Unlocked(run, [&](kinrec::Run* r) { return kinrec::FromFile(path, s, r); });
     return ToPython(t);
@@ -344,46 +343,6 @@ int ErrnoFor(const std::string& reason) {
     }();
     const auto it = byText.find(reason);
     return it != byText.end() ? it->second : 0;
-}
-
-// What a keeping console holds for standard error. The console keeps its lines to
-// itself and gives them only to Replay, which writes them to the C streams; they are
-// caught there for that moment.
-std::string KeptErrors(Console& console) {
-    std::string text;
-#if defined(__GLIBC__)
-    static std::mutex streams;
-    std::lock_guard<std::mutex> lock(streams);
-    char* errBuf = nullptr;
-    std::size_t errLen = 0;
-    char* outBuf = nullptr;
-    std::size_t outLen = 0;
-    FILE* err = open_memstream(&errBuf, &errLen);
-    FILE* out = open_memstream(&outBuf, &outLen);
-    if (err != nullptr && out != nullptr) {
-        (void)std::fflush(stdout);
-        (void)std::fflush(stderr);
-        FILE* const savedErr = stderr;
-        FILE* const savedOut = stdout;
-        stderr = err;
-        stdout = out;
-        console.Replay();
-        stderr = savedErr;
-        stdout = savedOut;
-    }
-    if (err != nullptr) {
-        (void)std::fclose(err);
-        text.assign(errBuf != nullptr ? errBuf : "", errLen);
-    }
-    if (out != nullptr) {
-        (void)std::fclose(out);
-    }
-    std::free(errBuf);
-    std::free(outBuf);
-#else
-    (void)console;
-#endif
-    return text;
 }
 
 // The exception for path and reason: OSError with the errno whose text reason is
@@ -422,8 +381,8 @@ std::string Convert(const std::string& input, const py::object& output,
         py::gil_scoped_release release;
         std::int32_t fresh = 0;
         if (run == nullptr) {
-            status = ConvertFile(input.c_str(), named ? name.c_str() : nullptr, &cfg, &fresh,
-                                 options);
+            status =
+                ConvertFile(input.c_str(), named ? name.c_str() : nullptr, &cfg, &fresh, options);
         } else {
             std::lock_guard<std::mutex> lock(run->busy);
             status = ConvertFile(input.c_str(), named ? name.c_str() : nullptr, &cfg,
@@ -437,7 +396,7 @@ std::string Convert(const std::string& input, const py::object& output,
         RaiseOsError(input, openFailure);
     }
     // "kinrec: <path>: <reason>\n", the path being the input or the table.
-    std::string line = KeptErrors(console);
+    std::string line = console.Kept(true);
     const std::size_t end = line.find('\n');
     if (end != std::string::npos) {
         line.resize(end);
@@ -470,10 +429,8 @@ PYBIND11_MODULE(_kinrec, m) {
                 std::rethrow_exception(p);
             }
         } catch (const kinrec::FileError& e) {
-            const std::string what = e.what();
-            const std::string reason = what.substr(std::min(what.size(), e.Path().size() + 2));
             try {
-                py::object error = OsError(e.Path(), reason, e.Code());
+                py::object error = OsError(e.Path(), e.Reason(), e.Code());
                 PyErr_SetObject(reinterpret_cast<PyObject*>(Py_TYPE(error.ptr())), error.ptr());
             } catch (py::error_already_set& pending) {
                 pending.restore();
@@ -483,7 +440,8 @@ PYBIND11_MODULE(_kinrec, m) {
         }
     });
 
-    py::class_<PyRun>(m, "Run", R"(The gyro bias count shared by conversions, as one console batch shares it.
+    py::class_<PyRun>(m, "Run",
+                      R"(The gyro bias count shared by conversions, as one console batch shares it.
 
 kinrec's attitude filter estimates the gyro bias as a running mean over the
 first kept samples, up to BIAS_COUNT_LIMIT (10000) of them. A conversion
@@ -516,8 +474,8 @@ order nobody chose. Give each thread its own Run unless the order is fixed.)")
 
     m.attr("BIAS_COUNT_LIMIT") = kinrec::BiasCountLimit();
     m.attr("__version_info__") = py::str(kinrec::Version());
-    m.def("_features", &Features, py::arg("channels"), py::arg("acc_unit"),
-          py::arg("gyro_unit"), py::arg("settings"), py::arg("run"));
+    m.def("_features", &Features, py::arg("channels"), py::arg("acc_unit"), py::arg("gyro_unit"),
+          py::arg("settings"), py::arg("run"));
     m.def("_read", &Read, py::arg("path"), py::arg("settings"), py::arg("run"));
     m.def("_convert", &Convert, py::arg("input"), py::arg("output"), py::arg("settings"),
           py::arg("run"));
