@@ -63,6 +63,20 @@ std::string Shown(const char* token) {
     return s;
 }
 
+// An optional sign and decimal digits, as a setting's value should be.
+bool IsWholeNumber(const std::string& s) {
+    std::size_t i = s.empty() || (s[0] != '+' && s[0] != '-') ? 0 : 1;
+    if (i == s.size()) {
+        return false;
+    }
+    for (; i < s.size(); ++i) {
+        if (s[i] < '0' || s[i] > '9') {
+            return false;
+        }
+    }
+    return true;
+}
+
 // Applies one line; a line that is skipped for a reason the user may not expect (an
 // unknown key, a key without a value) is pointed out at "<path>:<line>".
 void ApplyLine(char* line, DsvConfig* cfg, const std::string& where) {
@@ -85,8 +99,18 @@ void ApplyLine(char* line, DsvConfig* cfg, const std::string& where) {
     ToUpperAscii(key);
     for (const ConfigKey& k : kKeys) {
         if (std::strcmp(key, k.key) == 0) {
-            cfg->*k.field = ParseInt(value);
-            std::printf("  +%s : %d\n", k.label, static_cast<int>(cfg->*k.field));
+            const std::int32_t v = ParseInt(value);
+            cfg->*k.field = v;
+            std::printf("  +%s : %d\n", k.label, static_cast<int>(v));
+            const std::string written = Shown(value);
+            const bool whole = IsWholeNumber(written);
+            const bool counts = k.field == &DsvConfig::FileType && (v < 1 || v > 4);
+            if (!whole || counts) {
+                std::string what = asWritten + " " + written;
+                what += whole ? " is not 1, 2, 3 or 4"
+                              : " is not a whole number; read as " + std::to_string(v);
+                StdConsole().Fail(where, what + (counts ? "; used as 1 (counts)" : ""));
+            }
             return;
         }
     }

@@ -15,7 +15,8 @@ namespace {
 
 struct Opened {
     std::unique_ptr<SampleSource> source;
-    platform::FileId id; // of the input, to tell it from the table
+    const CsvSource* csv = nullptr; // the same, when it is a CSV recording
+    platform::FileId id;            // of the input, to tell it from the table
     int status = kConverted;
     std::string reason;
 };
@@ -36,6 +37,7 @@ Opened OpenCsv(const char* input, const DsvConfig& cfg, bool skipTables) {
         o.reason = "is a kinrec table, not a recording; not converted";
         return o;
     }
+    o.csv = csv.get();
     o.source = std::move(csv);
     return o;
 }
@@ -73,6 +75,51 @@ void Stream(SampleSource& src, DsvConverter* conv, progress::FileProgress& prog)
             EmitDsvRow(conv, kept);
         }
     }
+}
+
+std::string Plural(long long n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// What a recording's lines came to, when it is not what the user may think: no samples
+// at all, or lines after the first sample that were not samples. Titles before the
+// samples, blank lines and a last line cut short (a recording that lost power) are
+// expected and say nothing. "" when there is nothing to say.
+std::string LineReport(const LineCounts& c, int fileType) {
+    if (c.samples == 0) {
+        if (c.lines == 0) {
+            return "no samples (the file is empty)";
+        }
+        if (c.sampleLike == 0) {
+            return "no samples (none of its " + Plural(c.lines, "line", "lines") +
+                   " begins with a digit or a minus sign)";
+        }
+        return "no samples (no line that begins with a digit or a minus sign has the " +
+               std::to_string(CsvColumnsFor(fileType)) + " comma-separated columns of FILETYPE " +
+               std::to_string(fileType == 2 || fileType == 3 ? fileType : 1) + "; " +
+               Plural(c.lines, "line", "lines") + " in all)";
+    }
+    const long long shortOnes = c.shortLines - (c.lastLineShort != 0 ? 1 : 0);
+    const long long skipped = c.skipped - (c.lastLineShort != 0 ? 1 : 0);
+    if (skipped <= 0) {
+        return "";
+    }
+    std::string why;
+    auto add = [&why](const std::string& part) { why += (why.empty() ? "" : ", ") + part; };
+    if (c.blankStart > 0) {
+        add(Plural(c.blankStart, "begins", "begin") + " with a space or a tab");
+    }
+    if (shortOnes > 0) {
+        add(Plural(shortOnes, "has", "have") + " fewer than " +
+            std::to_string(CsvColumnsFor(fileType)) + " columns");
+    }
+    const long long other = skipped - c.blankStart - shortOnes;
+    if (other > 0) {
+        add(Plural(other, "begins", "begin") + " with another character");
+    }
+    const bool notSampleLines = c.blankStart > 0 || other > 0;
+    return std::to_string(skipped) + " of " + Plural(c.lines, "line", "lines") + " skipped (" +
+           why + (notSampleLines ? "; a sample line begins with a digit or a minus sign)" : ")");
 }
 
 // What a user must clean up after a failure.
@@ -134,8 +181,19 @@ int Convert(Opened opened, const char* input, const char* output, const DsvConfi
         progress::FileProgress prog(input, showProgress ? platform::Inspect(input).size : 0);
         Stream(*opened.source, conv.get(), prog);
     }
+    const int readError = opened.source->Error();
+    const std::string lines =
+        opened.csv != nullptr ? LineReport(opened.csv->Counts(), cfg->FileType) : "";
     opened.source.reset();
 
+    if (readError != 0) {
+        table.Discard();
+        console.Fail(input, ErrorText(readError) + LeftBehind(table));
+        return kTableNotWritten;
+    }
+    if (!lines.empty()) {
+        console.Fail(input, lines);
+    }
     if (!sink.Close()) {
         table.Discard();
         console.Fail(name, ErrorText(sink.Error()) + LeftBehind(table));

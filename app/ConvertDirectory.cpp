@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <map>
+#include <set>
 
 namespace {
 
@@ -382,6 +383,34 @@ BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig*
     return result;
 }
 
+namespace {
+
+// A walk reads its settings in the starting directory only: a kinrec.cnf beside the
+// files of a directory below is pointed out, once.
+void NoteOtherSettings(const std::string& start, const std::vector<std::string>& paths) {
+    std::set<std::string> seen;
+    for (const std::string& path : paths) {
+        std::size_t cut = 0;
+        for (std::size_t i = 0; i < path.size(); ++i) {
+            if (platform::IsPathSeparator(path[i])) {
+                cut = i;
+            }
+        }
+        const std::string dir = path.substr(0, cut);
+        if (dir == start || cut == 0 || !seen.insert(dir).second) {
+            continue;
+        }
+        const std::string cnf = Join(dir, "kinrec.cnf");
+        if (platform::Exists(cnf)) {
+            StdConsole().Fail(cnf, "not read: a walk takes its settings from the directory it "
+                                   "starts in; to use these, run kinrec -r in " +
+                                       dir);
+        }
+    }
+}
+
+} // namespace
+
 int ConvertDirectory(const char* dir, const char* selector, bool recursive, const DsvConfig* cfg,
                      std::int32_t* biasCount, int workers, BatchResult* result,
                      const Shard& shard) {
@@ -396,6 +425,7 @@ int ConvertDirectory(const char* dir, const char* selector, bool recursive, cons
             StdConsole().Fail(path, ErrorText(error));
             ++unreadable;
         });
+    NoteOtherSettings(dir, paths);
     BatchResult r = ConvertFiles(paths, cfg, biasCount, workers, shard);
     if (r.failed > 0) {
         StdConsole().Err("kinrec: " + std::to_string(r.failed) + " of " +

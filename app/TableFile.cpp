@@ -23,8 +23,8 @@ constexpr std::size_t kNameMax = 255; // bytes of one file name, on every system
 // "<target>.kinrec-tmp-<pid>-<n>", with as much of the target's name as lets the whole
 // name fit where the target's own name fits.
 std::string TempNameFor(const std::string& target) {
-    const std::string suffix = ".kinrec-tmp-" + std::to_string(platform::ProcessId()) + "-" +
-                               std::to_string(++tempSerial);
+    const std::string suffix =
+        ".kinrec-tmp-" + std::to_string(platform::ProcessId()) + "-" + std::to_string(++tempSerial);
     std::size_t nameStart = 0;
     for (std::size_t i = 0; i < target.size(); ++i) {
         if (platform::IsPathSeparator(target[i])) {

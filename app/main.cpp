@@ -110,8 +110,7 @@ int ConvertFileOrSelector(const char* arg, Run* run) {
 
 int ConvertTree(const char* selector, Run* run, const Shard& shard) {
     BatchResult walk;
-    ConvertDirectory(".", selector, true, &run->cfg, &run->biasCount, run->workers, &walk,
-                     shard);
+    ConvertDirectory(".", selector, true, &run->cfg, &run->biasCount, run->workers, &walk, shard);
     return walk.failed > 0 || walk.unreadable > 0 ? kFailedStatus : 0;
 }
 
@@ -162,8 +161,8 @@ int main(int argc, char** argv) {
     if (sharded) {
         status = ConvertTree(argc == 5 ? argv[4] : nullptr, &run, shard);
     } else if (argc == 2) {
-        status = recursive ? ConvertTree(nullptr, &run, Shard())
-                           : ConvertFileOrSelector(argv[1], &run);
+        status =
+            recursive ? ConvertTree(nullptr, &run, Shard()) : ConvertFileOrSelector(argv[1], &run);
     } else if (recursive) {
         status = ConvertTree(argv[2], &run, Shard());
     } else {

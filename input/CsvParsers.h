@@ -34,6 +34,10 @@ typedef int (*CsvLineParser)(char* line, SampleRecord* rec);
 
 // The parser for a FileType: 2 physical, 3 hundreds of counts, anything else counts.
 CsvLineParser CsvParserFor(int fileType);
+// The columns its layout needs: 8 for the physical layout, else 7.
+inline int CsvColumnsFor(int fileType) {
+    return fileType == 2 ? 8 : 7;
+}
 
 // Whether a line is a sample line: it begins with a decimal digit or a minus sign.
 inline bool IsSampleLine(const char* line) {

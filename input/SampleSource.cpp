@@ -20,6 +20,7 @@ bool CsvSource::Next(SampleRecord* rec) {
         }
         ++counts_.lines;
         if (IsSampleLine(line)) {
+            ++counts_.sampleLike;
             if (parse_(line, rec) == 0) {
                 ++counts_.samples;
                 counts_.lastLineShort = 0;

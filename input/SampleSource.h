@@ -28,6 +28,7 @@ class SampleSource {
 struct LineCounts {
     long long lines = 0;         // pieces read (a line of over 1023 characters is several)
     long long samples = 0;       // lines taken as samples
+    long long sampleLike = 0;    // lines that begin with a digit or a minus sign
     long long skipped = 0;       // lines after the first sample that were not taken:
     long long blankStart = 0;    //   of them, beginning with a space or a tab
     long long shortLines = 0;    //   of them, sample lines with too few columns

@@ -55,7 +55,10 @@ std::string Garbage(std::size_t n, unsigned seed) {
 
 TEST_F(BadInputTest, EmptyFiles) {
     Input("empty.csv", "");
-    EXPECT_EQ(Run({"empty.csv"}).out, Announce("empty.csv", "empty_DSV.csv"));
+    const RunResult e = RunAny({"empty.csv"});
+    EXPECT_EQ(e.status, 0);
+    EXPECT_EQ(e.out, Announce("empty.csv", "empty_DSV.csv"));
+    EXPECT_EQ(e.err, "kinrec: empty.csv: no samples (the file is empty)\n");
     EXPECT_EQ(Get("empty_DSV.csv"), kHeader);
     Config("FILETYPE 4\n");
     Input("empty.bin", "");
@@ -66,12 +69,73 @@ TEST_F(BadInputTest, EmptyFiles) {
                          ": not a dataset file\nkinrec: 1 of 1 conversions failed\n");
 }
 
+// What a recording's lines or a setting come to, when it is not what a user may think,
+// is said on standard error; the tables and the status stay as they were.
+TEST_F(BadInputTest, SurprisesAreSaid) {
+    const struct {
+        const char* what;
+        std::string config;
+        std::string file;
+        std::string err;
+    } cases[] = {
+        {"no line begins like a sample", "", "t,x\n 0,1,2,3,4,5,6\n+1,2,3,4,5,6,7\n",
+         "kinrec: r.csv: no samples (none of its 3 lines begins with a digit or a minus sign)\n"},
+        {"separated by semicolons", "", "t;x\n0;1;2;3;4;5;6\n1;1;2;3;4;5;6\n",
+         "kinrec: r.csv: no samples (no line that begins with a digit or a minus sign has the 7 "
+         "comma-separated columns of FILETYPE 1; 3 lines in all)\n"},
+        {"physical layout needs eight", "FILETYPE 2\n", "0,x,1,2,3,4,5\n",
+         "kinrec: r.csv: no samples (no line that begins with a digit or a minus sign has the 8 "
+         "comma-separated columns of FILETYPE 2; 1 line in all)\n"},
+        {"titles, blank lines and a last line cut short say nothing", "",
+         "title\nt,x\n0,1,2,3,4,5,6\n\n\r\n1,1,2,3,4,5,6\n2,1,2", ""},
+        {"lines skipped after the first sample", "",
+         "t,x\n0,1,2,3,4,5,6\n 1,1,2,3,4,5,6\n\t2,1,2,3,4,5,6\n3,1\n#4\n5,1,2,3,4,5,6\n6,1\n",
+         "kinrec: r.csv: 4 of 8 lines skipped (2 begin with a space or a tab, 1 has fewer than 7 "
+         "columns, 1 begins with another character; a sample line begins with a digit or a "
+         "minus sign)\n"},
+        {"values that are not whole numbers",
+         "FILETYPE two\nFallStartThreshold 0.6\nCUTOFFFREQUENCY 2.5\nRESAMPLECOUNT -2\n",
+         "0,1,2,3,4,5,6\n",
+         "kinrec: kinrec.cnf:1: FILETYPE two is not a whole number; read as 0; used as 1 "
+         "(counts)\nkinrec: kinrec.cnf:2: FallStartThreshold 0.6 is not a whole number; read as "
+         "0\nkinrec: kinrec.cnf:3: CUTOFFFREQUENCY 2.5 is not a whole number; read as 2\n"},
+        {"a file type out of range", "FILETYPE 5\n", "0,1,2,3,4,5,6\n",
+         "kinrec: kinrec.cnf:1: FILETYPE 5 is not 1, 2, 3 or 4; used as 1 (counts)\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Config(c.config);
+        Input("r.csv", c.file);
+        const RunResult r = RunAny({"r.csv"});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err, c.err);
+    }
+}
+
+// A walk from the top of a tree whose folders hold settings of their own says that
+// they are not read, once per folder.
+TEST_F(BadInputTest, SettingsBelowTheStartAreNotRead) {
+    MakeDir(W("a"));
+    MakeDir(W("a/b"));
+    Input("a/x.csv", "0,1,2,3,4,5,6\n");
+    Input("a/b/y.csv", "0,1,2,3,4,5,6\n");
+    Input("a/z.csv", "0,1,2,3,4,5,6\n");
+    Put("a/kinrec.cnf", "FILETYPE 2\n");
+    const RunResult r = RunAny({"-r"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "kinrec: " + Dot({"a", "kinrec.cnf"}) +
+                         ": not read: a walk takes its settings from the directory it starts "
+                         "in; to use these, run kinrec -r in " +
+                         Dot({"a"}) + "\n");
+}
+
 TEST_F(BadInputTest, BinaryGarbageAsCsv) {
     for (unsigned seed = 1; seed <= 5; ++seed) {
         const std::string name = "g" + std::to_string(seed) + ".csv";
         Input(name, Garbage(200000, seed));
-        const RunResult r = Run({name});
+        const RunResult r = RunAny({name});
         EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.err.rfind("kinrec: " + name + ": no samples (", 0), 0u) << r.err;
         ExpectWellFormed(Get("g" + std::to_string(seed) + "_DSV.csv"), 19);
     }
 }
