@@ -5,7 +5,8 @@
 #     --tests    and its tests: GoogleTest, python3 (the plot tests skip without matplotlib)
 #     --python   and the Python package: pybind11, NumPy, pandas, pytest, venv, setuptools
 #     --ci       and .ci/run, .ci/windows: clang 14 with its runtime, clang-tidy 14, cppcheck,
-#                ShellCheck, git, matplotlib, pandas, mingw-w64 g++, Wine, and --python's
+#                ShellCheck, git, matplotlib, pandas, mingw-w64 g++, Wine, SLURM, MUNGE,
+#                GNU parallel, and --python's
 #     --quiet    no apt progress, only errors
 # Debian, Ubuntu: when dpkg-query finds every package nothing else happens (no network);
 # else apt-get installs the missing ones, as root or through sudo. Other systems: the
@@ -21,7 +22,7 @@ for arg in "$@"; do
     --python) python=yes ;;
     --ci) level=ci python=yes ;;
     -q | --quiet) exec 3>/dev/null ;;
-    -h | --help) sed -n '2,12s/^# \{0,1\}//p' "$0"; exit 0 ;;
+    -h | --help) sed -n '2,13s/^# \{0,1\}//p' "$0"; exit 0 ;;
     *) echo "$me: unknown option '$arg' (try --help)" >&2; exit 2 ;;
     esac
 done
