@@ -2,6 +2,7 @@
 #include "Include/kinrec.h"
 
 #include "features/DsvConverter.h"
+#include "features/LibrarySettings.h"
 #include "features/MemorySink.h"
 #include "input/SampleSource.h"
 
@@ -17,23 +18,9 @@ namespace kinrec {
 
 namespace {
 
-DsvConfig ToConfig(const Settings& s) {
-    DsvConfig c;
-    c.FileType = s.FileType;
-    c.ResampleCount = s.ResampleCount;
-    c.SamplingFrequency = s.SamplingFrequency;
-    c.CutOffFrequency = s.CutOffFrequency;
-    c.FallStartThreshold = s.FallStartThreshold;
-    c.FallCounterOut = s.FallCounterOut;
-    c.PostureOut = s.PostureOut;
-    c.RmsDiffOut = s.RmsDiffOut;
-    c.PostureDiffOut = s.PostureDiffOut;
-    return c;
-}
-
 // Every sample of source through the pipeline into a table.
 Table Convert(SampleSource& source, const Settings& settings, Run* run, std::size_t samples = 0) {
-    const DsvConfig cfg = ToConfig(settings);
+    const DsvConfig cfg = ConfigOf(settings);
     std::int32_t fresh = 0;
     std::int32_t* count = run != nullptr ? &run->biasCount : &fresh;
     MemorySink sink;
@@ -134,3 +121,17 @@ const char* Version() {
 }
 
 } // namespace kinrec
+
+DsvConfig ConfigOf(const kinrec::Settings& s) {
+    DsvConfig c;
+    c.FileType = s.FileType;
+    c.ResampleCount = s.ResampleCount;
+    c.SamplingFrequency = s.SamplingFrequency;
+    c.CutOffFrequency = s.CutOffFrequency;
+    c.FallStartThreshold = s.FallStartThreshold;
+    c.FallCounterOut = s.FallCounterOut;
+    c.PostureOut = s.PostureOut;
+    c.RmsDiffOut = s.RmsDiffOut;
+    c.PostureDiffOut = s.PostureDiffOut;
+    return c;
+}

@@ -9,6 +9,7 @@
 #include "app/Convert.h"
 #include "features/DsvConfig.h"
 #include "features/DsvConverter.h"
+#include "features/LibrarySettings.h"
 #include "features/RowSink.h"
 #include "input/SampleRecord.h"
 
@@ -261,22 +262,6 @@ kinrec::Table Unlocked(PyRun* run, F f) {
     return f(&run->run);
 }
 
-// The settings as the pipeline's record.
-DsvConfig ToConfig(const kinrec::Settings& s) {
-    DsvConfig cfg;
-    InitConfig(&cfg);
-    cfg.FileType = s.FileType;
-    cfg.ResampleCount = s.ResampleCount;
-    cfg.SamplingFrequency = s.SamplingFrequency;
-    cfg.CutOffFrequency = s.CutOffFrequency;
-    cfg.FallStartThreshold = s.FallStartThreshold;
-    cfg.FallCounterOut = s.FallCounterOut;
-    cfg.PostureOut = s.PostureOut;
-    cfg.RmsDiffOut = s.RmsDiffOut;
-    cfg.PostureDiffOut = s.PostureDiffOut;
-    return cfg;
-}
-
 // Every record through the pipeline into sink, on *biasCount.
 void Stream(const SampleRecord* recs, std::size_t n, const DsvConfig& cfg, std::int32_t* biasCount,
             RowSink* sink) {
@@ -310,7 +295,7 @@ py::tuple Features(const py::list& channels, int accUnit, int gyroUnit,
         ChannelCounts(channels[c].cast<py::array>(), gyro ? gyroUnit : accUnit, gyro, recs, n,
                       fields[c]);
     }
-    const DsvConfig cfg = ToConfig(ToSettings(settings));
+    const DsvConfig cfg = ConfigOf(ToSettings(settings));
     const std::int64_t step = cfg.ResampleCount >= 2 ? cfg.ResampleCount : 1;
     BlockSink sink((n + static_cast<std::size_t>(step) - 1) / static_cast<std::size_t>(step), step);
     {
@@ -366,7 +351,7 @@ py::object OsError(const std::string& path, const std::string& reason, int code)
 // Writes a table as the console tool does; the table's name.
 std::string Convert(const std::string& input, const py::object& output,
                     const std::array<std::int32_t, 9>& settings, PyRun* run) {
-    const DsvConfig cfg = ToConfig(ToSettings(settings));
+    const DsvConfig cfg = ConfigOf(ToSettings(settings));
     const bool named = !output.is_none();
     const std::string name = named ? output.cast<std::string>() : OutputNameFor(input);
 

@@ -1,0 +1,11 @@
+// The library's settings as the pipeline's record, for code that drives the pipeline
+// itself (the Python extension) with the library's settings.
+#ifndef KINREC_LIBRARY_SETTINGS_H
+#define KINREC_LIBRARY_SETTINGS_H
+
+#include "Include/kinrec.h"
+#include "features/DsvConfig.h"
+
+DsvConfig ConfigOf(const kinrec::Settings& s);
+
+#endif
