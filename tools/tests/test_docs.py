@@ -57,12 +57,12 @@ class DocumentedNamesTest(unittest.TestCase):
 
 
 def readme_batch_line():
-    """The find ... | xargs line of the fenced block under "Many files, many machines"."""
+    """The find ... | xargs line of the fenced blocks under "Many files, many machines"."""
     readme = read("README.md")
     m = re.search(r"^## Many files, many machines\n(.*?)(?=^## )", readme, re.S | re.M)
     section = m.group(1) if m else ""
-    block = re.search(r"^```\n(.*?)^```", section, re.S | re.M)
-    lines = block.group(1).splitlines() if block else []
+    blocks = re.findall(r"^```\n(.*?)^```", section, re.S | re.M)
+    lines = [line for block in blocks for line in block.splitlines()]
     found = [line for line in lines if line.startswith("find data ") and "xargs" in line]
     return found[0] if len(found) == 1 else None
 
