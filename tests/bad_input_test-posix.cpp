@@ -1,11 +1,10 @@
 // The bad-input cases that need POSIX: symbolic links, file permissions and runs as an
 // ordinary user when the tests run as the superuser.
 #include "KinrecFixture.h"
+#include "ReachableTmpdir-posix.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,39 +36,6 @@ TEST_F(LinkTest, DeepTreeAndLinkLoop) {
               Announce(Dot({"top.csv"}), Dot({"top_DSV.csv"})) +
                   Announce(expectPath + sep + "deep.csv", expectPath + sep + "deep_DSV.csv"));
 }
-
-// The fixture puts its copy of kinrec and its work directory under TMPDIR (or /tmp). Run
-// as root, TMPDIR may be a directory only root can enter (pam_tmpdir's /tmp/user/0, one
-// under /root), and the ordinary user then cannot start the copy (status 127). Built
-// before the fixture, this points TMPDIR at the first base that user can reach, for the
-// fixture's lifetime only.
-class ReachableTmpdir {
-  protected:
-    ReachableTmpdir() {
-        const char* tmpdir = std::getenv("TMPDIR");
-        if (tmpdir != nullptr) {
-            saved_ = tmpdir;
-        }
-        for (const char* base : {tmpdir, "/tmp", "/var/tmp", "/dev/shm"}) {
-            if (base != nullptr && ReachableUnprivileged(base)) {
-                setenv("TMPDIR", base, 1);
-                return;
-            }
-        }
-    }
-    ~ReachableTmpdir() {
-        if (saved_) {
-            setenv("TMPDIR", saved_->c_str(), 1);
-        } else {
-            unsetenv("TMPDIR");
-        }
-    }
-    ReachableTmpdir(const ReachableTmpdir&) = delete;
-    ReachableTmpdir& operator=(const ReachableTmpdir&) = delete;
-
-  private:
-    std::optional<std::string> saved_;
-};
 
 class PermissionTest : private ReachableTmpdir, public KinrecFixture {
   protected:
