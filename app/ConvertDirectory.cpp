@@ -208,7 +208,7 @@ class Planner {
         const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
         auto it = dirs_.find(dir);
         if (it == dirs_.end()) {
-            it = dirs_.emplace(dir, platform::CanonicalPath(Join(dir, "."))).first;
+            it = dirs_.emplace(dir, platform::CanonicalPath(dir)).first;
         }
         return it->second + platform::kPathSeparator + name;
     }

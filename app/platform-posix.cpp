@@ -170,6 +170,11 @@ std::string CanonicalPath(const std::string& path) {
         const std::string dir = slash == std::string::npos ? "." : p.substr(0, slash);
         p = target[0] == '/' ? std::string(target) : dir + "/" + target;
     }
+    if (char* whole = realpath(p.c_str(), nullptr)) {
+        std::string full = whole; // it exists (or a directory such as "." was asked for)
+        std::free(whole);
+        return full;
+    }
     const std::size_t slash = p.rfind('/');
     const std::string dir = slash == std::string::npos ? "." : p.substr(0, slash == 0 ? 1 : slash);
     const std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
@@ -185,8 +190,12 @@ std::string CanonicalPath(const std::string& path) {
 void OpenStandardStreams() {
     for (int fd = 0; fd <= 2; ++fd) {
         if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
-            // open gives the lowest free descriptor: this one.
-            (void)open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+            // open gives the lowest free descriptor: this one. Where the null device is
+            // closed to this user, the root directory holds the place: nothing can be
+            // written to it, and no table can take the descriptor.
+            if (open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY) < 0) {
+                (void)open("/", O_RDONLY | O_DIRECTORY);
+            }
         }
     }
 }
