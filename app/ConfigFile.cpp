@@ -106,10 +106,19 @@ void ApplyLine(char* line, DsvConfig* cfg, const std::string& where) {
             const bool whole = IsWholeNumber(written);
             const bool counts = k.field == &DsvConfig::FileType && (v < 1 || v > 4);
             if (!whole || counts) {
-                std::string what = asWritten + " " + written;
-                what += whole ? " is not 1, 2, 3 or 4"
-                              : " is not a whole number; read as " + std::to_string(v);
-                StdConsole().Fail(where, what + (counts ? "; used as 1 (counts)" : ""));
+                std::string what = asWritten;
+                what += " ";
+                what += written;
+                if (whole) {
+                    what += " is not 1, 2, 3 or 4";
+                } else {
+                    what += " is not a whole number; read as ";
+                    what += std::to_string(v);
+                }
+                if (counts) {
+                    what += "; used as 1 (counts)";
+                }
+                StdConsole().Fail(where, what);
             }
             return;
         }

@@ -359,6 +359,7 @@ BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig*
     };
     std::vector<Slot> slots(own.size());
     std::vector<const Planned*> ownPlan;
+    ownPlan.reserve(own.size());
     for (std::size_t j : own) {
         ownPlan.push_back(&plan[j]);
     }

@@ -6,11 +6,12 @@ namespace {
 
 constexpr Digits4 MakeDigits4() {
     Digits4 t{};
-    for (int i = 0; i < 10000; ++i) {
-        t.d[4 * i] = static_cast<char>('0' + i / 1000);
-        t.d[4 * i + 1] = static_cast<char>('0' + i / 100 % 10);
-        t.d[4 * i + 2] = static_cast<char>('0' + i / 10 % 10);
-        t.d[4 * i + 3] = static_cast<char>('0' + i % 10);
+    for (std::size_t i = 0; i < 10000; ++i) {
+        char* e = &t.d[4 * i];
+        e[0] = static_cast<char>('0' + i / 1000);
+        e[1] = static_cast<char>('0' + i / 100 % 10);
+        e[2] = static_cast<char>('0' + i / 10 % 10);
+        e[3] = static_cast<char>('0' + i % 10);
     }
     return t;
 }

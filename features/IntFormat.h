@@ -4,6 +4,7 @@
 #ifndef KINREC_INT_FORMAT_H
 #define KINREC_INT_FORMAT_H
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -19,13 +20,13 @@ extern const Digits4 kDigits4;
 // u < 10000 without leading zeros. Copies four bytes whatever the length.
 inline char* PutUpTo4(char* p, std::uint32_t u) {
     const int n = 1 + (u >= 10) + (u >= 100) + (u >= 1000);
-    std::memcpy(p, &kDigits4.d[4 * u + 4 - static_cast<std::uint32_t>(n)], 4);
+    std::memcpy(p, &kDigits4.d[std::size_t{4} * u + 4 - static_cast<std::size_t>(n)], 4);
     return p + n;
 }
 
 // u < 10000 as exactly four digits.
 inline char* Put4(char* p, std::uint32_t u) {
-    std::memcpy(p, &kDigits4.d[4 * u], 4);
+    std::memcpy(p, &kDigits4.d[std::size_t{4} * u], 4);
     return p + 4;
 }
 

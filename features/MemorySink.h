@@ -11,7 +11,7 @@
 
 class MemorySink : public RowSink {
   public:
-    void Begin(const char* const* names, int n) override;
+    void Begin(const char* const* given, int n) override;
     void Row(const std::int32_t* values, int n, std::int64_t sample) override;
     // Room for this many rows, so that the columns need not grow (call after Begin).
     void Reserve(std::size_t rows);
