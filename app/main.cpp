@@ -68,6 +68,13 @@ bool Is(const char* arg, const char* word) {
     return std::strcmp(arg, word) == 0;
 }
 
+// An interrupt's last words: no temporary table stays, and what was said reaches its
+// reader (the lines of the tables that landed, in a log that is not a terminal).
+void CleanUpOnInterrupt() {
+    RemoveTemporaryTables();
+    (void)std::fflush(stdout); // nothing more can be done about a failure now
+}
+
 // What one run shares between its conversions.
 struct Run {
     DsvConfig cfg;
@@ -143,13 +150,10 @@ int main(int argc, char** argv) {
             return 0;
         }
     }
-    platform::HandleInterrupts(RemoveTemporaryTables);
+    platform::HandleInterrupts(CleanUpOnInterrupt);
     if (platform::StderrIsTerminal()) {
         progress::Enable();
     }
-    // A line a conversion: each is out as soon as it is said, so that an interrupted run
-    // has shown every table it announced.
-    (void)std::setvbuf(stdout, nullptr, _IOLBF, BUFSIZ); // at worst stays fully buffered
 
     Run run;
     InitConfig(&run.cfg);
