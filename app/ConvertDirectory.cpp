@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <map>
 #include <set>
+#include <unordered_map>
 
 namespace {
 
@@ -158,11 +159,11 @@ namespace {
 
 // What a batch knows of a file before converting it.
 struct Planned {
-    std::string inputKey; // the input's identity: one text for every name of one file
-    std::string tableKey; // the same for its table, made or to be made
-    bool special;         // the input is a device, a FIFO or a directory
-    bool inPlace;         // the table is written in place (a device or a FIFO)
-    long long size;       // [bytes] of the input
+    std::uint64_t inputKey; // the input's identity: one key for every name of one file
+    std::uint64_t tableKey; // the same for its table, made or to be made
+    bool special;           // the input is a device, a FIFO or a directory
+    bool inPlace;           // the table is written in place (a device or a FIFO)
+    long long size;         // [bytes] of the input
 };
 
 class Planner {
@@ -183,18 +184,24 @@ class Planner {
   private:
     // An existing file by its identity; a name of nothing yet by its full path, with
     // letters folded (names that differ in case are one file where the file system
-    // ignores it, and one more wait costs nothing where it does not).
-    std::string KeyOf(const std::string& path, const platform::PathInfo& info) {
+    // ignores it, and one more wait costs nothing where it does not). Kept as a 64-bit
+    // hash, small for trees of many files: two files that happened to share one would
+    // only be converted one after the other.
+    std::uint64_t KeyOf(const std::string& path, const platform::PathInfo& info) {
+        std::string key;
         if (info.id.known) {
-            return "id " + std::to_string(info.id.volume) + " " + std::to_string(info.id.index);
+            key = "id " + std::to_string(info.id.volume) + " " + std::to_string(info.id.index);
+        } else {
+            key = "path " + (info.isLink ? platform::CanonicalPath(path) : FullPath(path));
         }
-        std::string key = "path " + (info.isLink ? platform::CanonicalPath(path) : FullPath(path));
-        for (char& c : key) {
+        std::uint64_t h = 14695981039346656037ull; // FNV-1a
+        for (char c : key) {
             if (c >= 'A' && c <= 'Z') {
                 c = static_cast<char>(c - 'A' + 'a');
             }
+            h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
         }
-        return key;
+        return h;
     }
 
     std::string FullPath(const std::string& path) {
@@ -220,10 +227,10 @@ class Planner {
 // file it reads or writes.
 std::vector<std::vector<std::size_t>> Dependencies(const std::vector<const Planned*>& files) {
     std::vector<std::vector<std::size_t>> after(files.size());
-    std::map<std::string, std::size_t> last;
+    std::unordered_map<std::uint64_t, std::size_t> last;
     for (std::size_t j = 0; j < files.size(); ++j) {
-        for (const std::string* key : {&files[j]->inputKey, &files[j]->tableKey}) {
-            const auto [it, first] = last.emplace(*key, j);
+        for (const std::uint64_t key : {files[j]->inputKey, files[j]->tableKey}) {
+            const auto [it, first] = last.emplace(key, j);
             if (!first) {
                 if (std::find(after[j].begin(), after[j].end(), it->second) == after[j].end()) {
                     after[j].push_back(it->second);
@@ -249,11 +256,11 @@ std::vector<int> Shares(const std::vector<Planned>& plan, std::size_t head, int 
         }
         return j;
     };
-    std::map<std::string, std::size_t> firstOf;
+    std::unordered_map<std::uint64_t, std::size_t> firstOf;
     for (std::size_t j = 0; j < plan.size(); ++j) {
         parent[j] = j;
-        for (const std::string* key : {&plan[j].inputKey, &plan[j].tableKey}) {
-            const auto [it, first] = firstOf.emplace(*key, j);
+        for (const std::uint64_t key : {plan[j].inputKey, plan[j].tableKey}) {
+            const auto [it, first] = firstOf.emplace(key, j);
             if (!first) {
                 const std::size_t a = find(it->second);
                 const std::size_t b = find(j);
