@@ -187,6 +187,7 @@ int Convert(Opened opened, const char* input, const char* output, const DsvConfi
     opened.source.reset();
 
     if (readError != 0) {
+        sink.Abandon(); // before the table's file goes
         table.Discard();
         console.Fail(input, ErrorText(readError) + LeftBehind(table));
         return kTableNotWritten;

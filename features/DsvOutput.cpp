@@ -103,3 +103,11 @@ bool DsvOutput::Close() {
     file_ = nullptr;
     return !failed_;
 }
+
+void DsvOutput::Abandon() {
+    if (owned_ && file_ != nullptr) {
+        (void)std::fclose(file_); // given up: what it holds no longer matters
+    }
+    file_ = nullptr;
+    len_ = 0;
+}

@@ -34,6 +34,9 @@ class DsvOutput {
     // Finishes, and closes the file when it was opened here; false when any write or
     // the close failed.
     bool Close();
+    // Lets go of the file without writing what is buffered (the table is given up and
+    // its file closed by its owner).
+    void Abandon();
     bool Failed() const { return failed_; }
     // The errno of the first failed write, open or close (0 when none).
     int Error() const { return error_; }

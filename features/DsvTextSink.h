@@ -24,6 +24,8 @@ class DsvTextSink : public RowSink {
     // Writes out what is buffered (and closes a file it created); false when any write
     // or the close failed (Error() says why).
     bool Close() { return out_.Close(); }
+    // Gives the table up: nothing more is written to the file.
+    void Abandon() { out_.Abandon(); }
     int Error() const { return out_.Error(); }
 
   private:
