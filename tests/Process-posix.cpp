@@ -70,14 +70,7 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
         if (chdir(cwd.c_str()) != 0) {
             _exit(127);
         }
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(exe.c_str()));
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
-        execv(exe.c_str(), argv.data());
-        _exit(127);
+        ExecProgram(exe, args);
     }
     close(outPipe[1]);
     close(errPipe[1]);
@@ -112,4 +105,14 @@ void CopyExecutable(const std::string& from, const std::string& to) {
         }
     }
     chmod(to.c_str(), 0755);
+}
+
+void ExecProgram(const std::string& exe, const std::vector<std::string>& args) {
+    std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+    for (const std::string& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    execv(exe.c_str(), argv.data());
+    _exit(127);
 }

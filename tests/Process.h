@@ -17,6 +17,9 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
                      const std::string& cwd, bool unprivileged = false);
 
 #ifndef _WIN32
+// In a forked child: replaces it with exe run with args; exits 127 when it cannot.
+[[noreturn]] void ExecProgram(const std::string& exe, const std::vector<std::string>& args);
+
 // Whether the ordinary user that RunProgram(..., true) switches to can reach path (search
 // every directory on the way) and execute or enter it. Always true when not the superuser.
 bool ReachableUnprivileged(const std::string& path);

@@ -173,13 +173,7 @@ class FaultsTest : private ReachableTmpdir, public KinrecFixture {
             if (prepare) {
                 prepare();
             }
-            std::vector<char*> argv{const_cast<char*>(exe_.c_str())};
-            for (const std::string& a : args) {
-                argv.push_back(const_cast<char*>(a.c_str()));
-            }
-            argv.push_back(nullptr);
-            execv(exe_.c_str(), argv.data());
-            _exit(127);
+            ExecProgram(exe_, args);
         }
         return pid;
     }

@@ -59,13 +59,7 @@ class SafeTablesPosixTest : public KinrecFixture {
             if (chdir(W("").c_str()) != 0) {
                 _exit(127);
             }
-            std::vector<char*> argv{const_cast<char*>(exe_.c_str())};
-            for (const std::string& a : args) {
-                argv.push_back(const_cast<char*>(a.c_str()));
-            }
-            argv.push_back(nullptr);
-            execv(exe_.c_str(), argv.data());
-            _exit(127);
+            ExecProgram(exe_, args);
         }
         for (int i = 0; i < 2000 && TempTables().empty(); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
