@@ -63,20 +63,6 @@ std::string Shown(const char* token) {
     return s;
 }
 
-// An optional sign and decimal digits, as a setting's value should be.
-bool IsWholeNumber(const std::string& s) {
-    std::size_t i = s.empty() || (s[0] != '+' && s[0] != '-') ? 0 : 1;
-    if (i == s.size()) {
-        return false;
-    }
-    for (; i < s.size(); ++i) {
-        if (s[i] < '0' || s[i] > '9') {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Applies one line; a line that is skipped for a reason the user may not expect (an
 // unknown key, a key without a value) is pointed out at "<path>:<line>".
 void ApplyLine(char* line, DsvConfig* cfg, const std::string& where) {
@@ -99,11 +85,15 @@ void ApplyLine(char* line, DsvConfig* cfg, const std::string& where) {
     ToUpperAscii(key);
     for (const ConfigKey& k : kKeys) {
         if (std::strcmp(key, k.key) == 0) {
-            const std::int32_t v = ParseInt(value);
+            const char* stop = nullptr;
+            const std::int32_t v = ParseInt(value, &stop);
             cfg->*k.field = v;
             std::printf("  +%s : %d\n", k.label, static_cast<int>(v));
             const std::string written = Shown(value);
-            const bool whole = IsWholeNumber(written);
+            // A whole number: the number's text (a sign, then at least one digit) is all
+            // of the value.
+            const bool whole =
+                stop > value && stop[-1] >= '0' && stop[-1] <= '9' && Shown(stop).empty();
             const bool counts = k.field == &DsvConfig::FileType && (v < 1 || v > 4);
             if (!whole || counts) {
                 std::string what = asWritten;
@@ -149,12 +139,8 @@ int LoadConfigFile(const char* path, DsvConfig* cfg) {
 }
 
 std::string ConfigPathFor(const std::string& executablePath) {
-    std::size_t nameStart = 0;
-    for (std::size_t i = 0; i < executablePath.size(); ++i) {
-        if (platform::IsPathSeparator(executablePath[i])) {
-            nameStart = i + 1;
-        }
-    }
+    const std::size_t cut = platform::LastSeparator(executablePath);
+    const std::size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
     const std::size_t dot = executablePath.rfind('.');
     if (dot == std::string::npos || dot <= nameStart) {
         return executablePath + ".cnf";

@@ -143,7 +143,7 @@ void Drain(SampleSource& src, const DsvConfig* cfg, std::int32_t* biasCount) {
 
 int Convert(Opened opened, const char* input, const char* output, const DsvConfig* cfg,
             std::int32_t* biasCount, const ConvertOptions& opt) {
-    Console& console = opt.console != nullptr ? *opt.console : StdConsole();
+    Console& console = ConsoleOf(opt);
     if (opened.status != kConverted) {
         if (opened.status == kInputNotOpened && opt.openFailure != nullptr) {
             *opt.openFailure = opened.reason;

@@ -36,6 +36,11 @@ struct ConvertOptions {
     std::string* openFailure = nullptr;
 };
 
+// The console a conversion's lines go to.
+inline Console& ConsoleOf(const ConvertOptions& options) {
+    return options.console != nullptr ? *options.console : StdConsole();
+}
+
 // Converts input (a CSV file, or a dataset file when FileType is 4) into output, or into
 // OutputNameFor(input) when output is null, on the gyro bias count *biasCount (the
 // run's, carried from file to file). Prints "<input> -> <output>" once the input is

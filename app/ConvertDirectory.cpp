@@ -59,12 +59,7 @@ Search MakeSearch(const std::string& dir, const std::string* selector, bool recu
     if (selector == nullptr) {
         return s;
     }
-    std::size_t cut = std::string::npos;
-    for (std::size_t i = 0; i < selector->size(); ++i) {
-        if (platform::IsPathSeparator((*selector)[i])) {
-            cut = i;
-        }
-    }
+    const std::size_t cut = platform::LastSeparator(*selector);
     if (cut == std::string::npos) {
         s.pattern = *selector;
         return s;
@@ -205,12 +200,7 @@ class Planner {
     }
 
     std::string FullPath(const std::string& path) {
-        std::size_t cut = std::string::npos;
-        for (std::size_t i = 0; i < path.size(); ++i) {
-            if (platform::IsPathSeparator(path[i])) {
-                cut = i;
-            }
-        }
+        const std::size_t cut = platform::LastSeparator(path);
         const std::string dir = cut == std::string::npos ? "." : path.substr(0, cut);
         const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
         auto it = dirs_.find(dir);
@@ -298,8 +288,7 @@ std::vector<int> Shares(const std::vector<Planned>& plan, std::size_t head, int 
 int ConvertOne(const std::string& path, const Planned& p, const DsvConfig* cfg,
                std::int32_t* biasCount, const ConvertOptions& opt) {
     if (p.special) {
-        Console& console = opt.console != nullptr ? *opt.console : StdConsole();
-        console.Fail(path, "is not a regular file; skipped");
+        ConsoleOf(opt).Fail(path, "is not a regular file; skipped");
         return kInputNotOpened;
     }
     return ConvertFile(path.c_str(), nullptr, cfg, biasCount, opt);
@@ -398,14 +387,12 @@ namespace {
 void NoteOtherSettings(const std::string& start, const std::vector<std::string>& paths) {
     std::set<std::string> seen;
     for (const std::string& path : paths) {
-        std::size_t cut = 0;
-        for (std::size_t i = 0; i < path.size(); ++i) {
-            if (platform::IsPathSeparator(path[i])) {
-                cut = i;
-            }
+        const std::size_t cut = platform::LastSeparator(path);
+        if (cut == std::string::npos || cut == 0) {
+            continue;
         }
         const std::string dir = path.substr(0, cut);
-        if (dir == start || cut == 0 || !seen.insert(dir).second) {
+        if (dir == start || !seen.insert(dir).second) {
             continue;
         }
         const std::string cnf = Join(dir, "kinrec.cnf");

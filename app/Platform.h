@@ -2,6 +2,7 @@
 #ifndef KINREC_PLATFORM_H
 #define KINREC_PLATFORM_H
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -13,6 +14,17 @@ extern const char kPathSeparator;
 
 // Whether c separates path components ('/' everywhere, '\\' too on Windows).
 bool IsPathSeparator(char c);
+
+// Where path's last separator stands; std::string::npos when it has none.
+inline std::size_t LastSeparator(const std::string& path) {
+    std::size_t last = std::string::npos;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (IsPathSeparator(path[i])) {
+            last = i;
+        }
+    }
+    return last;
+}
 
 // Whether path is absolute: starts with a separator, or on Windows with a drive ("C:").
 bool IsAbsolutePath(const std::string& path);

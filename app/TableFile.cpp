@@ -25,12 +25,8 @@ constexpr std::size_t kNameMax = 255; // bytes of one file name, on every system
 std::string TempNameFor(const std::string& target) {
     const std::string suffix =
         ".kinrec-tmp-" + std::to_string(platform::ProcessId()) + "-" + std::to_string(++tempSerial);
-    std::size_t nameStart = 0;
-    for (std::size_t i = 0; i < target.size(); ++i) {
-        if (platform::IsPathSeparator(target[i])) {
-            nameStart = i + 1;
-        }
-    }
+    const std::size_t cut = platform::LastSeparator(target);
+    const std::size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
     const std::size_t nameLength = target.size() - nameStart;
     const std::size_t keep = nameLength + suffix.size() <= kNameMax
                                  ? nameLength
