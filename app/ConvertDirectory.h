@@ -22,8 +22,8 @@ class DirectorySource {
     virtual ~DirectorySource() = default;
     // The entries of dir whose names match pattern, in the order to visit them; *error
     // is the errno when dir could not be listed (wholly or in part), else 0.
-    virtual std::vector<platform::DirEntry> List(const std::string& dir,
-                                                 const std::string& pattern, int* error) = 0;
+    virtual std::vector<platform::DirEntry> List(const std::string& dir, const std::string& pattern,
+                                                 int* error) = 0;
 };
 
 bool IsInputFile(const std::string& path);

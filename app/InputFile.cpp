@@ -4,7 +4,6 @@
 #include "features/DsvConverter.h"
 
 #include <cerrno>
-#include <cstring>
 
 std::FILE* OpenInputFile(const char* path) {
     if (platform::IsDirectory(path)) {
@@ -16,10 +15,6 @@ std::FILE* OpenInputFile(const char* path) {
 
 void CloseInputFile(std::FILE* f) {
     (void)std::fclose(f); // read-only: see the header
-}
-
-bool BeginsWithTableHeader(const char* line) {
-    return std::strncmp(line, kDsvFixedHeader, sizeof kDsvFixedHeader - 1) == 0;
 }
 
 bool HeadIsTableHeader(std::FILE* f) {

@@ -18,10 +18,8 @@ enum class TableCheck { kTable, kNotTable, kUnreadable };
 // Whether the file's first line begins with the ten fixed names of a kinrec table's
 // header, whatever the file is called.
 TableCheck IsKinrecTable(const char* path);
-// The same for a file open for reading, read from where it stands.
+// The same for a file open for reading, read from where it stands. (For a line already
+// read: BeginsWithTableHeader in features/DsvConverter.h.)
 bool HeadIsTableHeader(std::FILE* f);
-
-// The same for a line already read.
-bool BeginsWithTableHeader(const char* line);
 
 #endif

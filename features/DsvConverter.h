@@ -31,6 +31,7 @@
 #include "orlib/AttitudeFilter.h"
 
 #include <cstdint>
+#include <cstring>
 
 constexpr int kHistorySize = 64; // a power of two
 constexpr int kMaxColumns = 19;
@@ -102,5 +103,11 @@ int CloseDsvFile(DsvConverter* conv);
 // The header's first ten names, which every table begins with.
 inline constexpr char kDsvFixedHeader[] =
     "accX,accY,accZ,gyroX,gyroY,gyroZ,lpf_acc,raw_acc,lpf_omega,raw_omega";
+
+// Whether a line begins with those names: the first line of a kinrec table, whatever the
+// file is called.
+inline bool BeginsWithTableHeader(const char* line) {
+    return std::strncmp(line, kDsvFixedHeader, sizeof kDsvFixedHeader - 1) == 0;
+}
 
 #endif

@@ -6,7 +6,6 @@
 #include "features/MemorySink.h"
 #include "input/SampleSource.h"
 
-#include <cstring>
 #include <memory>
 #include <system_error>
 
@@ -96,8 +95,7 @@ Table FromFile(const std::string& path, const Settings& settings, Run* run) {
     }
     if (auto* csv = dynamic_cast<CsvSource*>(source.get())) {
         const char* first = csv->FirstLine();
-        if (first != nullptr &&
-            std::strncmp(first, kDsvFixedHeader, sizeof kDsvFixedHeader - 1) == 0) {
+        if (first != nullptr && BeginsWithTableHeader(first)) {
             throw FileError(path, 0, "is a kinrec table, not a recording");
         }
     }

@@ -51,8 +51,7 @@ TEST(ConcurrencyTest, ChainsNeverOverlapAndResultsComeInOrder) {
             ASSERT_LT(log.At("e" + std::to_string(j)), log.events.size()) << "job " << j;
             for (std::size_t k : after[j]) {
                 EXPECT_GT(log.At("s" + std::to_string(j)), log.At("e" + std::to_string(k)))
-                    << "job " << j << " overlapped job " << k << " with " << workers
-                    << " workers";
+                    << "job " << j << " overlapped job " << k << " with " << workers << " workers";
             }
         }
         if (workers == 1) {

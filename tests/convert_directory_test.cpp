@@ -210,7 +210,8 @@ TEST_F(WalkTest, SelectorWithADirectoryPart) {
 // that does not exist (a selector's sub-directory, mostly) is not a failure.
 TEST_F(WalkTest, UnreadableDirectoriesAreReportedAndPassedOver) {
     t_.Refuse(J({".", "sub"}), EACCES);
-    EXPECT_EQ(Walk(nullptr, true), (Paths{J({".", "a.csv"}), J({".", "b.bin"}), J({".", "z.csv"})}));
+    EXPECT_EQ(Walk(nullptr, true),
+              (Paths{J({".", "a.csv"}), J({".", "b.bin"}), J({".", "z.csv"})}));
     EXPECT_EQ(failed_, Paths{J({".", "sub"}) + " " + std::to_string(EACCES)});
     const std::string sel = J({"nowhere", "*.csv"});
     EXPECT_EQ(Walk(sel.c_str(), true), Paths{});
