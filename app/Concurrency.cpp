@@ -8,7 +8,8 @@
 
 void RunInOrder(std::size_t n, int workers, const std::vector<std::vector<std::size_t>>& after,
                 const std::function<void(std::size_t)>& job,
-                const std::function<void(std::size_t)>& done) {
+                const std::function<void(std::size_t)>& done,
+                const std::function<void(std::size_t)>& waits) {
     std::mutex lock;
     std::condition_variable finished;
     std::vector<char> isDone(n, 0);
@@ -21,6 +22,9 @@ void RunInOrder(std::size_t n, int workers, const std::vector<std::vector<std::s
                 return;
             }
             if (!after[j].empty()) {
+                if (waits) {
+                    waits(j);
+                }
                 // Taken in order, so the jobs waited for run on other workers.
                 std::unique_lock<std::mutex> guard(lock);
                 finished.wait(guard, [&] {

@@ -42,6 +42,23 @@ std::string Drain(HANDLE h) {
     return s;
 }
 
+// A job that every program the tests start joins: its processes end when the test
+// process does (its handle closes then), so a test CTest kills for its time limit leaves
+// no kinrec.exe behind.
+HANDLE KillOnCloseJob() {
+    static const HANDLE job = [] {
+        HANDLE h = CreateJobObjectA(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (h == nullptr || SetInformationJobObject(h, JobObjectExtendedLimitInformation, &limits,
+                                                    sizeof limits) == 0) {
+            throw std::runtime_error("cannot make a job object");
+        }
+        return h;
+    }();
+    return job;
+}
+
 } // namespace
 
 RunResult RunProgram(const std::string& exe, const std::vector<std::string>& args,
@@ -64,10 +81,16 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
     si.hStdOutput = outWrite;
     si.hStdError = errWrite;
     PROCESS_INFORMATION pi{};
-    if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, TRUE, 0, nullptr, cwd.c_str(), &si,
-                        &pi)) {
+    // Started suspended, so that it is in the job before it can start anything itself.
+    if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+                        cwd.c_str(), &si, &pi)) {
         throw std::runtime_error("CreateProcess failed for " + exe);
     }
+    if (AssignProcessToJobObject(KillOnCloseJob(), pi.hProcess) == 0) {
+        TerminateProcess(pi.hProcess, 1);
+        throw std::runtime_error("cannot put " + exe + " into the test's job");
+    }
+    ResumeThread(pi.hThread);
     CloseHandle(outWrite);
     CloseHandle(errWrite);
     RunResult r;
@@ -86,6 +109,12 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
     CloseHandle(outRead);
     CloseHandle(errRead);
     return r;
+}
+
+bool UnderEmulator() {
+    // Wine's ntdll has exports of its own.
+    const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
 
 void CopyExecutable(const std::string& from, const std::string& to) {

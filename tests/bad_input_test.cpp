@@ -263,8 +263,13 @@ TEST_F(BadInputTest, OddFileNames) {
 }
 
 TEST_F(BadInputTest, TenThousandFiles) {
+    // Under an emulator a conversion costs tens of milliseconds (Wine: about 18 files a
+    // second), so there the case takes a tenth of the files: still more than the C
+    // runtime's 512 streams on Windows, so a stream left open still shows. The native
+    // run keeps the full count, beyond a typical limit of 1024 open files.
+    const int files = UnderEmulator() ? 1000 : 10000;
     MakeDir(W("many"));
-    for (int i = 0; i < 10000; ++i) {
+    for (int i = 0; i < files; ++i) {
         WriteFile(W("many/f" + std::to_string(i) + ".csv"), "0,0,0,8192,0,0,0\n");
     }
     Input("many/f0.csv", "0,0,0,8192,0,0,0\n");
@@ -274,10 +279,11 @@ TEST_F(BadInputTest, TenThousandFiles) {
     for (char c : r.out) {
         lines += c == '\n';
     }
-    EXPECT_EQ(lines, 10000u);
+    EXPECT_EQ(lines, static_cast<std::size_t>(files));
     EXPECT_EQ(r.out.substr(0, r.out.find('\n') + 1),
               Announce(Dot({"f0.csv"}), Dot({"f0_DSV.csv"})));
-    EXPECT_EQ(Rows(ReadFile(W("many/f9999_DSV.csv"))).size(), 1u);
+    const std::string last = "many/f" + std::to_string(files - 1) + "_DSV.csv";
+    EXPECT_EQ(Rows(ReadFile(W(last))).size(), 1u);
 }
 
 } // namespace

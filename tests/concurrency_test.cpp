@@ -8,7 +8,6 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -31,21 +30,49 @@ struct Log {
 };
 
 // Jobs 0..n-1 with the chains of files that share a file: 2 after 0, 5 after 2, 4 after
-// 3, 7 after 1 and 4. Every job takes a moment, longer for the early ones, so that a later job
-// would overtake its chain's predecessor if it were let.
+// 3, 7 after 1 and 4. With a worker for every job, each job with successors is held until
+// every successor was taken (it waits for its predecessors, or, overtaking, has started),
+// so a scheduler that lets a job overtake its chain shows it every time. With fewer
+// workers nothing is held (that could stall a correct scheduler): order and chains only.
 TEST(ConcurrencyTest, ChainsNeverOverlapAndResultsComeInOrder) {
     const std::vector<std::vector<std::size_t>> after = {{}, {}, {0}, {}, {3}, {2}, {}, {1, 4}};
+    std::vector<std::vector<std::size_t>> successors(after.size());
+    for (std::size_t j = 0; j < after.size(); ++j) {
+        for (std::size_t k : after[j]) {
+            successors[k].push_back(j);
+        }
+    }
     for (int workers : {1, 2, 3, 8}) {
+        const bool hold = workers >= static_cast<int>(after.size());
         Log log;
+        std::mutex lock;
+        std::condition_variable changed;
+        std::vector<char> taken(after.size(), 0);
+        auto take = [&](std::size_t j) {
+            const std::lock_guard<std::mutex> guard(lock);
+            taken[j] = 1;
+            changed.notify_all();
+        };
         std::vector<std::size_t> done;
         RunInOrder(
             after.size(), workers, after,
             [&](std::size_t j) {
                 log.Add('s', j);
-                std::this_thread::sleep_for(std::chrono::milliseconds(j < 3 ? 20 : 2));
+                take(j);
+                if (hold) {
+                    std::unique_lock<std::mutex> guard(lock);
+                    changed.wait(guard, [&] {
+                        for (std::size_t k : successors[j]) {
+                            if (taken[k] == 0) {
+                                return false;
+                            }
+                        }
+                        return true;
+                    });
+                }
                 log.Add('e', j);
             },
-            [&](std::size_t j) { done.push_back(j); });
+            [&](std::size_t j) { done.push_back(j); }, take);
         for (std::size_t j = 0; j < after.size(); ++j) {
             EXPECT_EQ(done[j], j);
             ASSERT_LT(log.At("e" + std::to_string(j)), log.events.size()) << "job " << j;

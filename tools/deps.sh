@@ -5,8 +5,8 @@
 #     --tests    and its tests: GoogleTest, python3 (the plot tests skip without matplotlib)
 #     --python   and the Python package: pybind11, NumPy, pandas, pytest, venv, setuptools
 #     --ci       and .ci/run, .ci/windows: clang 14 with its runtime, clang-tidy 14, cppcheck,
-#                ShellCheck, git, matplotlib, pandas, mingw-w64 g++, Wine, SLURM, MUNGE,
-#                GNU parallel, and --python's
+#                ShellCheck, git, matplotlib, pandas, mingw-w64 g++, Wine, aarch64 g++,
+#                qemu-user, SLURM, MUNGE, GNU parallel, and --python's
 #     --quiet    no apt progress, only errors
 # Debian, Ubuntu: when dpkg-query finds every package nothing else happens (no network);
 # else apt-get installs the missing ones, as root or through sudo. Other systems: the
@@ -61,6 +61,8 @@ python3-pandas - pandas for Python 3
 g++-mingw-w64-x86-64-posix x86_64-w64-mingw32-g++-posix mingw-w64 g++ (posix threads)
 wine wine Wine
 wine64 - 64-bit Wine
+g++-aarch64-linux-gnu aarch64-linux-gnu-g++ g++ for aarch64 Linux
+qemu-user qemu-aarch64 qemu-user, to run aarch64 programs
 googletest - the GoogleTest sources
 slurmctld slurmctld the SLURM controller (tests/scheduler)
 slurmd slurmd the SLURM node daemon
