@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+namespace kinrec::detail {
+
 constexpr std::int32_t TruncToInt32(double v) {
     return (v > -2147483649.0 && v < 2147483648.0) ? static_cast<std::int32_t>(v) : INT32_MIN;
 }
@@ -23,5 +25,7 @@ constexpr std::int32_t WrapAdd(std::int32_t a, std::int32_t b) {
 constexpr std::int32_t WrapSub(std::int32_t a, std::int32_t b) {
     return FromUint32(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
 }
+
+} // namespace kinrec::detail
 
 #endif

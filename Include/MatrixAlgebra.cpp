@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace kinrec::detail {
+
 double Dot(const dVector& a, const dVector& b) {
     if (a.size() != b.size()) {
         // The message rides in the asserted expression, so the report carries it.
@@ -45,3 +47,5 @@ dVector Vector3(double x, double y, double z) {
     v[2] = z;
     return v;
 }
+
+} // namespace kinrec::detail

@@ -14,6 +14,8 @@
 #include <stdexcept>
 #include <valarray>
 
+namespace kinrec::detail {
+
 typedef std::valarray<double> dVector;
 
 // Inner product; a and b must have the same length (any length, 0 included).
@@ -134,5 +136,7 @@ class matrix {
 
     matrix_rep<T>* rep_;
 };
+
+} // namespace kinrec::detail
 
 #endif

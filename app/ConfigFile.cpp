@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstring>
 
+using namespace kinrec::detail;
+
 namespace {
 
 struct ConfigKey {

@@ -10,6 +10,8 @@
 
 #include <string>
 
+using kinrec::detail::DsvConfig;
+
 // Loads the file beside the executable, then "kinrec.cnf" in the current directory.
 int LoadConfig(DsvConfig* cfg);
 // Loads one file: 0 when it was read, -1 (silently) when it could not be opened.

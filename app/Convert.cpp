@@ -6,10 +6,13 @@
 #include "app/TableFile.h"
 #include "features/DsvConverter.h"
 #include "input/SampleSource.h"
+#include "kinrec.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+
+using namespace kinrec::detail;
 
 namespace {
 
@@ -136,7 +139,8 @@ void Drain(SampleSource& src, const DsvConfig* cfg, std::int32_t* biasCount) {
     OpenDsvConverter(conv.get(), cfg, biasCount, &none);
     SampleRecord rec{};
     KeptSample kept;
-    while (*biasCount < kBiasCountLimit && src.Next(&rec)) {
+    const std::int32_t limit = kinrec::BiasCountLimit();
+    while (*biasCount < limit && src.Next(&rec)) {
         AdvanceDsvRecord(conv.get(), &rec, &kept);
     }
 }

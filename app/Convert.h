@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+using kinrec::detail::DsvConfig;
+
 // The table's name for an input path: the path without its last four characters, then
 // "_DSV.csv" (a.csv and a.bin both give a_DSV.csv). A path of fewer than four characters
 // keeps all of them: "ab" gives "ab_DSV.csv".

@@ -5,13 +5,15 @@
 #include "app/Convert.h"
 #include "app/Pattern.h"
 #include "app/Progress.h"
-#include "orlib/AttitudeFilter.h"
+#include "kinrec.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <map>
 #include <set>
 #include <unordered_map>
+
+using namespace kinrec::detail;
 
 namespace {
 
@@ -314,7 +316,7 @@ BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig*
     const bool sharded = shard.count > 1;
     std::size_t i = 0;
     for (; i < paths.size(); ++i) {
-        if ((workers > 1 || sharded) && *biasCount >= kBiasCountLimit) {
+        if ((workers > 1 || sharded) && *biasCount >= kinrec::BiasCountLimit()) {
             break;
         }
         if (shard.index == 1) {
@@ -341,7 +343,7 @@ BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig*
         // Tables written in place (to a terminal, say) share the console's stream: one
         // at a time, in order.
         for (std::size_t j : own) {
-            std::int32_t count = kBiasCountLimit;
+            std::int32_t count = kinrec::BiasCountLimit();
             Count(ConvertOne(paths[j], plan[j], cfg, &count, serial), &result);
         }
         return result;
@@ -362,7 +364,7 @@ BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig*
     const DsvConfig shared = *cfg;
     auto job = [&](std::size_t k) {
         DsvConfig local = shared;
-        std::int32_t count = kBiasCountLimit;
+        std::int32_t count = kinrec::BiasCountLimit();
         ConvertOptions opt;
         opt.console = &slots[k].console;
         opt.skipTables = true;

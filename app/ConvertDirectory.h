@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+using kinrec::detail::DsvConfig;
+
 // Where the walk gets directory listings from: the disk, or a test's fake tree.
 class DirectorySource {
   public:

@@ -5,6 +5,8 @@
 
 #include <cerrno>
 
+using namespace kinrec::detail;
+
 std::FILE* OpenInputFile(const char* path) {
     if (platform::IsDirectory(path)) {
         errno = EISDIR;

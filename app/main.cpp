@@ -7,11 +7,14 @@
 #include "app/Progress.h"
 #include "app/TableFile.h"
 #include "input/NumberText.h"
+#include "kinrec.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+
+using namespace kinrec::detail;
 
 #ifndef KINREC_VERSION
 #define KINREC_VERSION "unknown"
@@ -121,9 +124,7 @@ int ConvertTree(const char* selector, Run* run, const Shard& shard) {
     return walk.failed > 0 || walk.unreadable > 0 ? kFailedStatus : 0;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+int Main(int argc, char** argv) {
     // Files kinrec opens must not become its standard streams.
     platform::OpenStandardStreams();
     // A file of that name comes first: it is converted like any other.
@@ -179,4 +180,17 @@ int main(int argc, char** argv) {
         status = kFailedStatus;
     }
     return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return Main(argc, argv);
+    } catch (const kinrec::InternalError& e) {
+        // A broken invariant: reported as an assertion is, and the process ends as one.
+        (void)std::fflush(stdout);
+        (void)std::fprintf(stderr, "%s\n", e.what());
+        std::abort();
+    }
 }

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <vector>
 
+using namespace kinrec::detail;
+
 namespace {
 
 struct Inputs {

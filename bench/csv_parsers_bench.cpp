@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+using namespace kinrec::detail;
+
 namespace {
 
 void Run(benchmark::State& state, CsvLineParser parse, const std::vector<std::string>& lines) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+using namespace kinrec::detail;
+
 namespace {
 
 void BM_WriteDsvRecord(benchmark::State& state) {

@@ -7,7 +7,7 @@ include(CMakePackageConfigHelpers)
 install(TARGETS kinrec_pipeline EXPORT kinrecTargets
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES Include/kinrec.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES Include/public/kinrec.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
 install(EXPORT kinrecTargets NAMESPACE kinrec:: FILE kinrecTargets.cmake
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/kinrec)
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/kinrecConfig.cmake.in [=[

@@ -1,5 +1,7 @@
 #include "features/DsvConfig.h"
 
+namespace kinrec::detail {
+
 int InitConfig(DsvConfig* cfg) {
     cfg->FileType = 1;
     cfg->ResampleCount = 0;
@@ -12,3 +14,5 @@ int InitConfig(DsvConfig* cfg) {
     cfg->PostureDiffOut = 1;
     return 0;
 }
+
+} // namespace kinrec::detail

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+namespace kinrec::detail {
+
 struct DsvConfig {
     std::int32_t FileType;           // 1, 2, 3: CSV layouts; 4: binary dataset; else as 1
     std::int32_t ResampleCount;      // keep every Nth sample; 1 or less keeps all
@@ -22,5 +24,7 @@ struct DsvConfig {
 
 // The defaults: FileType 1, ResampleCount 0, 50 Hz, 5 Hz, threshold 60, all columns on.
 int InitConfig(DsvConfig* cfg);
+
+} // namespace kinrec::detail
 
 #endif

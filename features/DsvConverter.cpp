@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+namespace kinrec::detail {
+
 namespace {
 
 constexpr double kTimeStep = 0.02; // [s] per kept sample, whatever the sampling rate
@@ -233,3 +235,5 @@ int CloseDsvFile(DsvConverter* conv) {
     }
     return conv->file.Close() ? 0 : -1;
 }
+
+} // namespace kinrec::detail

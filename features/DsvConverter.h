@@ -33,6 +33,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace kinrec::detail {
+
 constexpr int kHistorySize = 64; // a power of two
 constexpr int kMaxColumns = 19;
 
@@ -109,5 +111,7 @@ inline constexpr char kDsvFixedHeader[] =
 inline bool BeginsWithTableHeader(const char* line) {
     return std::strncmp(line, kDsvFixedHeader, sizeof kDsvFixedHeader - 1) == 0;
 }
+
+} // namespace kinrec::detail
 
 #endif

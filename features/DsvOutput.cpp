@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <utility>
 
+namespace kinrec::detail {
+
 DsvOutput::DsvOutput(DsvOutput&& other) noexcept
     : file_(std::exchange(other.file_, nullptr)), owned_(other.owned_), buf_(std::move(other.buf_)),
       len_(std::exchange(other.len_, 0)), failed_(other.failed_), error_(other.error_) {}
@@ -111,3 +113,5 @@ void DsvOutput::Abandon() {
     file_ = nullptr;
     len_ = 0;
 }
+
+} // namespace kinrec::detail

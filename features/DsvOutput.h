@@ -12,6 +12,8 @@
 
 #include "features/IntFormat.h"
 
+namespace kinrec::detail {
+
 class DsvOutput {
   public:
     static constexpr std::size_t kBufferSize = std::size_t{1} << 18;
@@ -82,5 +84,7 @@ class DsvOutput {
     bool failed_ = false;
     int error_ = 0;
 };
+
+} // namespace kinrec::detail
 
 #endif

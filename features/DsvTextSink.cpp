@@ -1,5 +1,7 @@
 #include "features/DsvTextSink.h"
 
+namespace kinrec::detail {
+
 void DsvTextSink::Begin(const char* const* names, int n) {
     for (int c = 0; c < n; ++c) {
         if (c > 0) {
@@ -19,3 +21,5 @@ void DsvTextSink::Row(const std::int32_t* values, int n, std::int64_t /*sample*/
     *p++ = '\n';
     out_.EndRow(p);
 }
+
+} // namespace kinrec::detail

@@ -9,6 +9,8 @@
 
 #include <cstdio>
 
+namespace kinrec::detail {
+
 class DsvTextSink : public RowSink {
   public:
     // Creates or truncates the file; false (Error() says why) when it cannot be created.
@@ -31,5 +33,7 @@ class DsvTextSink : public RowSink {
   private:
     DsvOutput out_;
 };
+
+} // namespace kinrec::detail
 
 #endif

@@ -1,5 +1,7 @@
 #include "features/IntFormat.h"
 
+namespace kinrec::detail {
+
 namespace intformat {
 
 namespace {
@@ -21,3 +23,5 @@ constexpr Digits4 MakeDigits4() {
 constexpr Digits4 kDigits4 = MakeDigits4();
 
 } // namespace intformat
+
+} // namespace kinrec::detail

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstring>
 
+namespace kinrec::detail {
+
 namespace intformat {
 
 // "0000" "0001" ... "9999", then four bytes of padding (a copy of four bytes from the
@@ -55,5 +57,7 @@ inline char* FormatInt(char* p, std::int32_t v) {
 }
 
 } // namespace intformat
+
+} // namespace kinrec::detail
 
 #endif

@@ -1,5 +1,5 @@
-// The library's face (Include/kinrec.h) over the pipeline.
-#include "Include/kinrec.h"
+// The library's face (Include/public/kinrec.h) over the pipeline.
+#include "kinrec.h"
 
 #include "features/DsvConverter.h"
 #include "features/LibrarySettings.h"
@@ -15,10 +15,16 @@
 
 namespace kinrec {
 
+using namespace detail;
+
 namespace {
 
 // Every sample of source through the pipeline into a table.
 Table Convert(SampleSource& source, const Settings& settings, Run* run, std::size_t samples = 0) {
+    if (run != nullptr && !ValidBiasCount(run->biasCount)) {
+        throw Error("Run bias count must be 0 to " + std::to_string(kBiasCountLimit) + ", not " +
+                    std::to_string(run->biasCount));
+    }
     const DsvConfig cfg = ConfigOf(settings);
     std::int32_t fresh = 0;
     std::int32_t* count = run != nullptr ? &run->biasCount : &fresh;
@@ -63,6 +69,10 @@ FileError::FileError(const std::string& path, int code, const std::string& reaso
 
 std::int32_t BiasCountLimit() {
     return kBiasCountLimit;
+}
+
+bool ValidBiasCount(std::int64_t count) {
+    return count >= 0 && count <= kBiasCountLimit;
 }
 
 Table FromCounts(const Recording<std::int16_t>& rec, const Settings& settings, Run* run) {
@@ -120,7 +130,9 @@ const char* Version() {
 
 } // namespace kinrec
 
-DsvConfig ConfigOf(const kinrec::Settings& s) {
+namespace kinrec::detail {
+
+DsvConfig ConfigOf(const Settings& s) {
     DsvConfig c;
     c.FileType = s.FileType;
     c.ResampleCount = s.ResampleCount;
@@ -133,3 +145,5 @@ DsvConfig ConfigOf(const kinrec::Settings& s) {
     c.PostureDiffOut = s.PostureDiffOut;
     return c;
 }
+
+} // namespace kinrec::detail

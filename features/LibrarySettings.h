@@ -3,9 +3,13 @@
 #ifndef KINREC_LIBRARY_SETTINGS_H
 #define KINREC_LIBRARY_SETTINGS_H
 
-#include "Include/kinrec.h"
 #include "features/DsvConfig.h"
+#include "kinrec.h"
+
+namespace kinrec::detail {
 
 DsvConfig ConfigOf(const kinrec::Settings& s);
+
+} // namespace kinrec::detail
 
 #endif

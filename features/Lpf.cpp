@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+namespace kinrec::detail {
+
 namespace {
 
 // a / b with the IEEE result also for b = 0 (an infinity of the right sign, or a
@@ -30,3 +32,5 @@ void LpfInit(Lpf* lpf, std::int32_t samplingFrequency, std::int32_t cutOffFreque
     lpf->prevIn = 0.0f;
     lpf->prevOut = 0.0f;
 }
+
+} // namespace kinrec::detail

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+namespace kinrec::detail {
+
 struct Lpf {
     float a1;      // feedback coefficient
     float b0;      // gain of the current input
@@ -29,5 +31,7 @@ inline void LpfUpdate(Lpf* lpf, float input, float* output) {
     lpf->prevIn = input;
     *output = y;
 }
+
+} // namespace kinrec::detail
 
 #endif

@@ -1,5 +1,7 @@
 #include "features/MemorySink.h"
 
+namespace kinrec::detail {
+
 void MemorySink::Begin(const char* const* given, int n) {
     names.assign(given, given + n);
     columns.assign(static_cast<std::size_t>(n), {});
@@ -19,3 +21,5 @@ void MemorySink::Reserve(std::size_t rows) {
     }
     samples.reserve(rows);
 }
+
+} // namespace kinrec::detail

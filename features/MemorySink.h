@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace kinrec::detail {
+
 class MemorySink : public RowSink {
   public:
     void Begin(const char* const* given, int n) override;
@@ -20,5 +22,7 @@ class MemorySink : public RowSink {
     std::vector<std::vector<std::int32_t>> columns; // columns[c][row]
     std::vector<std::int64_t> samples;              // input sample of each row
 };
+
+} // namespace kinrec::detail
 
 #endif

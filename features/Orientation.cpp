@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace kinrec::detail {
+
 namespace {
 
 double Deg(float v) {
@@ -38,3 +40,5 @@ Angles AnglesFromQuaternion(double q0, double q1, double q2, double q3) {
     return Angles{TruncToInt32(Deg(roll)), WrapSub(TruncToInt32(Deg(pitch)), 90),
                   TruncToInt32(Deg(yaw))};
 }
+
+} // namespace kinrec::detail

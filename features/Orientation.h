@@ -37,6 +37,8 @@
 
 #include <cstdint>
 
+namespace kinrec::detail {
+
 float Magnitude(float x, float y, float z);
 
 struct Angles {
@@ -48,5 +50,7 @@ struct Angles {
 // The roll's asin argument is clamped to [-1, 1] so that rounding near +-90 degrees
 // cannot turn it into a non-number.
 Angles AnglesFromQuaternion(double q0, double q1, double q2, double q3);
+
+} // namespace kinrec::detail
 
 #endif

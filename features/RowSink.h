@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace kinrec::detail {
+
 // The first ten columns are written always; the rest come in optional groups.
 constexpr int kFixedColumnCount = 10;
 
@@ -27,5 +29,7 @@ class NullSink : public RowSink {
     void Begin(const char* const* /*names*/, int /*n*/) override {}
     void Row(const std::int32_t* /*values*/, int /*n*/, std::int64_t /*sample*/) override {}
 };
+
+} // namespace kinrec::detail
 
 #endif

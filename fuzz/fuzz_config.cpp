@@ -2,6 +2,8 @@
 #include "FuzzSupport.h"
 #include "app/ConfigFile.h"
 
+using namespace kinrec::detail;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string path = fuzz::Scratch() + "/k.cnf";
     fuzz::WriteBytes(path, data, size);

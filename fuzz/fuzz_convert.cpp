@@ -8,6 +8,8 @@
 #include <climits>
 #include <cstring>
 
+using namespace kinrec::detail;
+
 namespace {
 
 std::int32_t Setting(const std::uint8_t* p) {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+using namespace kinrec::detail;
+
 #ifndef KINREC_FUZZ_PARSER
 #error "KINREC_FUZZ_PARSER names the parser to fuzz"
 #endif

@@ -2,6 +2,8 @@
 #include "FuzzSupport.h"
 #include "input/DataSet.h"
 
+using namespace kinrec::detail;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string path = fuzz::Scratch() + "/d.bin";
     fuzz::WriteBytes(path, data, size);

@@ -3,6 +3,8 @@
 #include "Include/IntConv.h"
 #include "input/NumberText.h"
 
+namespace kinrec::detail {
+
 namespace {
 
 struct Field {
@@ -155,3 +157,5 @@ CsvLineParser CsvParserFor(int fileType) {
         return ParseCsvCounts;
     }
 }
+
+} // namespace kinrec::detail

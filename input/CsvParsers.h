@@ -18,6 +18,8 @@
 
 #include "input/SampleRecord.h"
 
+namespace kinrec::detail {
+
 int ParseCsvCounts(char* line, SampleRecord* rec);
 int ParseCsvPhysical(char* line, SampleRecord* rec);
 int ParseCsvCounts100(char* line, SampleRecord* rec);
@@ -43,5 +45,7 @@ inline int CsvColumnsFor(int fileType) {
 inline bool IsSampleLine(const char* line) {
     return (line[0] >= '0' && line[0] <= '9') || line[0] == '-';
 }
+
+} // namespace kinrec::detail
 
 #endif

@@ -6,6 +6,8 @@
 #include <cstring>
 #include <new>
 
+namespace kinrec::detail {
+
 const char kDataSetMagic[18] = "QM DataSet V1.0.0";
 
 namespace {
@@ -99,3 +101,5 @@ void CloseDataSet(DataSet* ds) {
     }
     delete ds;
 }
+
+} // namespace kinrec::detail

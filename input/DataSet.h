@@ -13,6 +13,8 @@
 #include <cstddef>
 #include <cstdio>
 
+namespace kinrec::detail {
+
 extern const char kDataSetMagic[18]; // "QM DataSet V1.0.0" with its NUL
 
 struct DataSet {
@@ -31,5 +33,7 @@ DataSet* OpenDataSet(const char* path);
 int ReadDataSet(DataSet* ds, SampleRecord* records, int count);
 // Closes the file and frees the handle; null is accepted.
 void CloseDataSet(DataSet* ds);
+
+} // namespace kinrec::detail
 
 #endif

@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstring>
 
+namespace kinrec::detail {
+
 LineReader::LineReader(std::FILE* file, std::size_t bufferSize)
     : file_(file), buf_((bufferSize < 2 * kMaxPiece ? 2 * kMaxPiece : bufferSize) + 1) {
     // The file is read in large blocks here: the stream's own buffer would only copy them.
@@ -63,3 +65,5 @@ char* LineReader::Next() {
         return line;
     }
 }
+
+} // namespace kinrec::detail

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <vector>
 
+namespace kinrec::detail {
+
 class LineReader {
   public:
     static constexpr std::size_t kMaxPiece = 1023;
@@ -37,5 +39,7 @@ class LineReader {
     std::size_t held_ = 0;
     char heldByte_ = '\0';
 };
+
+} // namespace kinrec::detail
 
 #endif

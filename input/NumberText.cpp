@@ -5,6 +5,8 @@
 #include <limits>
 #include <system_error>
 
+namespace kinrec::detail {
+
 namespace {
 
 bool IsSpace(char c) {
@@ -134,3 +136,5 @@ double ParseDouble(const char* s, const char* end) {
     }
     return negative ? -value : value;
 }
+
+} // namespace kinrec::detail

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace kinrec::detail {
+
 // atoi: leading white space skipped, an optional sign, then decimal digits up to the
 // first other character; no digits give 0. A number beyond the 32-bit range saturates
 // to INT32_MAX / INT32_MIN.
@@ -18,5 +20,7 @@ std::int32_t ParseInt(const char* s, const char** stop);
 // [s, end), or s up to its NUL.
 double ParseDouble(const char* s, const char* end);
 double ParseDouble(const char* s);
+
+} // namespace kinrec::detail
 
 #endif

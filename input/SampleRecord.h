@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace kinrec::detail {
+
 struct SampleRecord {
     std::int16_t accX;  // [counts, 8192 per g]
     std::int16_t accY;  // [counts, 8192 per g]
@@ -31,5 +33,7 @@ constexpr std::int16_t WrapInt16(std::uint32_t v) {
 constexpr std::int16_t WrapInt16(std::int32_t v) {
     return WrapInt16(static_cast<std::uint32_t>(v));
 }
+
+} // namespace kinrec::detail
 
 #endif

@@ -2,6 +2,8 @@
 
 #include <cerrno>
 
+namespace kinrec::detail {
+
 CsvSource::CsvSource(std::FILE* file, int fileType)
     : file_(file), reader_(file), parse_(CsvParserFor(fileType)) {
     first_ = reader_.Next();
@@ -113,3 +115,5 @@ std::unique_ptr<SampleSource> OpenSampleFile(const char* path, int fileType, int
     }
     return std::make_unique<CsvSource>(f, fileType);
 }
+
+} // namespace kinrec::detail

@@ -13,6 +13,8 @@
 #include <cstdio>
 #include <memory>
 
+namespace kinrec::detail {
+
 class SampleSource {
   public:
     virtual ~SampleSource() = default;
@@ -108,5 +110,7 @@ class PhysicalSource : public SampleSource {
 // when it cannot be opened or, for FileType 4, is not a dataset file (*error then holds
 // the errno, or 0 for "not a dataset file").
 std::unique_ptr<SampleSource> OpenSampleFile(const char* path, int fileType, int* error);
+
+} // namespace kinrec::detail
 
 #endif

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace kinrec::detail {
+
 namespace {
 
 constexpr double kBiasGate = 10.0; // deg/s
@@ -94,3 +96,5 @@ matrix<double> AttitudeUpdate(AttitudeFilter* filter, const double gyro[3], cons
     AttitudeAdvance(filter, gyro, accl, magn, dt);
     return filter->Q->toRotationMatrix();
 }
+
+} // namespace kinrec::detail

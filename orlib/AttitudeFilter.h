@@ -22,6 +22,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace kinrec::detail {
+
 struct AttitudeFilter {
     std::unique_ptr<Quaternion> Q; // attitude, body to reference
     double bias[3];                // gyro bias estimate x, y, z [deg/s]
@@ -53,5 +55,7 @@ void AttitudeAdvance(AttitudeFilter* filter, const double gyro[3], const double 
 // either way. Returns *count.
 std::int32_t GyroBiasUpdate(std::int32_t* count, double bias[3], const double sample[3],
                             std::int32_t limit, double threshold);
+
+} // namespace kinrec::detail
 
 #endif

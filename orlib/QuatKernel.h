@@ -12,6 +12,8 @@
 
 #include <cmath>
 
+namespace kinrec::detail {
+
 namespace qk {
 
 struct Q4 {
@@ -71,5 +73,7 @@ inline Q4 FromAxisAngle(double angle, const V3& axis) {
 }
 
 } // namespace qk
+
+} // namespace kinrec::detail
 
 #endif

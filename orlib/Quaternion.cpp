@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace kinrec::detail {
+
 Quaternion::Quaternion() : w(1.0), v(3) {}
 
 Quaternion::Quaternion(double w_, double x, double y, double z) : w(w_), v(Vector3(x, y, z)) {}
@@ -123,3 +125,5 @@ matrix<double> Quaternion::toRotationMatrix() const {
     R(2, 2) = (w * w + z * z) * 2.0 - 1.0;
     return R;
 }
+
+} // namespace kinrec::detail

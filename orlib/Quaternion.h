@@ -16,6 +16,8 @@
 
 #include "Include/MatrixAlgebra.h"
 
+namespace kinrec::detail {
+
 class Quaternion {
   public:
     double w;  // scalar part
@@ -58,5 +60,7 @@ class Quaternion {
 };
 
 Quaternion operator*(double s, const Quaternion& q);
+
+} // namespace kinrec::detail
 
 #endif

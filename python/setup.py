@@ -46,7 +46,7 @@ flags = [] if sys.platform == "win32" else ["-ffp-contract=off", "-fno-fast-math
 extension = Pybind11Extension(
     "kinrec._kinrec",
     sources,
-    include_dirs=[str(ROOT), str(ROOT / "Include")],
+    include_dirs=[str(ROOT), str(ROOT / "Include" / "public")],
     define_macros=[("KINREC_VERSION", '"%s"' % version())],
     extra_compile_args=flags,
     extra_link_args=[] if sys.platform == "win32" else ["-pthread"],

@@ -8,6 +8,8 @@
 
 #include <cmath>
 
+using namespace kinrec::detail;
+
 inline void ReferenceUpdate(Quaternion& Q, double bias[3], std::int32_t* count,
                             const double gyro[3], const double accl[3], double dt) {
     for (int i = 0; i < 3; ++i) {

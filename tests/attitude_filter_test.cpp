@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+using namespace kinrec::detail;
+
 namespace {
 
 const double kPi = 3.141592653589793;

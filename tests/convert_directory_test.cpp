@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+using namespace kinrec::detail;
+
 namespace {
 
 TEST(PatternTest, StarAndQuestionMark) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+using namespace kinrec::detail;
+
 namespace {
 
 std::string Header(std::int32_t offset, const char* magic = "QM DataSet V1.0.0",

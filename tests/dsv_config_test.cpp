@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <string>
 
+using namespace kinrec::detail;
+
 namespace {
 
 class DsvConfigTest : public ::testing::Test {

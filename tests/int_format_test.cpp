@@ -6,6 +6,8 @@
 #include <random>
 #include <string>
 
+using namespace kinrec::detail;
+
 namespace {
 
 std::string Formatted(std::int32_t v) {

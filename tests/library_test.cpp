@@ -1,8 +1,8 @@
 // The pipeline as a library: the values it keeps in memory are the table's, calls are
 // independent of each other, and bad arguments come back as exceptions.
-#include "Include/kinrec.h"
 #include "features/DsvConverter.h"
 #include "input/SampleSource.h"
+#include "kinrec.h"
 
 #include "TempDir.h"
 
@@ -15,6 +15,8 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+using namespace kinrec::detail;
 
 namespace {
 
@@ -196,6 +198,34 @@ TEST(LibraryTest, CallsAreIndependentUnlessTheyShareARun) {
     EXPECT_EQ(run.biasCount, 3000);
     EXPECT_NE(kinrec::FromPhysical(View(p), {}, &run).columns, first.columns);
     EXPECT_EQ(run.biasCount, 6000);
+}
+
+// A bias count outside 0 to the limit is a bad argument for every call, whatever the
+// int32; at the limit the count stays.
+TEST(LibraryTest, RunOutsideItsRangeIsRefused) {
+    const Physical p = Motion(50, 3, 1.0);
+    const std::int32_t limit = kinrec::BiasCountLimit();
+    ASSERT_EQ(limit, 10000);
+    for (const std::int32_t count : {-1, INT32_MIN, limit + 1, INT32_MAX}) {
+        SCOPED_TRACE(count);
+        kinrec::Run run{count};
+        EXPECT_FALSE(kinrec::ValidBiasCount(count));
+        try {
+            kinrec::FromPhysical(View(p), {}, &run);
+            ADD_FAILURE() << "accepted";
+        } catch (const kinrec::Error& e) {
+            EXPECT_EQ(std::string(e.what()),
+                      "Run bias count must be 0 to 10000, not " + std::to_string(count));
+        }
+        EXPECT_THROW(kinrec::FromCounts({}, {}, &run), kinrec::Error);
+        EXPECT_EQ(run.biasCount, count);
+    }
+    for (const std::int32_t count : {0, limit}) {
+        kinrec::Run run{count};
+        EXPECT_TRUE(kinrec::ValidBiasCount(count));
+        EXPECT_EQ(kinrec::FromPhysical(View(p), {}, &run).Rows(), 50u);
+        EXPECT_EQ(run.biasCount, count == 0 ? 50 : limit);
+    }
 }
 
 TEST(LibraryTest, TwoThreadsConvertTwoRecordingsAtOnce) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+using namespace kinrec::detail;
+
 namespace {
 
 // The pieces a LineReader delivers for the given file contents.

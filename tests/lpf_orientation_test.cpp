@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <cstring>
 
+using namespace kinrec::detail;
+
 namespace {
 
 const double kPi = 3.141592653589793;

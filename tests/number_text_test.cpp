@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <limits>
 
+using namespace kinrec::detail;
+
 namespace {
 
 TEST(ParseIntTest, AtoiRules) {

@@ -25,6 +25,8 @@
 #include <random>
 #include <string>
 
+using namespace kinrec::detail;
+
 namespace {
 
 int Atoi(const char* s) {

@@ -109,6 +109,7 @@ def test_run_counts_and_limits():
     assert run.bias_count == 750  # kept samples count
     assert kinrec.BIAS_COUNT_LIMIT == 10000
     assert repr(kinrec.Run(5)) == "kinrec.Run(bias_count=5)"
+    assert kinrec.Run(kinrec.BIAS_COUNT_LIMIT).bias_count == 10000
 
 
 def bad(**changes):
@@ -143,6 +144,11 @@ BAD = [
     (bad(time=np.arange(3)), ValueError, r"one time stamp per input sample \(4\)"),
     (bad(run=0), TypeError, "run must be a kinrec.Run or None, not int"),
     (lambda: kinrec.Run(10001), ValueError, "bias_count must be 0 to 10000, not 10001"),
+    (lambda: kinrec.Run(-1), ValueError, "bias_count must be 0 to 10000, not -1$"),
+    (lambda: kinrec.Run(-(2**31)), ValueError, "bias_count must be 0 to 10000, not -2147483648$"),
+    (lambda: kinrec.Run(2**31 - 1), ValueError, "bias_count must be 0 to 10000, not 2147483647$"),
+    (lambda: kinrec.Run(2**40), ValueError, "bias_count must be 0 to 10000, not 1099511627776$"),
+    (lambda: kinrec.Run(2**80), ValueError, "not 1208925819614629174706176$"),
     (lambda: kinrec.read(EXAMPLES / "counts" / "pelvis.csv", 5), ValueError, "filetype must be 1 .* or 4 \\(dataset\\), not 5"),
     (lambda: kinrec.read("no/such.csv"), FileNotFoundError, r"No such file or directory: 'no/such.csv'"),
     (lambda: kinrec.read(EXAMPLES / "counts" / "pelvis.csv", 4), kinrec.FileRefusedError, "counts/pelvis.csv: not a dataset file$"),

@@ -1,10 +1,9 @@
-// The compiled half of the Python package: the pipeline's conversions (Include/kinrec.h)
+// The compiled half of the Python package: the pipeline's conversions (Include/public/kinrec.h)
 // and the console tool's table writer (app/Convert.h) over NumPy arrays.
 //
 // Python (kinrec/__init__.py) checks the arguments and shapes the results; this file
 // copies the samples out of the caller's arrays while it holds the GIL, converts
 // without it, and hands the table back as one int32 block, column by column.
-#include "Include/kinrec.h"
 #include "app/Console.h"
 #include "app/Convert.h"
 #include "features/DsvConfig.h"
@@ -12,6 +11,7 @@
 #include "features/LibrarySettings.h"
 #include "features/RowSink.h"
 #include "input/SampleRecord.h"
+#include "kinrec.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -33,6 +33,8 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+
+using namespace kinrec::detail;
 #endif
 
 namespace py = pybind11;
@@ -353,7 +355,7 @@ std::string Convert(const std::string& input, const py::object& output,
                     const std::array<std::int32_t, 9>& settings, PyRun* run) {
     const DsvConfig cfg = ConfigOf(ToSettings(settings));
     const bool named = !output.is_none();
-    const std::string name = named ? output.cast<std::string>() : OutputNameFor(input);
+    std::string name = named ? output.cast<std::string>() : OutputNameFor(input);
 
     Console console(true);
     std::string openFailure;
@@ -408,6 +410,7 @@ std::string Convert(const std::string& input, const py::object& output,
 PYBIND11_MODULE(_kinrec, m) {
     m.doc() = "The compiled part of kinrec; use the functions of the kinrec package.";
 
+    // pybind11 takes translators by value: NOLINTNEXTLINE(performance-unnecessary-value-param)
     py::register_exception_translator([](std::exception_ptr p) {
         try {
             if (p) {
@@ -437,14 +440,17 @@ order.
 
 Two threads may pass the same Run; their conversions then take turns, in an
 order nobody chose. Give each thread its own Run unless the order is fixed.)")
-        .def(py::init([](std::int32_t biasCount) {
-                 if (biasCount < 0 || biasCount > kinrec::BiasCountLimit()) {
+        .def(py::init([](const py::int_& biasCount) {
+                 // Any Python integer: one beyond 64 bits is as out of range as -1.
+                 int overflow = 0;
+                 const long long n = PyLong_AsLongLongAndOverflow(biasCount.ptr(), &overflow);
+                 if (overflow != 0 || !kinrec::ValidBiasCount(n)) {
                      throw kinrec::Error("bias_count must be 0 to " +
                                          std::to_string(kinrec::BiasCountLimit()) + ", not " +
-                                         std::to_string(biasCount));
+                                         static_cast<std::string>(py::repr(biasCount)));
                  }
                  auto* r = new PyRun();
-                 r->run.biasCount = biasCount;
+                 r->run.biasCount = static_cast<std::int32_t>(n);
                  return r;
              }),
              py::arg("bias_count") = 0,

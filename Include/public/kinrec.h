@@ -14,7 +14,8 @@
 // console batch (kinrec -r) carries it from file to file.
 //
 // Errors are exceptions: kinrec::Error for a bad argument, kinrec::FileError for a file
-// that cannot be read.
+// that cannot be read, kinrec::InternalError for a broken invariant inside kinrec. No call
+// ends the process or writes to the console.
 #ifndef KINREC_KINREC_H
 #define KINREC_KINREC_H
 
@@ -43,11 +44,15 @@ struct Settings {
 // Recordings converted one after another that share the gyro bias count, as the files
 // of one kinrec -r batch do. A Run is not to be shared by two conversions at once.
 struct Run {
-    std::int32_t biasCount = 0; // [samples] so far, up to BiasCountLimit()
+    std::int32_t biasCount = 0; // [samples] so far, 0 to BiasCountLimit(); a conversion
+                                // given a Run outside that range throws kinrec::Error
 };
 
 // The samples the bias count stops at.
 std::int32_t BiasCountLimit();
+
+// Whether count is a bias count a Run may hold: 0 to BiasCountLimit().
+bool ValidBiasCount(std::int64_t count);
 
 // A table: column names as in kinrec's header (without its spaces) and the values,
 // column by column.
@@ -75,6 +80,13 @@ struct Recording {
 class Error : public std::invalid_argument {
   public:
     using std::invalid_argument::invalid_argument;
+};
+
+// A broken invariant inside kinrec (a programming error, never the data's fault): what()
+// names the source file, line and the condition that failed.
+class InternalError : public std::logic_error {
+  public:
+    using std::logic_error::logic_error;
 };
 
 class FileError : public std::runtime_error {
