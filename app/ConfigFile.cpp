@@ -5,6 +5,7 @@
 #include "app/Platform.h"
 #include "input/LineReader.h"
 #include "input/NumberText.h"
+#include "kinrec.h"
 
 #include <cstdio>
 #include <cstring>
@@ -12,23 +13,6 @@
 using namespace kinrec::detail;
 
 namespace {
-
-struct ConfigKey {
-    const char* key;
-    const char* label;
-    std::int32_t DsvConfig::*field;
-};
-
-// In the order in which keys are compared.
-const ConfigKey kKeys[] = {
-    {"FILETYPE", "FileType", &DsvConfig::FileType},
-    {"RESAMPLECOUNT", "ResampleCount", &DsvConfig::ResampleCount},
-    {"SAMPLINGFREQUENCY", "SamplingFrequency", &DsvConfig::SamplingFrequency},
-    {"CUTOFFFREQUENCY", "CutOffFrequency", &DsvConfig::CutOffFrequency},
-    {"FALLSTARTTHRESHOLD", "FallStartThreshold", &DsvConfig::FallStartThreshold},
-    {"RMSDIFFOUT", "RmsDiffOut", &DsvConfig::RmsDiffOut},
-    {"POSTUREDIFFOUT", "PostureDiffOut", &DsvConfig::PostureDiffOut},
-};
 
 // The next space-separated token of the line, terminated in place; null when none is left.
 char* NextToken(char*& p) {
@@ -85,8 +69,8 @@ void ApplyLine(char* line, DsvConfig* cfg, const std::string& where) {
     }
     const std::string asWritten = Shown(key);
     ToUpperAscii(key);
-    for (const ConfigKey& k : kKeys) {
-        if (std::strcmp(key, k.key) == 0) {
+    for (const kinrec::SettingInfo& k : kinrec::SettingTable()) {
+        if (k.key != nullptr && std::strcmp(key, k.key) == 0) {
             const char* stop = nullptr;
             const std::int32_t v = ParseInt(value, &stop);
             cfg->*k.field = v;

@@ -9,6 +9,7 @@
 #include "input/NumberText.h"
 #include "kinrec.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +33,26 @@ void PrintUsage() {
     std::printf("       kinrec -r [<file_selector>]\n");
 }
 
+// Words in lines of at most width characters (a longer word alone on its line).
+std::string Wrapped(const std::string& text, std::size_t width) {
+    std::string out;
+    std::size_t lineStart = 0;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t end = std::min(text.find(' ', pos), text.size());
+        const std::string word = text.substr(pos, end - pos);
+        if (out.size() > lineStart && out.size() - lineStart + 1 + word.size() > width) {
+            out += '\n';
+            lineStart = out.size();
+        } else if (out.size() > lineStart) {
+            out += ' ';
+        }
+        out += word;
+        pos = end + 1;
+    }
+    return out + "\n";
+}
+
 void PrintHelp() {
     PrintUsage();
     std::printf("       kinrec --shard <k>/<n> -r [<file_selector>]\n"
@@ -40,11 +61,19 @@ void PrintHelp() {
                 "beside them. -r converts the current directory and all below it;\n"
                 "--shard k/n converts share k of n of that batch, so that n processes\n"
                 "(a job array, GNU parallel) write exactly the tables of one run.\n"
-                "\n"
-                "Settings come from kinrec.cnf in the current directory (after the .cnf\n"
-                "file beside the program): FILETYPE, RESAMPLECOUNT, SAMPLINGFREQUENCY,\n"
-                "CUTOFFFREQUENCY, FALLSTARTTHRESHOLD, RMSDIFFOUT, POSTUREDIFFOUT.\n"
-                "Each key, the input layouts and the table's columns: man kinrec.\n");
+                "\n");
+    std::string settings = "Settings come from kinrec.cnf in the current directory (after the "
+                           ".cnf file beside the program):";
+    const char* sep = " ";
+    for (const kinrec::SettingInfo& s : kinrec::SettingTable()) {
+        if (s.key != nullptr) {
+            settings += sep;
+            settings += s.key;
+            sep = ", ";
+        }
+    }
+    std::printf("%s", Wrapped(settings + ".", 72).c_str());
+    std::printf("Each key, the input layouts and the table's columns: man kinrec.\n");
 }
 
 // "<k>/<n>" with 1 <= k <= n: true with *shard filled in.

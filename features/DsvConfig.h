@@ -6,23 +6,19 @@
 #ifndef KINREC_DSV_CONFIG_H
 #define KINREC_DSV_CONFIG_H
 
+#include "kinrec.h"
+
 #include <cstdint>
 
 namespace kinrec::detail {
 
-struct DsvConfig {
-    std::int32_t FileType;           // 1, 2, 3: CSV layouts; 4: binary dataset; else as 1
-    std::int32_t ResampleCount;      // keep every Nth sample; 1 or less keeps all
-    std::int32_t SamplingFrequency;  // [Hz] for the low-pass filters
-    std::int32_t CutOffFrequency;    // [Hz] low-pass cut-off
-    std::int32_t FallStartThreshold; // [0.01 g] fall counter threshold on lpf_acc
-    std::int32_t FallCounterOut;     // non-zero: fall_counter column (no key)
-    std::int32_t PostureOut;         // non-zero: roll, pitch, yaw columns (no key)
-    std::int32_t RmsDiffOut;         // non-zero: acc_diff, omega_diff columns
-    std::int32_t PostureDiffOut;     // non-zero: roll_diff, pitch_diff, yaw_diff columns
-};
+// The library's settings record (kinrec.h: KINREC_SETTINGS), nine signed 32-bit
+// integers: FileType, ResampleCount, SamplingFrequency, CutOffFrequency,
+// FallStartThreshold, FallCounterOut, PostureOut, RmsDiffOut, PostureDiffOut.
+using DsvConfig = ::kinrec::Settings;
 
-// The defaults: FileType 1, ResampleCount 0, 50 Hz, 5 Hz, threshold 60, all columns on.
+// The defaults of the settings table: FileType 1, ResampleCount 0, 50 Hz, 5 Hz,
+// threshold 60, all columns on.
 int InitConfig(DsvConfig* cfg);
 
 } // namespace kinrec::detail

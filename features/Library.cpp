@@ -1,8 +1,8 @@
 // The library's face (Include/public/kinrec.h) over the pipeline.
 #include "kinrec.h"
 
+#include "features/DsvConfig.h"
 #include "features/DsvConverter.h"
-#include "features/LibrarySettings.h"
 #include "features/MemorySink.h"
 #include "input/SampleSource.h"
 
@@ -25,7 +25,7 @@ Table Convert(SampleSource& source, const Settings& settings, Run* run, std::siz
         throw Error("Run bias count must be 0 to " + std::to_string(kBiasCountLimit) + ", not " +
                     std::to_string(run->biasCount));
     }
-    const DsvConfig cfg = ConfigOf(settings);
+    const DsvConfig& cfg = settings;
     std::int32_t fresh = 0;
     std::int32_t* count = run != nullptr ? &run->biasCount : &fresh;
     MemorySink sink;
@@ -69,6 +69,16 @@ FileError::FileError(const std::string& path, int code, const std::string& reaso
 
 std::int32_t BiasCountLimit() {
     return kBiasCountLimit;
+}
+
+const std::vector<SettingInfo>& SettingTable() {
+    static const std::vector<SettingInfo> table = {
+#define KINREC_SETTING_INFO(field, key, keyword, initial, meaning)                                 \
+    {#field, key, keyword, &Settings::field, initial, meaning},
+        KINREC_SETTINGS(KINREC_SETTING_INFO)
+#undef KINREC_SETTING_INFO
+    };
+    return table;
 }
 
 bool ValidBiasCount(std::int64_t count) {
@@ -129,21 +139,3 @@ const char* Version() {
 }
 
 } // namespace kinrec
-
-namespace kinrec::detail {
-
-DsvConfig ConfigOf(const Settings& s) {
-    DsvConfig c;
-    c.FileType = s.FileType;
-    c.ResampleCount = s.ResampleCount;
-    c.SamplingFrequency = s.SamplingFrequency;
-    c.CutOffFrequency = s.CutOffFrequency;
-    c.FallStartThreshold = s.FallStartThreshold;
-    c.FallCounterOut = s.FallCounterOut;
-    c.PostureOut = s.PostureOut;
-    c.RmsDiffOut = s.RmsDiffOut;
-    c.PostureDiffOut = s.PostureDiffOut;
-    return c;
-}
-
-} // namespace kinrec::detail

@@ -2,7 +2,7 @@
 
 The pipeline's and the console tool's source lists are read from the top-level
 CMakeLists.txt (add_library kinrec_pipeline and kinrec_app), so this build and the CMake
-build compile the same files. The flags that keep the integers those of the console
+build compile the same files; the version is the repository's VERSION file. The flags that keep the integers those of the console
 tool: -std=c++17, -ffp-contract=off, -fno-fast-math, and no host tuning (-march=native).
 """
 import os
@@ -26,8 +26,8 @@ def cmake_sources(target):
 
 
 def version():
-    found = re.search(r"project\(kinrec\s+VERSION\s+([0-9.]+)", (ROOT / "CMakeLists.txt").read_text())
-    return found.group(1) if found else "unknown"
+    """The one version of the project: the first line of the repository's VERSION."""
+    return (ROOT / "VERSION").read_text().split()[0]
 
 
 if sys.platform == "win32":
@@ -54,4 +54,4 @@ extension = Pybind11Extension(
 )
 
 ParallelCompile("KINREC_BUILD_JOBS", default=0).install()
-setup(ext_modules=[extension], cmdclass={"build_ext": build_ext})
+setup(version=version(), ext_modules=[extension], cmdclass={"build_ext": build_ext})

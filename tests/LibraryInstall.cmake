@@ -6,6 +6,12 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_
 if(status)
     message(FATAL_ERROR "cmake --install failed")
 endif()
+# The man page carries the version of the VERSION file, as kinrec --version does.
+file(GLOB_RECURSE manpages ${WORK_DIR}/prefix/*/kinrec.1)
+file(STRINGS "${manpages}" title REGEX "^\\.TH ")
+if(NOT title MATCHES "\"kinrec ${VERSION}\"")
+    message(FATAL_ERROR "the installed man page's title (${title}) is not of kinrec ${VERSION}")
+endif()
 # The installed headers are the public ones, and nothing else.
 file(GLOB_RECURSE headers RELATIVE ${WORK_DIR}/prefix/include ${WORK_DIR}/prefix/include/*)
 if(NOT headers STREQUAL "kinrec.h")

@@ -27,19 +27,52 @@
 
 namespace kinrec {
 
-// The settings of a conversion, with the defaults of a run without configuration file.
+// The settings, described once. Each is X(field, key, keyword, default, meaning): the
+// field of Settings (also the label the console echoes), the key in a configuration file
+// (kinrec.cnf; nullptr for the two switches that have none), the Python keyword, the
+// default of a run without configuration file, and what it means (the README's words).
+// Settings below, the configuration file's reader, the console's help and the Python
+// package's keywords are all made from this list.
+// clang-format off
+#define KINREC_SETTINGS(X)                                                                         \
+    X(FileType, "FILETYPE", "filetype", 1,                                                         \
+      "input kind: 1 counts CSV, 2 physical CSV, 3 hundreds CSV, 4 binary dataset; other values "  \
+      "read as 1")                                                                                 \
+    X(ResampleCount, "RESAMPLECOUNT", "resample_count", 0,                                         \
+      "keep the 1st, (N+1)th, (2N+1)th ... sample; 1 or less keeps every sample")                  \
+    X(SamplingFrequency, "SAMPLINGFREQUENCY", "sampling_frequency", 50,                            \
+      "sampling rate in Hz for the low-pass filters; 0 or less means 50 Hz with a 5 Hz cut-off")   \
+    X(CutOffFrequency, "CUTOFFFREQUENCY", "cutoff_frequency", 5, "low-pass cut-off in Hz")         \
+    X(FallStartThreshold, "FALLSTARTTHRESHOLD", "fall_start_threshold", 60,                        \
+      "the fall counter counts rows whose lpf_acc is at or below this (0.01 g)")                   \
+    X(FallCounterOut, nullptr, "fall_counter", 1, "non-zero: write fall_counter")                  \
+    X(PostureOut, nullptr, "posture", 1, "non-zero: write roll, pitch, yaw")                       \
+    X(RmsDiffOut, "RMSDIFFOUT", "rms_diff", 1, "non-zero: write acc_diff, omega_diff")             \
+    X(PostureDiffOut, "POSTUREDIFFOUT", "posture_diff", 1,                                         \
+      "non-zero: write roll_diff, pitch_diff, yaw_diff")
+// clang-format on
+
+// The settings of a conversion, with the defaults of a run without configuration file
+// (units and meanings: KINREC_SETTINGS above, SettingTable() below).
 struct Settings {
-    std::int32_t FileType = 1;            // files: 1 counts, 2 g and deg/s, 3 hundreds of
-                                          // counts (CSV layouts), 4 binary dataset
-    std::int32_t ResampleCount = 0;       // keep every Nth sample; 1 or less keeps all
-    std::int32_t SamplingFrequency = 50;  // [Hz] for the low-pass filters; <= 0: 50 Hz, 5 Hz
-    std::int32_t CutOffFrequency = 5;     // [Hz] low-pass cut-off
-    std::int32_t FallStartThreshold = 60; // [0.01 g] fall counter threshold on lpf_acc
-    std::int32_t FallCounterOut = 1;      // non-zero: fall_counter column
-    std::int32_t PostureOut = 1;          // non-zero: roll, pitch, yaw columns
-    std::int32_t RmsDiffOut = 1;          // non-zero: acc_diff, omega_diff columns
-    std::int32_t PostureDiffOut = 1;      // non-zero: roll_diff, pitch_diff, yaw_diff columns
+#define KINREC_SETTING_FIELD(field, key, keyword, initial, meaning) std::int32_t field = initial;
+    KINREC_SETTINGS(KINREC_SETTING_FIELD)
+#undef KINREC_SETTING_FIELD
 };
+
+// One setting of KINREC_SETTINGS, as data.
+struct SettingInfo {
+    const char* label;             // "FileType": the field's name
+    const char* key;               // "FILETYPE"; nullptr: no configuration key
+    const char* keyword;           // "filetype": the Python keyword
+    std::int32_t Settings::*field; // &Settings::FileType
+    std::int32_t initial;          // the default
+    const char* meaning;           // one line
+};
+
+// Every setting, in the order of Settings' fields (which is also the order in which a
+// configuration file's keys are compared).
+const std::vector<SettingInfo>& SettingTable();
 
 // Recordings converted one after another that share the gyro bias count, as the files
 // of one kinrec -r batch do. A Run is not to be shared by two conversions at once.
@@ -115,7 +148,7 @@ Table FromFile(const std::string& path, const Settings& settings = Settings(), R
 std::int16_t AccCounts(double g);
 std::int16_t GyroCounts(double degPerSecond);
 
-// "1.0.0"
+// kinrec's version ("major.minor.patch", from the VERSION file of its sources)
 const char* Version();
 
 } // namespace kinrec

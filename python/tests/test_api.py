@@ -1,4 +1,5 @@
 """Units, dtypes, the index and time column, the result's forms, and bad input."""
+import inspect
 import math
 import os
 
@@ -7,7 +8,7 @@ import pandas as pd
 import pytest
 
 import kinrec
-from kinrec_testing import EXAMPLES, motion_counts, write_recording
+from kinrec_testing import EXAMPLES, KEYS, SOURCE_DIR, motion_counts, write_recording
 
 # One value in every axis of acc or gyro -> the counts the table's accX or gyroX shows.
 UNITS = [
@@ -190,3 +191,17 @@ def test_files_kinrec_refuses(tmp_path):
         kinrec.convert(recording, tmp_path / "no" / "t.csv")
     assert caught.value.filename == str(tmp_path / "no" / "t.csv")
     assert sorted(os.listdir(tmp_path)) == ["a.csv", "a_DSV.csv", "keep.txt"]
+
+
+def test_version_and_settings_come_from_one_place():
+    assert kinrec.__version__ == (SOURCE_DIR / "VERSION").read_text().split()[0]
+    table = {keyword: (key, default) for keyword, key, _, default, _ in kinrec._kinrec.SETTINGS}
+    assert {k: table[k][0] for k in KEYS} == KEYS  # the console's keys, mapped independently
+    assert table["fall_counter"][0] is None and table["posture"][0] is None
+    for function in (kinrec.features, kinrec.read, kinrec.convert, kinrec.features_many,
+                     kinrec.read_many):
+        params = inspect.signature(function).parameters
+        for keyword, (_, default) in table.items():
+            if keyword in params:
+                assert params[keyword].default == default, (function.__name__, keyword)
+        assert all(k in params for k in table if k != "filetype"), function.__name__

@@ -40,16 +40,44 @@ def mentions(text, name):
                      text) is not None
 
 
+def settings_table():
+    """(field, key or None, keyword, default, meaning) of each X(...) of KINREC_SETTINGS."""
+    header = read("Include", "public", "kinrec.h")
+    m = re.search(r"#define KINREC_SETTINGS\(X\)(.*?)\n// clang-format on", header, re.S)
+    text = re.sub(r"\\\n", " ", m.group(1)) if m else ""
+    entries = re.findall(r'X\((\w+),\s*(nullptr|"\w+"),\s*"(\w+)",\s*(-?\d+),\s*((?:"[^"]*"\s*)+)\)',
+                         text)
+    return [(field, None if key == "nullptr" else key.strip('"'), keyword, int(default),
+             "".join(re.findall(r'"([^"]*)"', meaning)))
+            for field, key, keyword, default, meaning in entries]
+
+
 class DocumentedNamesTest(unittest.TestCase):
-    KEYS = table_names(read("app", "ConfigFile.cpp"), "kKeys")
+    SETTINGS = settings_table()
+    KEYS = [key for _, key, _, _, _ in SETTINGS if key]
     COLUMNS = table_names(read("features", "DsvConverter.cpp"), "kColumns")
 
     def test_sources_parsed(self):
+        self.assertEqual(len(self.SETTINGS), 9, self.SETTINGS)
         self.assertEqual(len(self.KEYS), 7, self.KEYS)
         self.assertEqual(len(self.COLUMNS), 19, self.COLUMNS)
 
+    def test_settings_tables_follow_the_source(self):
+        """The README's table of keys is the source's, row by row; the man page gives
+        every key with its default."""
+        readme = read("README.md")
+        rows = re.findall(r"^\| `([A-Z]+)` \| (-?\d+) \| (.*) \|$", readme, re.M)
+        expected = [(key, str(default), meaning)
+                    for _, key, _, default, meaning in self.SETTINGS if key]
+        self.assertEqual(rows, expected)
+        man = man_text(read("kinrec.1.in"))
+        for _, key, _, default, _ in self.SETTINGS:
+            if key:
+                with self.subTest(key=key):
+                    self.assertRegex(man, r"(?m)^\.B " + key + " " + str(default) + "$")
+
     def test_names_in_documents(self):
-        documents = {"README.md": read("README.md"), "kinrec.1": man_text(read("kinrec.1"))}
+        documents = {"README.md": read("README.md"), "kinrec.1": man_text(read("kinrec.1.in"))}
         for document, text in documents.items():
             for name in self.KEYS + self.COLUMNS:
                 with self.subTest(document=document, name=name):

@@ -23,9 +23,12 @@ from __future__ import annotations
 
 import concurrent.futures
 import difflib
+import functools
+import inspect
 import os
+import textwrap
 import warnings
-from typing import Any, Callable, Dict, List, Mapping, NoReturn, Optional, Sequence, Tuple, Union
+from typing import Any, Callable, Dict, List, Mapping, Optional, Sequence, Tuple, Union
 
 import numpy as np
 
@@ -66,33 +69,70 @@ _FILETYPES = "1 (counts CSV), 2 (g and deg/s CSV), 3 (hundreds of counts CSV) or
 _FIXED_HEADER = "accX,accY,accZ,gyroX,gyroY,gyroZ,lpf_acc,raw_acc,lpf_omega,raw_omega"
 _INT32_MIN, _INT32_MAX = -(2**31), 2**31 - 1
 
-_SETTING_NAMES = (
-    "resample_count",
-    "sampling_frequency",
-    "cutoff_frequency",
-    "fall_start_threshold",
-    "fall_counter",
-    "posture",
-    "rms_diff",
-    "posture_diff",
+# The settings, from the compiled table that also makes the console's configuration
+# keys (kinrec.h: KINREC_SETTINGS): (keyword, key or None, field, default, meaning), in
+# the order the extension takes their values. Fields ending in "Out" are column
+# switches, bools here.
+_SETTINGS: Tuple[Tuple[str, Optional[str], str, int, str], ...] = tuple(
+    tuple(entry) for entry in _kinrec.SETTINGS  # type: ignore[misc]
 )
+_SWITCHES = frozenset(keyword for keyword, _, field, _, _ in _SETTINGS if field.endswith("Out"))
+_DEFAULTS: Dict[str, Any] = {
+    keyword: bool(default) if keyword in _SWITCHES else default
+    for keyword, _, _, default, _ in _SETTINGS
+}
+# The settings every conversion takes as keywords (the file type only where files are read).
+_SETTING_NAMES = tuple(keyword for keyword, *_ in _SETTINGS if keyword != "filetype")
 
-# The settings each conversion takes, with the console tool's defaults.
-_SETTINGS_DOC = """
-    resample_count: keep the 1st, (N+1)th, (2N+1)th ... sample (RESAMPLECOUNT); 1 or
-        less keeps every sample.
-    sampling_frequency: [Hz] for the low-pass filters (SAMPLINGFREQUENCY); 0 or less
-        means 50 Hz with a 5 Hz cut-off. The attitude filter always steps 0.02 s per
-        kept sample: resample 100 Hz recordings with resample_count=2.
-    cutoff_frequency: [Hz] the low-pass cut-off (CUTOFFFREQUENCY).
-    fall_start_threshold: [0.01 g] the fall counter counts rows whose lpf_acc is at or
-        below it (FALLSTARTTHRESHOLD).
-    fall_counter, posture, rms_diff, posture_diff: whether the table has the
-        fall_counter column; roll, pitch, yaw; acc_diff, omega_diff; roll_diff,
-        pitch_diff, yaw_diff.
-    run: a :class:`Run` to carry the gyro bias count on from earlier conversions (and
-        to later ones); None starts the count afresh, as converting the file alone
-        with the console tool does."""
+
+def _settings_doc() -> str:
+    lines = [""]
+    for keyword, key, _, _, meaning in _SETTINGS:
+        if keyword != "filetype":
+            text = f"{keyword}: {meaning}" + (f" ({key})." if key else ".")
+            lines += textwrap.wrap(text, 84, initial_indent="    ", subsequent_indent="        ")
+    notes = (
+        "The attitude filter always steps 0.02 s per kept sample: resample 100 Hz "
+        "recordings with resample_count=2.",
+        "run: a :class:`Run` to carry the gyro bias count on from earlier conversions (and "
+        "to later ones); None starts the count afresh, as converting the file alone with "
+        "the console tool does.",
+    )
+    lines += textwrap.wrap(notes[0], 84, initial_indent="    ", subsequent_indent="    ")
+    lines += textwrap.wrap(notes[1], 84, initial_indent="    ", subsequent_indent="        ")
+    return "\n".join(lines)
+
+
+_SETTINGS_DOC = _settings_doc()
+
+
+def _takes_settings(func: Callable[..., Any]) -> Callable[..., Any]:
+    """Gives func the settings keywords of the table, before its ``run``: explicit in its
+    signature with their defaults and types; an unknown keyword raises ValueError with
+    the closest known one. func receives every setting as a keyword."""
+    signature = inspect.signature(func)
+    params = [
+        p for p in signature.parameters.values() if p.kind is not inspect.Parameter.VAR_KEYWORD
+    ]
+    at = next(i for i, p in enumerate(params) if p.name == "run")
+    added = [
+        inspect.Parameter(name, inspect.Parameter.KEYWORD_ONLY, default=_DEFAULTS[name],
+                          annotation="bool" if name in _SWITCHES else "int")
+        for name in _SETTING_NAMES
+    ]
+    full = signature.replace(parameters=params[:at] + added + params[at:])
+    known = tuple(full.parameters)
+
+    @functools.wraps(func)
+    def call(*args: Any, **kwargs: Any) -> Any:
+        unknown = {k: v for k, v in kwargs.items() if k not in full.parameters}
+        _unknown(func.__name__, unknown, known)
+        for name in _SETTING_NAMES:
+            kwargs.setdefault(name, _DEFAULTS[name])
+        return func(*args, **kwargs)
+
+    call.__signature__ = full  # type: ignore[attr-defined]
+    return call
 
 
 def _unknown(function: str, unknown: Mapping[str, object], known: Sequence[str]) -> None:
@@ -123,20 +163,19 @@ def _switch(name: str, value: object) -> int:
 
 
 def _settings(filetype: int, values: Mapping[str, object]) -> List[int]:
+    """The settings' values in the table's order, checked."""
     filetype = _integer("filetype", filetype)
     if not 1 <= filetype <= 4:
         raise ValueError(f"filetype must be {_FILETYPES}, not {filetype}")
-    return [
-        filetype,
-        _integer("resample_count", values["resample_count"]),
-        _integer("sampling_frequency", values["sampling_frequency"]),
-        _integer("cutoff_frequency", values["cutoff_frequency"]),
-        _integer("fall_start_threshold", values["fall_start_threshold"]),
-        _switch("fall_counter", values["fall_counter"]),
-        _switch("posture", values["posture"]),
-        _switch("rms_diff", values["rms_diff"]),
-        _switch("posture_diff", values["posture_diff"]),
-    ]
+    result = []
+    for keyword, *_ in _SETTINGS:
+        if keyword == "filetype":
+            result.append(filetype)
+        elif keyword in _SWITCHES:
+            result.append(_switch(keyword, values[keyword]))
+        else:
+            result.append(_integer(keyword, values[keyword]))
+    return result
 
 
 def _run(run: Optional[Run]) -> Optional[Run]:
@@ -271,6 +310,7 @@ def _result(
     return out
 
 
+@_takes_settings
 def features(
     acc: ArrayLike,
     gyro: ArrayLike,
@@ -279,17 +319,9 @@ def features(
     gyro_unit: str = "counts",
     rate: Optional[float] = None,
     time: Optional[ArrayLike] = None,
-    resample_count: int = 0,
-    sampling_frequency: int = 50,
-    cutoff_frequency: int = 5,
-    fall_start_threshold: int = 60,
-    fall_counter: bool = True,
-    posture: bool = True,
-    rms_diff: bool = True,
-    posture_diff: bool = True,
     run: Optional[Run] = None,
     as_frame: bool = True,
-    **unknown: NoReturn,
+    **settings: Any,
 ) -> Result:
     """The feature table of a recording held in arrays.
 
@@ -321,9 +353,7 @@ def features(
     time: one time stamp per input sample (seconds, or datetime64); adds a column
         "time" holding the kept samples' stamps. Give rate or time, not both.
     """
-    _unknown("features", unknown, ("acc_unit", "gyro_unit", "rate", "time", "run", "as_frame")
-             + _SETTING_NAMES)
-    settings = _settings(1, locals())
+    settings = _settings(1, settings)
     run = _run(run)
     acc_code = _unit("acc_unit", acc_unit, _ACC_UNITS)
     gyro_code = _unit("gyro_unit", gyro_unit, _GYRO_UNITS)
@@ -355,22 +385,15 @@ features.__doc__ = (features.__doc__ or "") + _SETTINGS_DOC + """
 """
 
 
+@_takes_settings
 def read(
     path: PathLike,
-    filetype: int = 1,
+    filetype: int = _DEFAULTS["filetype"],
     *,
     rate: Optional[float] = None,
-    resample_count: int = 0,
-    sampling_frequency: int = 50,
-    cutoff_frequency: int = 5,
-    fall_start_threshold: int = 60,
-    fall_counter: bool = True,
-    posture: bool = True,
-    rms_diff: bool = True,
-    posture_diff: bool = True,
     run: Optional[Run] = None,
     as_frame: bool = True,
-    **unknown: NoReturn,
+    **settings: Any,
 ) -> Result:
     """The feature table of a recording file, without writing anything.
 
@@ -384,8 +407,7 @@ def read(
     and, with filetype 4, a file that is no dataset file; ValueError for a filetype
     other than 1 to 4.
     """
-    _unknown("read", unknown, ("filetype", "rate", "run", "as_frame") + _SETTING_NAMES)
-    settings = _settings(filetype, locals())
+    settings = _settings(filetype, settings)
     run = _run(run)
     name = os.fsdecode(os.fspath(path))
     if rate is not None:
@@ -402,21 +424,14 @@ read.__doc__ = (read.__doc__ or "") + _SETTINGS_DOC + """
 """
 
 
+@_takes_settings
 def convert(
     input: PathLike,
     output: Optional[PathLike] = None,
     *,
-    filetype: int = 1,
-    resample_count: int = 0,
-    sampling_frequency: int = 50,
-    cutoff_frequency: int = 5,
-    fall_start_threshold: int = 60,
-    fall_counter: bool = True,
-    posture: bool = True,
-    rms_diff: bool = True,
-    posture_diff: bool = True,
+    filetype: int = _DEFAULTS["filetype"],
     run: Optional[Run] = None,
-    **unknown: NoReturn,
+    **settings: Any,
 ) -> str:
     """Writes the table of a recording file exactly as the console tool does.
 
@@ -433,8 +448,7 @@ def convert(
     FileRefusedError ("b.csv: exists and is not a kinrec table; not overwritten");
     ValueError for a filetype other than 1 to 4. Nothing is printed.
     """
-    _unknown("convert", unknown, ("filetype", "run") + _SETTING_NAMES)
-    settings = _settings(filetype, locals())
+    settings = _settings(filetype, settings)
     run = _run(run)
     source = os.fsdecode(os.fspath(input))
     target = None if output is None else os.fsdecode(os.fspath(output))
@@ -516,24 +530,17 @@ def _many(
 _ITEM_KEYS = ("acc", "gyro", "acc_unit", "gyro_unit", "time")
 
 
+@_takes_settings
 def features_many(
     recordings: Sequence[Union[Tuple[ArrayLike, ArrayLike], Mapping[str, Any]]],
     *,
     acc_unit: str = "counts",
     gyro_unit: str = "counts",
     rate: Optional[float] = None,
-    resample_count: int = 0,
-    sampling_frequency: int = 50,
-    cutoff_frequency: int = 5,
-    fall_start_threshold: int = 60,
-    fall_counter: bool = True,
-    posture: bool = True,
-    rms_diff: bool = True,
-    posture_diff: bool = True,
     run: Optional[Run] = None,
     as_frame: bool = True,
     workers: Optional[int] = None,
-    **unknown: NoReturn,
+    **settings: Any,
 ) -> List[Result]:
     """:func:`features` of many recordings on all CPUs; the tables in input order.
 
@@ -547,13 +554,10 @@ def features_many(
     run is left where one-by-one conversion would leave it. The first recording that
     fails raises its exception, "recording i:" before the message.
     """
-    _unknown("features_many", unknown,
-             ("acc_unit", "gyro_unit", "rate", "run", "as_frame", "workers") + _SETTING_NAMES)
-    _settings(1, locals())
+    _settings(1, settings)
     run = _run(run)
     count = _workers(workers)
-    given = locals()
-    common = {k: given[k] for k in _SETTING_NAMES}
+    common = {k: settings[k] for k in _SETTING_NAMES}
     items: List[Dict[str, Any]] = []
     for i, item in enumerate(recordings):
         if isinstance(item, Mapping):
@@ -587,36 +591,26 @@ def features_many(
     return _many(len(items), one, run, count)
 
 
+@_takes_settings
 def read_many(
     paths: Sequence[PathLike],
-    filetype: int = 1,
+    filetype: int = _DEFAULTS["filetype"],
     *,
     rate: Optional[float] = None,
-    resample_count: int = 0,
-    sampling_frequency: int = 50,
-    cutoff_frequency: int = 5,
-    fall_start_threshold: int = 60,
-    fall_counter: bool = True,
-    posture: bool = True,
-    rms_diff: bool = True,
-    posture_diff: bool = True,
     run: Optional[Run] = None,
     as_frame: bool = True,
     workers: Optional[int] = None,
-    **unknown: NoReturn,
+    **settings: Any,
 ) -> List[Result]:
     """:func:`read` of many files on all CPUs; the tables in the order of paths.
 
     With a run, the tables are those of one ``kinrec -r`` over the same files in the
     same order (see :func:`features_many`). workers: threads; None: every CPU.
     """
-    _unknown("read_many", unknown,
-             ("filetype", "rate", "run", "as_frame", "workers") + _SETTING_NAMES)
-    _settings(filetype, locals())
+    _settings(filetype, settings)
     run = _run(run)
     count = _workers(workers)
-    given = locals()
-    common = {k: given[k] for k in _SETTING_NAMES}
+    common = {k: settings[k] for k in _SETTING_NAMES}
     names = [os.fspath(p) for p in paths]
 
     def one(i: int, r: Optional[Run]) -> Result:

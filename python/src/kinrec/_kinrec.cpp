@@ -8,7 +8,6 @@
 #include "app/Convert.h"
 #include "features/DsvConfig.h"
 #include "features/DsvConverter.h"
-#include "features/LibrarySettings.h"
 #include "features/RowSink.h"
 #include "input/SampleRecord.h"
 #include "kinrec.h"
@@ -49,17 +48,13 @@ struct PyRun {
 };
 
 // The settings in the order kinrec/__init__.py passes them.
+// The settings as the package passes them: the values in the table's order.
 kinrec::Settings ToSettings(const std::array<std::int32_t, 9>& s) {
     kinrec::Settings k;
-    k.FileType = s[0];
-    k.ResampleCount = s[1];
-    k.SamplingFrequency = s[2];
-    k.CutOffFrequency = s[3];
-    k.FallStartThreshold = s[4];
-    k.FallCounterOut = s[5];
-    k.PostureOut = s[6];
-    k.RmsDiffOut = s[7];
-    k.PostureDiffOut = s[8];
+    const std::vector<kinrec::SettingInfo>& table = kinrec::SettingTable();
+    for (std::size_t i = 0; i < table.size() && i < s.size(); ++i) {
+        k.*table[i].field = s[i];
+    }
     return k;
 }
 
@@ -297,7 +292,7 @@ py::tuple Features(const py::list& channels, int accUnit, int gyroUnit,
         ChannelCounts(channels[c].cast<py::array>(), gyro ? gyroUnit : accUnit, gyro, recs, n,
                       fields[c]);
     }
-    const DsvConfig cfg = ConfigOf(ToSettings(settings));
+    const DsvConfig cfg = ToSettings(settings);
     const std::int64_t step = cfg.ResampleCount >= 2 ? cfg.ResampleCount : 1;
     BlockSink sink((n + static_cast<std::size_t>(step) - 1) / static_cast<std::size_t>(step), step);
     {
@@ -353,7 +348,7 @@ py::object OsError(const std::string& path, const std::string& reason, int code)
 // Writes a table as the console tool does; the table's name.
 std::string Convert(const std::string& input, const py::object& output,
                     const std::array<std::int32_t, 9>& settings, PyRun* run) {
-    const DsvConfig cfg = ConfigOf(ToSettings(settings));
+    const DsvConfig cfg = ToSettings(settings);
     const bool named = !output.is_none();
     std::string name = named ? output.cast<std::string>() : OutputNameFor(input);
 
@@ -464,6 +459,12 @@ order nobody chose. Give each thread its own Run unless the order is fixed.)")
         });
 
     m.attr("BIAS_COUNT_LIMIT") = kinrec::BiasCountLimit();
+    py::list settings;
+    for (const kinrec::SettingInfo& info : kinrec::SettingTable()) {
+        const py::object key = info.key == nullptr ? py::object(py::none()) : py::str(info.key);
+        settings.append(py::make_tuple(info.keyword, key, info.label, info.initial, info.meaning));
+    }
+    m.attr("SETTINGS") = settings;
     m.attr("__version_info__") = py::str(kinrec::Version());
     m.def("_features", &Features, py::arg("channels"), py::arg("acc_unit"), py::arg("gyro_unit"),
           py::arg("settings"), py::arg("run"));

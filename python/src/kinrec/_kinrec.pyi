@@ -4,6 +4,8 @@ from typing import Any, List, Optional, Tuple
 import numpy as np
 
 BIAS_COUNT_LIMIT: int
+# (keyword, key or None, field, default, meaning) of each setting, in the order taken.
+SETTINGS: List[Tuple[str, Optional[str], str, int, str]]
 __version_info__: str
 
 class Run:
