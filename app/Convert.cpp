@@ -5,6 +5,8 @@
 #include "app/Progress.h"
 #include "app/TableFile.h"
 #include "features/DsvConverter.h"
+#include "features/DsvTextSink.h"
+#include "features/StreamAccess.h"
 #include "input/SampleSource.h"
 #include "kinrec.h"
 
@@ -68,17 +70,19 @@ Opened OpenDataSetInput(const char* input, bool skipTables) {
     return o;
 }
 
-// Every sample through both stages.
-void Stream(SampleSource& src, DsvConverter* conv, progress::FileProgress& prog) {
-    SampleRecord rec{};
-    KeptSample kept;
-    while (src.Next(&rec)) {
-        prog.Tick([&src] { return src.Position(); });
-        if (AdvanceDsvRecord(conv, &rec, &kept)) {
-            EmitDsvRow(conv, kept);
-        }
+// A source that shows the progress of the one it reads.
+class ShownSource : public SampleSource {
+  public:
+    ShownSource(SampleSource& src, progress::FileProgress& prog) : src_(src), prog_(prog) {}
+    bool Next(SampleRecord* rec) override {
+        prog_.Tick([this] { return src_.Position(); });
+        return src_.Next(rec);
     }
-}
+
+  private:
+    SampleSource& src_;
+    progress::FileProgress& prog_;
+};
 
 std::string Plural(long long n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -178,13 +182,17 @@ int Convert(Opened opened, const char* input, const char* output, const DsvConfi
     }
     DsvTextSink sink;
     sink.Open(table.Stream());
-    auto conv = std::make_unique<DsvConverter>();
-    OpenDsvConverter(conv.get(), cfg, biasCount, &sink);
-    const bool showProgress = opt.showProgress && progress::Enabled();
-    {
-        progress::FileProgress prog(input, showProgress ? platform::Inspect(input).size : 0);
-        Stream(*opened.source, conv.get(), prog);
+    kinrec::Run run{*biasCount};
+    kinrec::Stream stream(*cfg, &run);
+    sink.Header(stream.Names());
+    if (opt.showProgress && progress::Enabled()) {
+        progress::FileProgress prog(input, platform::Inspect(input).size);
+        ShownSource shown(*opened.source, prog);
+        StreamAccess::Feed(stream, shown, sink);
+    } else {
+        StreamAccess::Feed(stream, *opened.source, sink);
     }
+    *biasCount = run.biasCount;
     const int readError = opened.source->Error();
     const std::string lines =
         opened.csv != nullptr ? LineReport(opened.csv->Counts(), cfg->FileType) : "";

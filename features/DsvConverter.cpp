@@ -63,19 +63,17 @@ const Column kColumns[kMaxColumns] = {
     {"yaw_diff", &DsvConfig::PostureDiffOut},
 };
 
-// Chooses the columns by the switches and hands their names to the sink.
+// Chooses the columns by the switches.
 void SetUpColumns(DsvConverter* conv, const DsvConfig& cfg) {
-    const char* names[kMaxColumns];
     conv->columnCount = 0;
     for (int c = 0; c < kMaxColumns; ++c) {
         const Column& col = kColumns[c];
         if (col.on != nullptr && cfg.*col.on == 0) {
             continue;
         }
-        names[conv->columnCount] = col.name;
+        conv->names[conv->columnCount] = col.name;
         conv->columns[conv->columnCount++] = static_cast<std::int8_t>(c);
     }
-    conv->sink->Begin(names, conv->columnCount);
 }
 
 // Advances the resample cycle and tells whether this sample is kept: with N >= 2 the
@@ -139,6 +137,7 @@ int OpenDsvFile(DsvConverter* conv, const DsvConfig* config, std::int32_t* biasC
     }
     conv->sink = &conv->file;
     SetUpColumns(conv, conv->config);
+    conv->file.Header(conv->names, conv->columnCount);
     return 0;
 }
 
@@ -213,11 +212,16 @@ int EmitDsvRow(DsvConverter* conv, const KeptSample& kept) {
         v[kLpfAcc] > conv->config.FallStartThreshold ? 0 : WrapAdd(conv->fallCounter, 1);
     v[kFallCounter] = conv->fallCounter;
 
-    std::int32_t row[kMaxColumns];
-    for (int c = 0; c < conv->columnCount; ++c) {
-        row[c] = v[conv->columns[c]];
+    if (conv->columnCount == kMaxColumns) {
+        // Every column: the values are in table order already.
+        conv->sink->Row(v, kMaxColumns, kept.sample);
+    } else {
+        std::int32_t row[kMaxColumns];
+        for (int c = 0; c < conv->columnCount; ++c) {
+            row[c] = v[conv->columns[c]];
+        }
+        conv->sink->Row(row, conv->columnCount, kept.sample);
     }
-    conv->sink->Row(row, conv->columnCount, kept.sample);
     return conv->sink->Good() ? 0 : -1;
 }
 

@@ -67,6 +67,7 @@ struct DsvConverter {
     std::int32_t historyIndex;                      // slot the next row writes
     std::int32_t fallCounter;                       // [rows] consecutive low rows
     std::int8_t columns[kMaxColumns];               // the row's values written, in order
+    const char* names[kMaxColumns];                 // their names
     std::int32_t columnCount;
 
     RowSink* sink;    // where the rows go
@@ -75,13 +76,13 @@ struct DsvConverter {
 
 // Resets the converter, copies the settings (repairing the copy as above; *config is
 // only read), sets up the filters on the gyro bias count *biasCount (the caller's; it
-// carries from conversion to conversion when the caller passes the same one) and hands
-// the column names to sink.
+// carries from conversion to conversion when the caller passes the same one) and chooses
+// the columns (names[0..columnCount)). The rows go to sink, which may be set later.
 void OpenDsvConverter(DsvConverter* conv, const DsvConfig* config, std::int32_t* biasCount,
                       RowSink* sink);
 
 // The same with the table as text in a new file at path (an existing file is
-// truncated). Returns -1 when the file cannot be created.
+// truncated), its header written. Returns -1 when the file cannot be created.
 int OpenDsvFile(DsvConverter* conv, const DsvConfig* config, std::int32_t* biasCount,
                 const char* path);
 

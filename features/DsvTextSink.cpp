@@ -2,7 +2,7 @@
 
 namespace kinrec::detail {
 
-void DsvTextSink::Begin(const char* const* names, int n) {
+void DsvTextSink::Header(const char* const* names, int n) {
     for (int c = 0; c < n; ++c) {
         if (c > 0) {
             out_.PutText(c < kFixedColumnCount ? "," : ", ");
@@ -10,6 +10,15 @@ void DsvTextSink::Begin(const char* const* names, int n) {
         out_.PutText(names[c]);
     }
     out_.PutText("\n");
+}
+
+void DsvTextSink::Header(const std::vector<std::string>& names) {
+    std::vector<const char*> c;
+    c.reserve(names.size());
+    for (const std::string& n : names) {
+        c.push_back(n.c_str());
+    }
+    Header(c.data(), static_cast<int>(c.size()));
 }
 
 void DsvTextSink::Row(const std::int32_t* values, int n, std::int64_t /*sample*/) {

@@ -8,6 +8,8 @@
 #include "features/RowSink.h"
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace kinrec::detail {
 
@@ -19,7 +21,9 @@ class DsvTextSink : public RowSink {
     // but does not close it.
     void Open(std::FILE* file) { out_.Open(file); }
 
-    void Begin(const char* const* names, int n) override;
+    // The header line: the column names, before any row.
+    void Header(const char* const* names, int n);
+    void Header(const std::vector<std::string>& names);
     void Row(const std::int32_t* values, int n, std::int64_t sample) override;
     bool Good() const override { return !out_.Failed(); }
 

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <random>
@@ -286,6 +287,113 @@ TEST(LibraryTest, BadArgumentsAreExceptions) {
             EXPECT_EQ(e.Path(), c.path);
         }
     }
+}
+
+// A stream's chunks, of any sizes, give the rows of one call: every resample count from 0
+// to 4 (chunk edges inside a resample step), column choices, counts, hundreds of counts
+// and physical values beyond the range, with and without a Run; the sample numbers run
+// on from chunk to chunk.
+TEST(StreamTest, ChunksGiveTheRowsOfOneCall) {
+    const Physical p = Motion(1500, 11, 2.5); // spread 2.5: many values beyond the range
+    Physical hundreds = p;
+    for (int c = 0; c < 6; ++c) {
+        for (double& v : hundreds.ch[c]) {
+            v = (c < 3 ? kinrec::AccCounts(v) : kinrec::GyroCounts(v)) / 100 * 100;
+        }
+    }
+    std::vector<std::int16_t> counts[6];
+    for (int c = 0; c < 6; ++c) {
+        for (double v : hundreds.ch[c]) {
+            counts[c].push_back(static_cast<std::int16_t>(v));
+        }
+    }
+    std::mt19937 gen(3);
+    const std::size_t n = p.ch[0].size();
+    for (int resample = 0; resample <= 4; ++resample) {
+        for (int columns = 0; columns < 2; ++columns) {
+            for (int kind = 0; kind < 2; ++kind) { // physical, hundreds as counts
+                for (int withRun = 0; withRun < 2; ++withRun) {
+                    SCOPED_TRACE(testing::Message()
+                                 << "resample " << resample << ", columns " << columns << ", kind "
+                                 << kind << ", run " << withRun);
+                    kinrec::Settings s;
+                    s.ResampleCount = resample;
+                    s.PostureOut = columns;
+                    s.RmsDiffOut = columns;
+                    kinrec::Run one{withRun != 0 ? 9000 : 0};
+                    kinrec::Run chunked = one;
+                    auto countsOf = [&](std::size_t at, std::size_t size) {
+                        kinrec::Recording<std::int16_t> r;
+                        kinrec::Channel<std::int16_t>* ch[6] = {&r.accX,  &r.accY,  &r.accZ,
+                                                                &r.gyroX, &r.gyroY, &r.gyroZ};
+                        for (int c = 0; c < 6; ++c) {
+                            *ch[c] = {counts[c].data() + at, size};
+                        }
+                        return r;
+                    };
+                    auto physicalOf = [&](std::size_t at, std::size_t size) {
+                        kinrec::Recording<double> r;
+                        kinrec::Channel<double>* ch[6] = {&r.accX,  &r.accY,  &r.accZ,
+                                                          &r.gyroX, &r.gyroY, &r.gyroZ};
+                        for (int c = 0; c < 6; ++c) {
+                            *ch[c] = {p.ch[c].data() + at, size};
+                        }
+                        return r;
+                    };
+                    kinrec::Run* runOne = withRun != 0 ? &one : nullptr;
+                    const kinrec::Table whole =
+                        kind == 0 ? kinrec::FromPhysical(physicalOf(0, n), s, runOne)
+                                  : kinrec::FromCounts(countsOf(0, n), s, runOne);
+                    kinrec::Stream stream(s, withRun != 0 ? &chunked : nullptr);
+                    kinrec::Table t;
+                    for (std::size_t at = 0; at < n;) {
+                        // Mostly one sample, now and then a few or a few hundred.
+                        const std::size_t pick = gen() % 10;
+                        std::size_t size = pick < 5 ? 1 : pick < 8 ? 1 + gen() % 7 : gen() % 300;
+                        size = std::min(size, n - at);
+                        if (kind == 0) {
+                            stream.Push(physicalOf(at, size), t);
+                        } else {
+                            stream.Push(countsOf(at, size), t);
+                        }
+                        at += size;
+                    }
+                    stream.Finish();
+                    EXPECT_EQ(stream.Samples(), static_cast<std::int64_t>(n));
+                    EXPECT_EQ(t.names, whole.names);
+                    EXPECT_EQ(t.samples, whole.samples);
+                    EXPECT_TRUE(t.columns == whole.columns);
+                    EXPECT_EQ(chunked.biasCount, one.biasCount);
+                }
+            }
+        }
+    }
+}
+
+// A stream's rows through a sink of the caller's, and what a finished stream refuses.
+TEST(StreamTest, RowsReachACallersSinkAndFinishEndsTheStream) {
+    struct Collect : kinrec::RowSink {
+        std::vector<std::int64_t> samples;
+        std::vector<int> widths;
+        void Row(const std::int32_t* /*values*/, int n, std::int64_t sample) override {
+            samples.push_back(sample);
+            widths.push_back(n);
+        }
+    } sink;
+    const Physical p = Motion(10, 1, 1.0);
+    kinrec::Settings s;
+    s.ResampleCount = 4;
+    s.FallCounterOut = 0;
+    kinrec::Stream stream(s);
+    EXPECT_EQ(stream.Names().size(), 18u);
+    stream.Push(View(p), sink);
+    stream.Push(View(p), sink);
+    EXPECT_EQ(sink.samples, (std::vector<std::int64_t>{0, 4, 8, 12, 16}));
+    EXPECT_EQ(sink.widths, std::vector<int>(5, 18));
+    stream.Finish();
+    EXPECT_THROW(stream.Push(View(p), sink), kinrec::Error);
+    kinrec::Run bad{-1};
+    EXPECT_THROW(kinrec::Stream(s, &bad), kinrec::Error);
 }
 
 } // namespace

@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -133,6 +134,55 @@ class FileError : public std::runtime_error {
     std::string path_;
     std::string reason_;
     int code_;
+};
+
+// Where a Stream hands its rows.
+class RowSink {
+  public:
+    virtual ~RowSink() = default;
+    // One kept sample's row: values[0..n) in the order of Stream::Names(); sample is the
+    // input sample it was kept from, counted from 0 over the whole stream.
+    virtual void Row(const std::int32_t* values, int n, std::int64_t sample) = 0;
+    // False once the sink could not keep a row (a table whose writes failed).
+    virtual bool Good() const { return true; }
+};
+
+namespace detail {
+struct StreamAccess;
+} // namespace detail
+
+// One recording converted as it arrives, in chunks of any size: the rows are exactly those
+// of converting the whole recording in one call (FromCounts, FromPhysical, FromFile,
+// the console's table), whatever the chunks, and a row's sample number runs on from
+// chunk to chunk. A Run given to a stream is advanced by it sample by sample; no other
+// conversion may use that Run until the stream is finished.
+class Stream {
+  public:
+    explicit Stream(const Settings& settings = Settings(), Run* run = nullptr);
+    ~Stream();
+    Stream(Stream&& other) noexcept;
+    Stream& operator=(Stream&& other) noexcept;
+    Stream(const Stream&) = delete;
+    Stream& operator=(const Stream&) = delete;
+
+    // The table's column names, in row order.
+    const std::vector<std::string>& Names() const;
+    // The next samples: raw counts, or acceleration in g and rate in deg/s (made counts
+    // as FromPhysical makes them). Each kept row goes to sink, or is appended to table
+    // (whose names are set when it has none).
+    void Push(const Recording<std::int16_t>& chunk, RowSink& sink);
+    void Push(const Recording<double>& chunk, RowSink& sink);
+    void Push(const Recording<std::int16_t>& chunk, Table& table);
+    void Push(const Recording<double>& chunk, Table& table);
+    // The samples taken so far.
+    std::int64_t Samples() const;
+    // Ends the stream: it lets go of its Run, and a Push after it throws kinrec::Error.
+    void Finish();
+
+  private:
+    friend struct detail::StreamAccess;
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
 };
 
 // Raw counts.

@@ -11,6 +11,8 @@ integers, bit for bit.
 - :func:`convert` writes a table file exactly as the console tool does;
 - :func:`read_table` loads a table kinrec wrote;
 - :func:`features_many` and :func:`read_many` convert many recordings on all CPUs;
+- :class:`Stream` converts a recording as it arrives, chunk by chunk, into the rows
+  :func:`features` gives for the whole;
 - :class:`Run` carries the gyro bias count from one conversion to the next.
 
 Results are pandas DataFrames with int32 columns named as in the table header and
@@ -45,6 +47,7 @@ __all__ = [
     "BIAS_COUNT_LIMIT",
     "FileRefusedError",
     "Run",
+    "Stream",
     "convert",
     "features",
     "features_many",
@@ -126,7 +129,7 @@ def _takes_settings(func: Callable[..., Any]) -> Callable[..., Any]:
     @functools.wraps(func)
     def call(*args: Any, **kwargs: Any) -> Any:
         unknown = {k: v for k, v in kwargs.items() if k not in full.parameters}
-        _unknown(func.__name__, unknown, known)
+        _unknown(func.__qualname__.replace(".__init__", ""), unknown, known)
         for name in _SETTING_NAMES:
             kwargs.setdefault(name, _DEFAULTS[name])
         return func(*args, **kwargs)
@@ -617,3 +620,83 @@ def read_many(
         return read(names[i], filetype, rate=rate, run=r, as_frame=as_frame, **common)
 
     return _many(len(names), one, run, count)
+
+
+class Stream:
+    """A recording converted as it arrives, chunk by chunk.
+
+    The rows :meth:`push` returns, put together, are the rows :func:`features` gives for
+    the whole recording, bit for bit, whatever the chunks (one sample each, or a
+    resample step cut in two), and their index, the input sample each row was kept
+    from, runs on from chunk to chunk.
+
+    acc_unit, gyro_unit, rate and the settings are those of :func:`features`; push()
+    checks its chunks as features() checks its arrays. run: a :class:`Run` the stream
+    advances sample by sample and holds until :meth:`close`: any other conversion given
+    that Run meanwhile raises RuntimeError (it would change the count in the middle of
+    this recording). A stream is also a context manager that closes itself.
+
+    >>> import numpy as np, kinrec
+    >>> stream = kinrec.Stream(acc_unit="g", gyro_unit="deg/s", rate=50)
+    >>> for _ in range(4):                                   # four chunks of half a second
+    ...     rows = stream.push(np.tile([0.0, 0.0, 1.0], (25, 1)), np.zeros((25, 3)))
+    >>> stream.close()
+    >>> int(rows.index[-1]), int(rows["pitch"].iloc[-1])
+    (99, -90)
+    """
+
+    @_takes_settings
+    def __init__(
+        self,
+        *,
+        acc_unit: str = "counts",
+        gyro_unit: str = "counts",
+        rate: Optional[float] = None,
+        run: Optional[Run] = None,
+        as_frame: bool = True,
+        **settings: Any,
+    ) -> None:
+        self._acc = _unit("acc_unit", acc_unit, _ACC_UNITS)
+        self._gyro = _unit("gyro_unit", gyro_unit, _GYRO_UNITS)
+        if rate is not None:
+            _time_values(np.zeros(0, dtype=np.int64), rate, None, 0)
+        self._rate = rate
+        self._as_frame = as_frame
+        self._stream = _kinrec._Stream(_settings(1, settings), _run(run))
+
+    def push(self, acc: ArrayLike, gyro: ArrayLike) -> Result:
+        """The rows kept from the next samples (arrays as :func:`features` takes them),
+        indexed by their input sample counted from the stream's first."""
+        channels = _prepare("acc", acc, self._acc) + _prepare("gyro", gyro, self._gyro)
+        n, m = len(channels[0]), len(channels[3])
+        if n != m:
+            raise ValueError(f"acc and gyro differ in length: acc has {n} samples, gyro {m}")
+        raw = self._stream.push(channels, self._acc, self._gyro)
+        rate = self._rate
+        return _result(raw, self._as_frame, lambda s: _time_values(s, rate, None, 0))
+
+    @property
+    def samples(self) -> int:
+        """The samples pushed so far."""
+        return int(self._stream.samples)
+
+    @property
+    def closed(self) -> bool:
+        return bool(self._stream.closed)
+
+    def close(self) -> None:
+        """Ends the stream and lets go of its Run; push() raises after it."""
+        self._stream.close()
+
+    def __enter__(self) -> "Stream":
+        return self
+
+    def __exit__(self, *exc: object) -> None:
+        self.close()
+
+    def __repr__(self) -> str:
+        state = "closed" if self.closed else "open"
+        return f"<kinrec.Stream, {self.samples} samples, {state}>"
+
+
+Stream.__init__.__doc__ = _SETTINGS_DOC

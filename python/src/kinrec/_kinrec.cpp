@@ -7,9 +7,6 @@
 #include "app/Console.h"
 #include "app/Convert.h"
 #include "features/DsvConfig.h"
-#include "features/DsvConverter.h"
-#include "features/RowSink.h"
-#include "input/SampleRecord.h"
 #include "kinrec.h"
 
 #include <pybind11/numpy.h>
@@ -32,9 +29,9 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#endif
 
 using namespace kinrec::detail;
-#endif
 
 namespace py = pybind11;
 
@@ -45,9 +42,18 @@ namespace {
 struct PyRun {
     kinrec::Run run;
     std::mutex busy;
+    bool held = false; // by an open Stream (changed and read with the GIL held)
 };
 
-// The settings in the order kinrec/__init__.py passes them.
+// A Run an open Stream holds cannot be used by another conversion: it would advance the
+// count in the middle of the stream's recording.
+void CheckNotHeld(const PyRun* run) {
+    if (run != nullptr && run->held) {
+        throw std::runtime_error("this Run is held by an open kinrec.Stream until its close(); "
+                                 "give this conversion another Run or close the stream first");
+    }
+}
+
 // The settings as the package passes them: the values in the table's order.
 kinrec::Settings ToSettings(const std::array<std::int32_t, 9>& s) {
     kinrec::Settings k;
@@ -64,11 +70,9 @@ enum Unit : int { kCounts = 0, kStandard = 1, kSi = 2 }; // counts; g, deg/s; m/
 constexpr double kStandardGravity = 9.80665;             // [m/s^2 per g]
 constexpr double kDegPerRad = 180.0 / 3.141592653589793; // as Python's math.degrees
 
-// One channel as counts into field of each record: int16 arrays are copied, float64
-// arrays go through the physical layout's rule (AccCounts, GyroCounts) after the SI
-// scaling.
-void ChannelCounts(const py::array& a, int unit, bool gyro, SampleRecord* recs, std::size_t n,
-                   std::int16_t SampleRecord::*field) {
+// One channel as counts: int16 arrays are copied, float64 arrays go through the physical
+// layout's rule (AccCounts, GyroCounts) after the SI scaling.
+void ChannelCounts(const py::array& a, int unit, bool gyro, std::int16_t* dst, std::size_t n) {
     if (static_cast<std::size_t>(a.shape(0)) != n) {
         throw kinrec::Error("internal: channels of unequal length");
     }
@@ -79,7 +83,7 @@ void ChannelCounts(const py::array& a, int unit, bool gyro, SampleRecord* recs, 
         }
         auto u = v.unchecked<1>();
         for (std::size_t i = 0; i < n; ++i) {
-            recs[i].*field = u(static_cast<py::ssize_t>(i));
+            dst[i] = u(static_cast<py::ssize_t>(i));
         }
         return;
     }
@@ -94,12 +98,12 @@ void ChannelCounts(const py::array& a, int unit, bool gyro, SampleRecord* recs, 
             if (unit == kSi) {
                 x = x * kDegPerRad;
             }
-            recs[i].*field = kinrec::GyroCounts(x);
+            dst[i] = kinrec::GyroCounts(x);
         } else {
             if (unit == kSi) {
                 x = x / kStandardGravity;
             }
-            recs[i].*field = kinrec::AccCounts(x);
+            dst[i] = kinrec::AccCounts(x);
         }
     }
 }
@@ -122,14 +126,12 @@ void* AllocateBlock(std::size_t bytes) {
 }
 
 // The rows straight into one int32 block, column by column, sized for the rows the
-// resample rule keeps, with the sample numbers kept only when they are not evenly spaced.
-class BlockSink : public RowSink {
+// resample rule keeps, with the sample numbers kept only when they are not evenly spaced
+// from the first row's.
+class BlockSink : public kinrec::RowSink {
   public:
-    BlockSink(std::size_t capacity, std::int64_t step) : capacity_(capacity), step_(step) {}
-
-    void Begin(const char* const* names, int n) override {
-        names_.assign(names, names + n);
-        cols_ = static_cast<std::size_t>(n);
+    BlockSink(const std::vector<std::string>& names, std::size_t capacity, std::int64_t step)
+        : capacity_(capacity), step_(step), names_(names), cols_(names.size()) {
         block_.reset(static_cast<std::int32_t*>(
             AllocateBlock(std::max<std::size_t>(1, cols_ * capacity_) * sizeof(std::int32_t))));
         if (!block_) {
@@ -145,10 +147,14 @@ class BlockSink : public RowSink {
         for (int c = 0; c < n; ++c) {
             dst[static_cast<std::size_t>(c) * capacity_] = values[c];
         }
-        if (!irregular_ && sample != static_cast<std::int64_t>(rows_) * step_) {
+        if (rows_ == 0) {
+            start_ = sample;
+        }
+        const std::int64_t expected = start_ + static_cast<std::int64_t>(rows_) * step_;
+        if (!irregular_ && sample != expected) {
             irregular_ = true;
             for (std::size_t r = 0; r < rows_; ++r) {
-                samples_.push_back(static_cast<std::int64_t>(r) * step_);
+                samples_.push_back(start_ + static_cast<std::int64_t>(r) * step_);
             }
         }
         if (irregular_) {
@@ -157,7 +163,6 @@ class BlockSink : public RowSink {
         ++rows_;
     }
 
-    // (names, int32 array of shape (columns, rows), index) as ToPython gives them.
     py::tuple Take() {
         py::list names;
         for (const std::string& name : names_) {
@@ -172,7 +177,8 @@ class BlockSink : public RowSink {
             {cols, rows}, {stride, static_cast<py::ssize_t>(sizeof(std::int32_t))}, data, owner);
         py::object index;
         if (!irregular_) {
-            index = py::make_tuple(0, static_cast<std::int64_t>(rows_) * step_, step_);
+            index =
+                py::make_tuple(start_, start_ + static_cast<std::int64_t>(rows_) * step_, step_);
         } else {
             py::array_t<std::int64_t> a(static_cast<py::ssize_t>(samples_.size()));
             std::memcpy(a.mutable_data(), samples_.data(), samples_.size() * sizeof(std::int64_t));
@@ -207,7 +213,8 @@ class BlockSink : public RowSink {
     std::size_t cols_ = 0;
     std::size_t rows_ = 0;
     std::unique_ptr<std::int32_t, Free> block_;
-    bool irregular_ = false;            // row r is not sample r * step
+    std::int64_t start_ = 0;            // the first row's sample
+    bool irregular_ = false;            // row r is not sample start + r * step
     std::vector<std::int64_t> samples_; // when irregular_
 };
 
@@ -259,56 +266,135 @@ kinrec::Table Unlocked(PyRun* run, F f) {
     return f(&run->run);
 }
 
-// Every record through the pipeline into sink, on *biasCount.
-void Stream(const SampleRecord* recs, std::size_t n, const DsvConfig& cfg, std::int32_t* biasCount,
-            RowSink* sink) {
-    auto conv = std::make_unique<DsvConverter>();
-    OpenDsvConverter(conv.get(), &cfg, biasCount, sink);
-    for (std::size_t i = 0; i < n; ++i) {
-        WriteDsvRecord(conv.get(), &recs[i]);
+// The six channels as counts, each n values, in one block of the caller's.
+struct Counts16 {
+    struct Free {
+        void operator()(std::int16_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<std::int16_t, Free> block;
+    std::size_t n = 0;
+
+    kinrec::Recording<std::int16_t> View() const {
+        const std::int16_t* p = block.get();
+        return {{p, n}, {p + n, n}, {p + 2 * n, n}, {p + 3 * n, n}, {p + 4 * n, n}, {p + 5 * n, n}};
     }
+};
+
+// The channels (acc x, y, z, gyro x, y, z, as kinrec/__init__.py prepared them) as counts.
+Counts16 ToCounts(const py::list& channels, int accUnit, int gyroUnit) {
+    if (channels.size() != 6) {
+        throw kinrec::Error("internal: six channels expected");
+    }
+    Counts16 c;
+    c.n = static_cast<std::size_t>(channels[0].cast<py::array>().shape(0));
+    c.block.reset(static_cast<std::int16_t*>(
+        AllocateBlock(std::max<std::size_t>(c.n, 1) * 6 * sizeof(std::int16_t))));
+    if (!c.block) {
+        throw std::bad_alloc();
+    }
+    for (std::size_t k = 0; k < 6; ++k) {
+        const bool gyro = k >= 3;
+        ChannelCounts(channels[k].cast<py::array>(), gyro ? gyroUnit : accUnit, gyro,
+                      c.block.get() + k * c.n, c.n);
+    }
+    return c;
+}
+
+// The rows a chunk of n samples gives at most, and their spacing.
+std::int64_t StepOf(const kinrec::Settings& s) {
+    return s.ResampleCount >= 2 ? s.ResampleCount : 1;
+}
+
+std::size_t CapacityFor(std::size_t n, std::int64_t step) {
+    return n / static_cast<std::size_t>(step) + 1;
 }
 
 py::tuple Features(const py::list& channels, int accUnit, int gyroUnit,
                    const std::array<std::int32_t, 9>& settings, PyRun* run) {
-    if (channels.size() != 6) {
-        throw kinrec::Error("internal: six channels expected");
-    }
-    const auto n = static_cast<std::size_t>(channels[0].cast<py::array>().shape(0));
-    struct Free {
-        void operator()(SampleRecord* p) const { std::free(p); }
-    };
-    std::unique_ptr<SampleRecord, Free> owned(static_cast<SampleRecord*>(
-        AllocateBlock(std::max<std::size_t>(n, 1) * sizeof(SampleRecord))));
-    if (!owned) {
-        throw std::bad_alloc();
-    }
-    SampleRecord* const recs = owned.get();
-    std::int16_t SampleRecord::*const fields[6] = {&SampleRecord::accX,  &SampleRecord::accY,
-                                                   &SampleRecord::accZ,  &SampleRecord::gyroX,
-                                                   &SampleRecord::gyroY, &SampleRecord::gyroZ};
-    for (std::size_t c = 0; c < 6; ++c) {
-        const bool gyro = c >= 3;
-        ChannelCounts(channels[c].cast<py::array>(), gyro ? gyroUnit : accUnit, gyro, recs, n,
-                      fields[c]);
-    }
-    const DsvConfig cfg = ToSettings(settings);
-    const std::int64_t step = cfg.ResampleCount >= 2 ? cfg.ResampleCount : 1;
-    BlockSink sink((n + static_cast<std::size_t>(step) - 1) / static_cast<std::size_t>(step), step);
+    CheckNotHeld(run);
+    const Counts16 counts = ToCounts(channels, accUnit, gyroUnit);
+    const kinrec::Settings s = ToSettings(settings);
+    const std::int64_t step = StepOf(s);
+    std::unique_ptr<BlockSink> sink;
     {
         py::gil_scoped_release release;
-        std::int32_t fresh = 0;
-        if (run == nullptr) {
-            Stream(recs, n, cfg, &fresh, &sink);
-        } else {
-            std::lock_guard<std::mutex> lock(run->busy);
-            Stream(recs, n, cfg, &run->run.biasCount, &sink);
+        std::unique_lock<std::mutex> lock;
+        if (run != nullptr) {
+            lock = std::unique_lock<std::mutex>(run->busy);
         }
+        kinrec::Stream stream(s, run != nullptr ? &run->run : nullptr);
+        sink = std::make_unique<BlockSink>(stream.Names(), CapacityFor(counts.n, step), step);
+        stream.Push(counts.View(), *sink);
     }
-    return sink.Take();
+    return sink->Take();
 }
 
+// A recording converted chunk by chunk (kinrec.Stream): pushes take turns, and the Run
+// given is held until close().
+class PyStream {
+  public:
+    PyStream(const std::array<std::int32_t, 9>& settings, PyRun* run)
+        : settings_(ToSettings(settings)), run_(run) {
+        CheckNotHeld(run);
+        stream_ = std::make_unique<kinrec::Stream>(settings_, run != nullptr ? &run->run : nullptr);
+        if (run_ != nullptr) {
+            run_->held = true;
+        }
+    }
+    ~PyStream() { Release(); }
+    PyStream(const PyStream&) = delete;
+    PyStream& operator=(const PyStream&) = delete;
+
+    py::tuple Push(const py::list& channels, int accUnit, int gyroUnit) {
+        if (!stream_) {
+            throw std::runtime_error("push() on a closed kinrec.Stream");
+        }
+        const Counts16 counts = ToCounts(channels, accUnit, gyroUnit);
+        const std::int64_t step = StepOf(settings_);
+        BlockSink sink(stream_->Names(), CapacityFor(counts.n, step), step);
+        {
+            // Large chunks convert without the GIL; a small one is done before a thread
+            // switch would pay off.
+            std::unique_ptr<py::gil_scoped_release> release;
+            if (counts.n >= 4096) {
+                release = std::make_unique<py::gil_scoped_release>();
+            }
+            const std::lock_guard<std::mutex> lock(busy_);
+            stream_->Push(counts.View(), sink);
+        }
+        return sink.Take();
+    }
+
+    void Close() {
+        const std::lock_guard<std::mutex> lock(busy_);
+        if (stream_) {
+            samplesAtClose_ = stream_->Samples();
+            stream_->Finish();
+            stream_.reset();
+        }
+        Release();
+    }
+
+    bool Closed() const { return !stream_; }
+    std::int64_t Samples() const { return stream_ ? stream_->Samples() : samplesAtClose_; }
+
+  private:
+    void Release() {
+        if (run_ != nullptr) {
+            run_->held = false;
+            run_ = nullptr;
+        }
+    }
+
+    kinrec::Settings settings_;
+    PyRun* run_;
+    std::unique_ptr<kinrec::Stream> stream_;
+    std::mutex busy_;
+    std::int64_t samplesAtClose_ = 0;
+};
+
 py::tuple Read(const std::string& path, const std::array<std::int32_t, 9>& settings, PyRun* run) {
+    CheckNotHeld(run);
     const kinrec::Settings s = ToSettings(settings);
     kinrec::Table t = Unlocked(run, [&](kinrec::Run* r) { return kinrec::FromFile(path, s, r); });
     return ToPython(t);
@@ -348,6 +434,7 @@ py::object OsError(const std::string& path, const std::string& reason, int code)
 // Writes a table as the console tool does; the table's name.
 std::string Convert(const std::string& input, const py::object& output,
                     const std::array<std::int32_t, 9>& settings, PyRun* run) {
+    CheckNotHeld(run);
     const DsvConfig cfg = ToSettings(settings);
     const bool named = !output.is_none();
     std::string name = named ? output.cast<std::string>() : OutputNameFor(input);
@@ -471,6 +558,14 @@ order nobody chose. Give each thread its own Run unless the order is fixed.)")
     m.def("_read", &Read, py::arg("path"), py::arg("settings"), py::arg("run"));
     m.def("_convert", &Convert, py::arg("input"), py::arg("output"), py::arg("settings"),
           py::arg("run"));
+    py::class_<PyStream>(m, "_Stream")
+        .def(py::init<const std::array<std::int32_t, 9>&, PyRun*>(), py::arg("settings"),
+             py::arg("run"), py::keep_alive<1, 3>())
+        .def("push", &PyStream::Push, py::arg("channels"), py::arg("acc_unit"),
+             py::arg("gyro_unit"))
+        .def("close", &PyStream::Close)
+        .def_property_readonly("closed", &PyStream::Closed)
+        .def_property_readonly("samples", &PyStream::Samples);
     m.def("_acc_counts", &kinrec::AccCounts, py::arg("g"));
     m.def("_gyro_counts", &kinrec::GyroCounts, py::arg("deg_per_s"));
 }

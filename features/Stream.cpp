@@ -1,0 +1,117 @@
+// The stream: one DsvConverter that lives as long as the recording, fed by chunks.
+#include "features/DsvConverter.h"
+#include "features/StreamAccess.h"
+#include "features/TableSink.h"
+#include "input/SampleSource.h"
+#include "kinrec.h"
+
+#include <string>
+
+namespace kinrec {
+
+using namespace detail;
+
+struct Stream::Impl {
+    DsvConverter conv;
+    std::int32_t fresh = 0; // the bias count of a stream without a Run
+    std::vector<std::string> names;
+    bool finished = false;
+};
+
+namespace {
+
+template <class T>
+std::size_t Check(const Recording<T>& rec) {
+    static const char* const kNames[6] = {"accX", "accY", "accZ", "gyroX", "gyroY", "gyroZ"};
+    const Channel<T>* ch[6] = {&rec.accX, &rec.accY, &rec.accZ, &rec.gyroX, &rec.gyroY, &rec.gyroZ};
+    for (int c = 0; c < 6; ++c) {
+        if (ch[c]->data == nullptr && ch[c]->size > 0) {
+            throw Error(std::string("channel ") + kNames[c] + " has no data");
+        }
+        if (ch[c]->size != ch[0]->size) {
+            throw Error(std::string("channels of unequal length: accX has ") +
+                        std::to_string(ch[0]->size) + " samples, " + kNames[c] + " " +
+                        std::to_string(ch[c]->size));
+        }
+    }
+    return ch[0]->size;
+}
+
+// The rows n samples can give at most.
+std::size_t RowsFor(const DsvConfig& cfg, std::size_t n) {
+    const auto step = static_cast<std::size_t>(cfg.ResampleCount > 1 ? cfg.ResampleCount : 1);
+    return n / step + 1;
+}
+
+} // namespace
+
+Stream::Stream(const Settings& settings, Run* run) : impl_(std::make_unique<Impl>()) {
+    if (run != nullptr && !ValidBiasCount(run->biasCount)) {
+        throw Error("Run bias count must be 0 to " + std::to_string(BiasCountLimit()) + ", not " +
+                    std::to_string(run->biasCount));
+    }
+    DsvConverter& conv = impl_->conv;
+    OpenDsvConverter(&conv, &settings, run != nullptr ? &run->biasCount : &impl_->fresh, nullptr);
+    impl_->names.assign(conv.names, conv.names + conv.columnCount);
+}
+
+Stream::~Stream() = default;
+Stream::Stream(Stream&&) noexcept = default;
+Stream& Stream::operator=(Stream&&) noexcept = default;
+
+const std::vector<std::string>& Stream::Names() const {
+    return impl_->names;
+}
+
+void Stream::Push(const Recording<std::int16_t>& chunk, RowSink& sink) {
+    const std::size_t n = Check(chunk);
+    const std::int16_t* const channels[6] = {chunk.accX.data,  chunk.accY.data,  chunk.accZ.data,
+                                             chunk.gyroX.data, chunk.gyroY.data, chunk.gyroZ.data};
+    CountsSource source(channels, n);
+    StreamAccess::Feed(*this, source, sink);
+}
+
+void Stream::Push(const Recording<double>& chunk, RowSink& sink) {
+    const std::size_t n = Check(chunk);
+    const double* const channels[6] = {chunk.accX.data,  chunk.accY.data,  chunk.accZ.data,
+                                       chunk.gyroX.data, chunk.gyroY.data, chunk.gyroZ.data};
+    PhysicalSource source(channels, n);
+    StreamAccess::Feed(*this, source, sink);
+}
+
+void Stream::Push(const Recording<std::int16_t>& chunk, Table& table) {
+    TableSink sink(table, impl_->names, RowsFor(impl_->conv.config, Check(chunk)));
+    Push(chunk, sink);
+}
+
+void Stream::Push(const Recording<double>& chunk, Table& table) {
+    TableSink sink(table, impl_->names, RowsFor(impl_->conv.config, Check(chunk)));
+    Push(chunk, sink);
+}
+
+std::int64_t Stream::Samples() const {
+    return impl_->conv.samples;
+}
+
+void Stream::Finish() {
+    impl_->finished = true;
+}
+
+namespace detail {
+
+void StreamAccess::Feed(Stream& stream, SampleSource& src, RowSink& sink) {
+    if (!stream.impl_ || stream.impl_->finished) {
+        throw Error("samples pushed to a stream that was finished");
+    }
+    DsvConverter* conv = &stream.impl_->conv;
+    conv->sink = &sink;
+    SampleRecord rec{};
+    while (src.Next(&rec)) {
+        WriteDsvRecord(conv, &rec);
+    }
+    conv->sink = nullptr;
+}
+
+} // namespace detail
+
+} // namespace kinrec

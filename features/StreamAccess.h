@@ -1,0 +1,19 @@
+// The library's own way into a Stream: samples from any source (a recording file, the
+// console's conversion) through the stream's one loop.
+#ifndef KINREC_STREAM_ACCESS_H
+#define KINREC_STREAM_ACCESS_H
+
+#include "input/SampleSource.h"
+#include "kinrec.h"
+
+namespace kinrec::detail {
+
+struct StreamAccess {
+    // Every sample of src, in order, through the stream into sink. A sink that fails
+    // does not stop the reading: the samples still advance the stream (and its Run).
+    static void Feed(Stream& stream, SampleSource& src, RowSink& sink);
+};
+
+} // namespace kinrec::detail
+
+#endif
