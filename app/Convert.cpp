@@ -78,56 +78,12 @@ class ShownSource : public SampleSource {
         prog_.Tick([this] { return src_.Position(); });
         return src_.Next(rec);
     }
+    const WrapCounts& Wraps() const override { return src_.Wraps(); }
 
   private:
     SampleSource& src_;
     progress::FileProgress& prog_;
 };
-
-std::string Plural(long long n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
-// What a recording's lines came to, when it is not what the user may think: no samples
-// at all, or lines after the first sample that were not samples. Titles before the
-// samples, blank lines and a last line cut short (a recording that lost power) are
-// expected and say nothing. "" when there is nothing to say.
-std::string LineReport(const LineCounts& c, int fileType) {
-    if (c.samples == 0) {
-        if (c.lines == 0) {
-            return "no samples (the file is empty)";
-        }
-        if (c.sampleLike == 0) {
-            return "no samples (none of its " + Plural(c.lines, "line", "lines") +
-                   " begins with a digit or a minus sign)";
-        }
-        return "no samples (no line that begins with a digit or a minus sign has the " +
-               std::to_string(CsvColumnsFor(fileType)) + " comma-separated columns of FILETYPE " +
-               std::to_string(fileType == 2 || fileType == 3 ? fileType : 1) + "; " +
-               Plural(c.lines, "line", "lines") + " in all)";
-    }
-    const long long shortOnes = c.shortLines - (c.lastLineShort != 0 ? 1 : 0);
-    const long long skipped = c.skipped - (c.lastLineShort != 0 ? 1 : 0);
-    if (skipped <= 0) {
-        return "";
-    }
-    std::string why;
-    auto add = [&why](const std::string& part) { why += (why.empty() ? "" : ", ") + part; };
-    if (c.blankStart > 0) {
-        add(Plural(c.blankStart, "begins", "begin") + " with a space or a tab");
-    }
-    if (shortOnes > 0) {
-        add(Plural(shortOnes, "has", "have") + " fewer than " +
-            std::to_string(CsvColumnsFor(fileType)) + " columns");
-    }
-    const long long other = skipped - c.blankStart - shortOnes;
-    if (other > 0) {
-        add(Plural(other, "begins", "begin") + " with another character");
-    }
-    const bool notSampleLines = c.blankStart > 0 || other > 0;
-    return std::to_string(skipped) + " of " + Plural(c.lines, "line", "lines") + " skipped (" +
-           why + (notSampleLines ? "; a sample line begins with a digit or a minus sign)" : ")");
-}
 
 // What a user must clean up after a failure.
 std::string LeftBehind(const TableFile& table) {
@@ -194,8 +150,10 @@ int Convert(Opened opened, const char* input, const char* output, const DsvConfi
     }
     *biasCount = run.biasCount;
     const int readError = opened.source->Error();
-    const std::string lines =
-        opened.csv != nullptr ? LineReport(opened.csv->Counts(), cfg->FileType) : "";
+    kinrec::Notes notes = stream.Noted();
+    if (opened.csv != nullptr) {
+        NoteLineCounts(opened.csv->Counts(), cfg->FileType, &notes);
+    }
     opened.source.reset();
 
     if (readError != 0) {
@@ -204,8 +162,8 @@ int Convert(Opened opened, const char* input, const char* output, const DsvConfi
         console.Fail(input, ErrorText(readError) + LeftBehind(table));
         return kTableNotWritten;
     }
-    if (!lines.empty()) {
-        console.Fail(input, lines);
+    for (const std::string& line : kinrec::NoteLines(notes)) {
+        console.Fail(input, line);
     }
     if (!sink.Close()) {
         table.Discard();

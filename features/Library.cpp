@@ -75,6 +75,10 @@ Table FromFile(const std::string& path, const Settings& settings, Run* run) {
     Table t;
     TableSink sink(t, stream.Names(), 1);
     StreamAccess::Feed(stream, *source, sink);
+    t.notes = stream.Noted();
+    if (auto* csv = dynamic_cast<CsvSource*>(source.get())) {
+        NoteLineCounts(csv->Counts(), settings.FileType, &t.notes);
+    }
     if (source->Error() != 0) {
         throw FileError(path, source->Error(), std::generic_category().message(source->Error()));
     }

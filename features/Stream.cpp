@@ -15,6 +15,7 @@ struct Stream::Impl {
     DsvConverter conv;
     std::int32_t fresh = 0; // the bias count of a stream without a Run
     std::vector<std::string> names;
+    Notes notes;
     bool finished = false;
 };
 
@@ -53,6 +54,7 @@ Stream::Stream(const Settings& settings, Run* run) : impl_(std::make_unique<Impl
     DsvConverter& conv = impl_->conv;
     OpenDsvConverter(&conv, &settings, run != nullptr ? &run->biasCount : &impl_->fresh, nullptr);
     impl_->names.assign(conv.names, conv.names + conv.columnCount);
+    impl_->notes.frequencyRepaired = settings.SamplingFrequency <= 0;
 }
 
 Stream::~Stream() = default;
@@ -82,15 +84,21 @@ void Stream::Push(const Recording<double>& chunk, RowSink& sink) {
 void Stream::Push(const Recording<std::int16_t>& chunk, Table& table) {
     TableSink sink(table, impl_->names, RowsFor(impl_->conv.config, Check(chunk)));
     Push(chunk, sink);
+    table.notes = impl_->notes;
 }
 
 void Stream::Push(const Recording<double>& chunk, Table& table) {
     TableSink sink(table, impl_->names, RowsFor(impl_->conv.config, Check(chunk)));
     Push(chunk, sink);
+    table.notes = impl_->notes;
 }
 
 std::int64_t Stream::Samples() const {
     return impl_->conv.samples;
+}
+
+const Notes& Stream::Noted() const {
+    return impl_->notes;
 }
 
 void Stream::Finish() {
@@ -104,12 +112,25 @@ void StreamAccess::Feed(Stream& stream, SampleSource& src, RowSink& sink) {
         throw Error("samples pushed to a stream that was finished");
     }
     DsvConverter* conv = &stream.impl_->conv;
+    const std::int64_t start = conv->samples;
     conv->sink = &sink;
     SampleRecord rec{};
     while (src.Next(&rec)) {
         WriteDsvRecord(conv, &rec);
     }
     conv->sink = nullptr;
+    const WrapCounts& w = src.Wraps();
+    Notes& n = stream.impl_->notes;
+    if (w.samples > 0) {
+        if (n.wrapped == 0) {
+            n.firstWrapped = start + w.first;
+        }
+        n.wrapped += w.samples;
+        const auto mag = [](std::int64_t v) { return v < 0 ? -v : v; };
+        if (mag(w.peak) > mag(n.wrapPeak)) {
+            n.wrapPeak = w.peak;
+        }
+    }
 }
 
 } // namespace detail

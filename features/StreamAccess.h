@@ -14,6 +14,9 @@ struct StreamAccess {
     static void Feed(Stream& stream, SampleSource& src, RowSink& sink);
 };
 
+// A CSV recording's line counts as the library's notes.
+void NoteLineCounts(const LineCounts& counts, int fileType, Notes* notes);
+
 } // namespace kinrec::detail
 
 #endif

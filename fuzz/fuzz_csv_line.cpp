@@ -19,9 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     char copy[1024];
     std::memcpy(copy, line, n + 1);
     SampleRecord rec{1, 2, 3, 4, 5, 6};
-    const int status = KINREC_FUZZ_PARSER(line, &rec);
+    std::int64_t peak = 0;
+    const int status = KINREC_FUZZ_PARSER(line, &rec, &peak);
     if (status != 0 && status != -1) {
         std::abort();
+    }
+    if (peak != 0 && peak >= -32768 && peak <= 32767) {
+        std::abort(); // only a value beyond 16 bits is a wrap
     }
     const SampleRecord untouched{1, 2, 3, 4, 5, 6};
     if (status == -1 && std::memcmp(&rec, &untouched, sizeof rec) != 0) {

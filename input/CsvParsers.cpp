@@ -43,8 +43,10 @@ int SplitFields(const char* line, Field* fields, int n) {
     return found;
 }
 
-std::int16_t PhysicalField(const Field& f, double factor) {
-    return PhysicalToCounts(ParseDouble(f.begin, f.end), factor);
+std::int16_t PhysicalField(const Field& f, double factor, std::int64_t* wrapPeak) {
+    const std::int32_t counts = TruncToInt32(ParseDouble(f.begin, f.end) * factor);
+    NoteWrap(counts, wrapPeak);
+    return WrapInt16(counts);
 }
 
 void Store(SampleRecord* rec, const std::int16_t v[6]) {
@@ -102,40 +104,42 @@ int ParseIntegerFields(const char* line, std::int32_t* v) {
 
 } // namespace
 
-int ParseCsvCounts(char* line, SampleRecord* rec) {
+int ParseCsvCounts(char* line, SampleRecord* rec, std::int64_t* wrapPeak) {
     std::int32_t n[6];
     if (ParseIntegerFields(line, n) < 0) {
         return -1;
     }
     std::int16_t v[6];
     for (int i = 0; i < 6; ++i) {
+        NoteWrap(n[i], wrapPeak);
         v[i] = WrapInt16(n[i]);
     }
     Store(rec, v);
     return 0;
 }
 
-int ParseCsvPhysical(char* line, SampleRecord* rec) {
+int ParseCsvPhysical(char* line, SampleRecord* rec, std::int64_t* wrapPeak) {
     Field f[8];
     if (SplitFields(line, f, 8) < 8) {
         return -1;
     }
     std::int16_t v[6];
     for (int i = 0; i < 3; ++i) {
-        v[i] = PhysicalField(f[i + 2], kPhysAccFactor);
-        v[i + 3] = PhysicalField(f[i + 5], kPhysGyroFactor);
+        v[i] = PhysicalField(f[i + 2], kPhysAccFactor, wrapPeak);
+        v[i + 3] = PhysicalField(f[i + 5], kPhysGyroFactor, wrapPeak);
     }
     Store(rec, v);
     return 0;
 }
 
-int ParseCsvCounts100(char* line, SampleRecord* rec) {
+int ParseCsvCounts100(char* line, SampleRecord* rec, std::int64_t* wrapPeak) {
     std::int32_t n[6];
     if (ParseIntegerFields(line, n) < 0) {
         return -1;
     }
     std::int16_t v[6];
     for (int i = 0; i < 6; ++i) {
+        NoteWrap(static_cast<std::int64_t>(n[i]) * 100, wrapPeak);
         const std::int32_t counts = WrapInt16(n[i]);
         v[i] = WrapInt16(counts * 100);
     }

@@ -12,17 +12,21 @@
 // Each parser reads the line without changing it. It returns 0 when it filled all six
 // fields and -1, leaving the record untouched, when the line has fewer columns than its
 // layout needs (seven, or eight for the physical layout): a line cut short, such as the
-// last line of a recording that lost power, is not a sample.
+// last line of a recording that lost power, is not a sample. When a value does not fit
+// 16-bit counts and wraps, *wrapPeak (0 before) becomes the largest such count before
+// its wrap, by magnitude (+-40000 for 40000 counts, 5 g or 500 hundreds).
 #ifndef KINREC_CSV_PARSERS_H
 #define KINREC_CSV_PARSERS_H
 
 #include "input/SampleRecord.h"
 
+#include <cstdint>
+
 namespace kinrec::detail {
 
-int ParseCsvCounts(char* line, SampleRecord* rec);
-int ParseCsvPhysical(char* line, SampleRecord* rec);
-int ParseCsvCounts100(char* line, SampleRecord* rec);
+int ParseCsvCounts(char* line, SampleRecord* rec, std::int64_t* wrapPeak);
+int ParseCsvPhysical(char* line, SampleRecord* rec, std::int64_t* wrapPeak);
+int ParseCsvCounts100(char* line, SampleRecord* rec, std::int64_t* wrapPeak);
 
 // Physical units to counts, in double precision, with the record's own factors widened:
 // the value times the factor, truncated toward zero, its low 16 bits as a signed value
@@ -32,7 +36,18 @@ constexpr double kPhysAccFactor = static_cast<double>(kCountsPerG);    // per g
 constexpr double kPhysGyroFactor = static_cast<double>(kCountsPerDps); // 65.53600311279297
 std::int16_t PhysicalToCounts(double value, double factor);
 
-typedef int (*CsvLineParser)(char* line, SampleRecord* rec);
+// Notes a count before its wrap to 16 bits in *peak when it does not fit.
+inline void NoteWrap(std::int64_t counts, std::int64_t* peak) {
+    if (counts < -32768 || counts > 32767) {
+        const std::int64_t a = counts < 0 ? -counts : counts;
+        const std::int64_t b = *peak < 0 ? -*peak : *peak;
+        if (a > b) {
+            *peak = counts;
+        }
+    }
+}
+
+typedef int (*CsvLineParser)(char* line, SampleRecord* rec, std::int64_t* wrapPeak);
 
 // The parser for a FileType: 2 physical, 3 hundreds of counts, anything else counts.
 CsvLineParser CsvParserFor(int fileType);

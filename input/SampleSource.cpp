@@ -1,5 +1,7 @@
 #include "input/SampleSource.h"
 
+#include "Include/IntConv.h"
+
 #include <cerrno>
 
 namespace kinrec::detail {
@@ -23,7 +25,11 @@ bool CsvSource::Next(SampleRecord* rec) {
         ++counts_.lines;
         if (IsSampleLine(line)) {
             ++counts_.sampleLike;
-            if (parse_(line, rec) == 0) {
+            std::int64_t peak = 0;
+            if (parse_(line, rec, &peak) == 0) {
+                if (peak != 0) {
+                    wraps_.Note(counts_.samples, peak);
+                }
                 ++counts_.samples;
                 counts_.lastLineShort = 0;
                 return true;
@@ -80,12 +86,19 @@ bool PhysicalSource::Next(SampleRecord* rec) {
     if (i_ >= n_) {
         return false;
     }
-    rec->accX = PhysicalToCounts(ch_[0][i_], kPhysAccFactor);
-    rec->accY = PhysicalToCounts(ch_[1][i_], kPhysAccFactor);
-    rec->accZ = PhysicalToCounts(ch_[2][i_], kPhysAccFactor);
-    rec->gyroX = PhysicalToCounts(ch_[3][i_], kPhysGyroFactor);
-    rec->gyroY = PhysicalToCounts(ch_[4][i_], kPhysGyroFactor);
-    rec->gyroZ = PhysicalToCounts(ch_[5][i_], kPhysGyroFactor);
+    std::int16_t SampleRecord::*const fields[6] = {&SampleRecord::accX,  &SampleRecord::accY,
+                                                   &SampleRecord::accZ,  &SampleRecord::gyroX,
+                                                   &SampleRecord::gyroY, &SampleRecord::gyroZ};
+    std::int64_t peak = 0;
+    for (int c = 0; c < 6; ++c) {
+        const std::int32_t counts =
+            TruncToInt32(ch_[c][i_] * (c < 3 ? kPhysAccFactor : kPhysGyroFactor));
+        NoteWrap(counts, &peak);
+        rec->*fields[c] = WrapInt16(counts);
+    }
+    if (peak != 0) {
+        wraps_.Note(static_cast<long long>(i_), peak);
+    }
     ++i_;
     return true;
 }

@@ -15,6 +15,21 @@
 
 namespace kinrec::detail {
 
+// Samples with a value that did not fit 16-bit counts and wrapped around.
+struct WrapCounts {
+    long long samples = 0; // how many
+    long long first = -1;  // the first one's index; -1: none
+    long long peak = 0;    // the largest value before its wrap, in counts, by magnitude
+    void Note(long long sample, long long value) {
+        if (samples++ == 0) {
+            first = sample;
+        }
+        if ((value < 0 ? -value : value) > (peak < 0 ? -peak : peak)) {
+            peak = value;
+        }
+    }
+};
+
 class SampleSource {
   public:
     virtual ~SampleSource() = default;
@@ -24,6 +39,11 @@ class SampleSource {
     virtual int Error() const { return 0; }
     // Bytes of the input read so far, for a progress display; -1 where that means nothing.
     virtual long long Position() { return -1; }
+    // The samples so far whose values wrapped on their way to 16-bit counts.
+    virtual const WrapCounts& Wraps() const { return wraps_; }
+
+  protected:
+    WrapCounts wraps_;
 };
 
 // What a CSV source saw of its lines, so far.

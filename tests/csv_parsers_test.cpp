@@ -13,11 +13,18 @@ struct Six {
     int v[6];
 };
 
-// Parses a copy of the line; returns the status and the record.
-int Parse(CsvLineParser parse, const std::string& line, SampleRecord* rec) {
+// Parses a copy of the line; returns the status and the record (and the largest value
+// that wrapped, when asked).
+int Parse(CsvLineParser parse, const std::string& line, SampleRecord* rec,
+          std::int64_t* wrapPeak = nullptr) {
     std::vector<char> buf(line.begin(), line.end());
     buf.push_back('\0');
-    return parse(buf.data(), rec);
+    std::int64_t peak = 0;
+    const int status = parse(buf.data(), rec, &peak);
+    if (wrapPeak != nullptr) {
+        *wrapPeak = peak;
+    }
+    return status;
 }
 
 void ExpectRecord(CsvLineParser parse, const std::string& line, Six e) {
@@ -108,6 +115,33 @@ TEST(CsvParsersTest, SampleLinesBeginWithADigitOrMinus) {
     }
     for (const char* no : {"t,ax", "", "\n", " 1,2", "+1,2", ".5,1", "\r\n", "#1"}) {
         EXPECT_FALSE(IsSampleLine(no)) << no;
+    }
+}
+
+// Each layout says which value wrapped on its way to 16 bits, by the largest count before
+// its wrap; values that fit say nothing.
+TEST(CsvWrapTest, LargestWrappedValueOfTheLine) {
+    struct Case {
+        CsvLineParser parse;
+        const char* line;
+        std::int64_t peak;
+    };
+    const Case cases[] = {
+        {ParseCsvCounts, "0,32767,-32768,0,0,0,0\n", 0},
+        {ParseCsvCounts, "0,32768,0,0,0,0,0\n", 32768},
+        {ParseCsvCounts, "0,40000,-50000,0,0,0,0\n", -50000},
+        {ParseCsvCounts, "0,-32769,32768,0,0,0,0\n", -32769}, // ties: the first
+        {ParseCsvCounts100, "0,327,-327,0,0,0,0\n", 0},
+        {ParseCsvCounts100, "0,328,0,0,0,0,-400\n", -40000},
+        {ParseCsvPhysical, "0,0,3.9998779296875,-4,0,499.9,-500,0\n", 0},
+        {ParseCsvPhysical, "0,0,4.0,0,0,0,0,0\n", 32768},
+        {ParseCsvPhysical, "0,0,0,0,6.45,1000,0,0\n", 65536},
+    };
+    for (const Case& c : cases) {
+        SampleRecord r{};
+        std::int64_t peak = 0;
+        ASSERT_EQ(Parse(c.parse, c.line, &r, &peak), 0) << c.line;
+        EXPECT_EQ(peak, c.peak) << c.line;
     }
 }
 

@@ -88,6 +88,33 @@ std::int32_t BiasCountLimit();
 // Whether count is a bias count a Run may hold: 0 to BiasCountLimit().
 bool ValidBiasCount(std::int64_t count);
 
+// What a conversion met besides its rows. Nothing here changes a row; the console
+// prints the notes NoteLines() words on its standard error.
+struct Notes {
+    // A CSV recording's lines (FileType 1 to 3; all 0 for a dataset file or arrays).
+    std::int32_t fileType = 0;     // the layout the lines were read in
+    std::int64_t lines = 0;        // lines read (one over 1023 characters counts as more)
+    std::int64_t samples = 0;      // lines taken as samples
+    std::int64_t sampleLike = 0;   // lines that begin with a digit or a minus sign
+    std::int64_t skipped = 0;      // lines after the first sample not taken (blank lines
+                                   // and a last line cut short aside), of them:
+    std::int64_t skippedBlank = 0; //   beginning with a space or a tab
+    std::int64_t skippedShort = 0; //   sample lines with too few columns
+    std::int64_t skippedOther = 0; //   beginning with another character
+    // Samples with a value that did not fit 16-bit counts and wrapped around (any input
+    // whose values are not counts already: CSV lines, physical values).
+    std::int64_t wrapped = 0;       // how many
+    std::int64_t firstWrapped = -1; // the first one's input sample; -1: none
+    std::int64_t wrapPeak = 0;      // [counts] the largest value before its wrap, by magnitude
+    // SamplingFrequency was 0 or less: the filters ran at 50 Hz with a 5 Hz cut-off.
+    bool frequencyRepaired = false;
+};
+
+// The notes the console prints for a recording, in its words, one line each without the
+// "kinrec: <path>: " before it: "no samples (...)" or "N of M lines skipped (...)"; none
+// when the lines are what a recording holds.
+std::vector<std::string> NoteLines(const Notes& notes);
+
 // A table: column names as in kinrec's header (without its spaces) and the values,
 // column by column.
 struct Table {
@@ -95,6 +122,7 @@ struct Table {
     std::vector<std::vector<std::int32_t>> columns; // columns[c][row]
     std::vector<std::int64_t> samples;              // the input sample each row was kept
                                                     // from, counted from 0
+    Notes notes;                                    // what the conversion met
     std::size_t Rows() const { return samples.size(); }
 };
 
@@ -176,6 +204,8 @@ class Stream {
     void Push(const Recording<double>& chunk, Table& table);
     // The samples taken so far.
     std::int64_t Samples() const;
+    // What the stream met so far (values that wrapped, a repaired frequency).
+    const Notes& Noted() const;
     // Ends the stream: it lets go of its Run, and a Push after it throws kinrec::Error.
     void Finish();
 

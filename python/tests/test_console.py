@@ -1,5 +1,7 @@
 """The package's integers are the console tool's, for every input kind and setting."""
 import shutil
+import subprocess
+import warnings
 
 import numpy as np
 import pandas as pd
@@ -158,3 +160,34 @@ def test_many_equal_one_by_one(tmp_path):
         write_recording(paths[-1], 1, acc, gyro)
     for frame, path in zip(kinrec.read_many(paths, workers=3), paths):
         assert_frame_equal(frame, kinrec.read(path))
+
+
+# Recordings the console tool converts while it says something on standard error: read()
+# says the same, word for word, as a KinrecWarning.
+NOTE_CASES = [
+    ("semicolons.csv", 1, "t;ax;ay;az;gx;gy;gz\n" + "0;1;2;8192;0;0;0\n" * 5),
+    ("raw_sisfall.txt", 1, "".join(f"{i},{i},-250,10,-3,1,-1,-80,950,-40;\n" if i % 4 else
+                                   f"  {i},{i},-250,10,-3,1,-1,-80,950,-40;\n"
+                                   for i in range(1, 40))),
+    ("empty.csv", 2, ""),
+    ("short.csv", 2, "t,i,ax,ay,az,gx,gy,gz\n0,0,0,0,1\n1,1,0,0,1\n"),
+    ("tabs.csv", 3, "0,0,0,82,0,0,0\n\tcomment\nx\n1,0,0,82,0,0\n2,0,0,82,0,0,0\n"),
+    ("clean.csv", 1, "t,ax,ay,az,gx,gy,gz\n0,0,0,8192,0,0,0\n"),
+]
+
+
+@pytest.mark.parametrize("name,filetype,text", NOTE_CASES)
+def test_read_warns_what_the_console_says(exe, tmp_path, name, filetype, text):
+    (tmp_path / name).write_text(text)
+    write_config(tmp_path, filetype)
+    done = subprocess.run([exe, name, "t_DSV.csv"], cwd=tmp_path, capture_output=True,
+                          text=True, timeout=60)
+    assert done.returncode == 0
+    said = [line[len("kinrec: "):] for line in done.stderr.splitlines()]
+    with warnings.catch_warnings(record=True) as caught:
+        warnings.simplefilter("always")
+        kinrec.read(tmp_path / name, filetype)
+    warned = [str(w.message).replace(str(tmp_path / name), name) for w in caught
+              if issubclass(w.category, kinrec.KinrecWarning)]
+    assert warned == said
+    assert (name == "clean.csv") == (said == [])

@@ -35,7 +35,7 @@ from typing import Any, Callable, Dict, List, Mapping, Optional, Sequence, Tuple
 import numpy as np
 
 from . import _kinrec
-from ._errors import FileRefusedError
+from ._errors import FileRefusedError, KinrecWarning
 from ._kinrec import BIAS_COUNT_LIMIT, Run
 
 try:
@@ -46,6 +46,7 @@ except ImportError:  # pragma: no cover - exercised only where pandas is missing
 __all__ = [
     "BIAS_COUNT_LIMIT",
     "FileRefusedError",
+    "KinrecWarning",
     "Run",
     "Stream",
     "convert",
@@ -59,6 +60,7 @@ __version__: str = _kinrec.__version_info__
 
 Run.__module__ = __name__
 FileRefusedError.__module__ = __name__
+KinrecWarning.__module__ = __name__
 
 PathLike = Union[str, "os.PathLike[str]"]
 Result = Any  # a pandas.DataFrame, or a NumPy structured array
@@ -415,7 +417,9 @@ def read(
     name = os.fsdecode(os.fspath(path))
     if rate is not None:
         _time_values(np.zeros(0, dtype=np.int64), rate, None, 0)
-    raw = _kinrec._read(name, settings, run)
+    raw, notes = _kinrec._read(name, settings, run)
+    for note in notes:
+        warnings.warn(f"{name}: {note}", KinrecWarning, stacklevel=3)
     return _result(raw, as_frame, lambda s: _time_values(s, rate, None, 0))
 
 

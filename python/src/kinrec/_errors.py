@@ -1,4 +1,5 @@
-"""The exception for files kinrec refuses (kept apart so the extension can raise it)."""
+"""The exception for files kinrec refuses and the warning for what a conversion met (kept
+apart so the extension can raise them)."""
 
 
 class FileRefusedError(OSError):
@@ -19,3 +20,9 @@ class FileRefusedError(OSError):
 
     def __str__(self) -> str:
         return f"{self.filename}: {self.strerror}"
+
+
+class KinrecWarning(UserWarning):
+    """What a conversion met that the console tool says on its standard error while still
+    writing the table: a recording with no samples, lines that were skipped. The message
+    is the console's line without its "kinrec: "."""

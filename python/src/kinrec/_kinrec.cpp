@@ -397,7 +397,11 @@ py::tuple Read(const std::string& path, const std::array<std::int32_t, 9>& setti
     CheckNotHeld(run);
     const kinrec::Settings s = ToSettings(settings);
     kinrec::Table t = Unlocked(run, [&](kinrec::Run* r) { return kinrec::FromFile(path, s, r); });
-    return ToPython(t);
+    py::list notes;
+    for (const std::string& line : kinrec::NoteLines(t.notes)) {
+        notes.append(py::str(line));
+    }
+    return py::make_tuple(ToPython(t), notes);
 }
 
 // The errno whose text is reason, or 0.

@@ -1,0 +1,80 @@
+// The notes of a conversion: from the counts a CSV source kept, and in the console's words.
+#include "features/StreamAccess.h"
+#include "input/CsvParsers.h"
+#include "kinrec.h"
+
+#include <string>
+#include <vector>
+
+namespace kinrec {
+
+namespace {
+
+std::string Plural(std::int64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+} // namespace
+
+// No samples at all, or lines after the first sample that were not samples. Titles before
+// the samples, blank lines and a last line cut short (a recording that lost power) are
+// expected and say nothing.
+std::vector<std::string> NoteLines(const Notes& notes) {
+    const Notes& c = notes;
+    if (c.fileType == 0) {
+        return {};
+    }
+    const int columns = detail::CsvColumnsFor(c.fileType);
+    if (c.samples == 0) {
+        if (c.lines == 0) {
+            return {"no samples (the file is empty)"};
+        }
+        if (c.sampleLike == 0) {
+            return {"no samples (none of its " + Plural(c.lines, "line", "lines") +
+                    " begins with a digit or a minus sign)"};
+        }
+        return {"no samples (no line that begins with a digit or a minus sign has the " +
+                std::to_string(columns) + " comma-separated columns of FILETYPE " +
+                std::to_string(c.fileType == 2 || c.fileType == 3 ? c.fileType : 1) + "; " +
+                Plural(c.lines, "line", "lines") + " in all)"};
+    }
+    if (c.skipped <= 0) {
+        return {};
+    }
+    std::string why;
+    auto add = [&why](const std::string& part) { why += (why.empty() ? "" : ", ") + part; };
+    if (c.skippedBlank > 0) {
+        add(Plural(c.skippedBlank, "begins", "begin") + " with a space or a tab");
+    }
+    if (c.skippedShort > 0) {
+        add(Plural(c.skippedShort, "has", "have") + " fewer than " + std::to_string(columns) +
+            " columns");
+    }
+    if (c.skippedOther > 0) {
+        add(Plural(c.skippedOther, "begins", "begin") + " with another character");
+    }
+    const bool notSampleLines = c.skippedBlank > 0 || c.skippedOther > 0;
+    return {std::to_string(c.skipped) + " of " + Plural(c.lines, "line", "lines") + " skipped (" +
+            why + (notSampleLines ? "; a sample line begins with a digit or a minus sign)" : ")")};
+}
+
+namespace detail {
+
+void NoteLineCounts(const LineCounts& counts, int fileType, Notes* notes) {
+    const LineCounts& c = counts;
+    Notes* n = notes;
+    n->fileType = fileType == 2 || fileType == 3 ? fileType : 1;
+    n->lines = c.lines;
+    n->samples = c.samples;
+    n->sampleLike = c.sampleLike;
+    // A last line cut short is expected (a recording that lost power): not counted.
+    const std::int64_t last = c.lastLineShort != 0 ? 1 : 0;
+    n->skipped = c.skipped - last;
+    n->skippedBlank = c.blankStart;
+    n->skippedShort = c.shortLines - last;
+    n->skippedOther = n->skipped - n->skippedBlank - n->skippedShort;
+}
+
+} // namespace detail
+
+} // namespace kinrec
