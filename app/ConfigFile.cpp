@@ -1,8 +1,8 @@
 #include "app/ConfigFile.h"
 
 #include "app/Console.h"
-#include "app/InputFile.h"
 #include "app/Platform.h"
+#include "input/InputFile.h"
 #include "input/LineReader.h"
 #include "input/NumberText.h"
 #include "kinrec.h"

@@ -2,6 +2,8 @@
 #ifndef KINREC_PLATFORM_H
 #define KINREC_PLATFORM_H
 
+#include "features/FileSystem.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -9,22 +11,24 @@
 
 namespace platform {
 
+// The file-system calls the library makes too (features/FileSystem.h).
+using kinrec::detail::CanWrite;
+using kinrec::detail::CreateNew;
+using kinrec::detail::FileId;
+using kinrec::detail::IdOf;
+using kinrec::detail::Inspect;
+using kinrec::detail::IsDirectory;
+using kinrec::detail::IsPathSeparator;
+using kinrec::detail::LastSeparator;
+using kinrec::detail::MoveOnto;
+using kinrec::detail::PathInfo;
+using kinrec::detail::PathKind;
+using kinrec::detail::ProcessId;
+using kinrec::detail::RemoveFile;
+using kinrec::detail::ResolveTarget;
+
 // The separator used to join paths: '/' on POSIX systems, '\\' on Windows.
 extern const char kPathSeparator;
-
-// Whether c separates path components ('/' everywhere, '\\' too on Windows).
-bool IsPathSeparator(char c);
-
-// Where path's last separator stands; std::string::npos when it has none.
-inline std::size_t LastSeparator(const std::string& path) {
-    std::size_t last = std::string::npos;
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (IsPathSeparator(path[i])) {
-            last = i;
-        }
-    }
-    return last;
-}
 
 // Whether path is absolute: starts with a separator, or on Windows with a drive ("C:").
 bool IsAbsolutePath(const std::string& path);
@@ -43,55 +47,8 @@ struct DirEntry {
 // errno (0 when the whole listing was read).
 std::vector<DirEntry> ListEntries(const std::string& dir, int* error);
 
-// Whether path names an existing directory.
-bool IsDirectory(const std::string& path);
-
 // Whether anything exists under path (a dangling link included).
 bool Exists(const std::string& path);
-
-// What a table's path names, following links.
-enum class PathKind {
-    kMissing, // nothing there
-    kRegular, // a regular file
-    kOther,   // a device, a FIFO, a directory: written in place, or not at all
-};
-// A file's identity on its system (device and inode, or volume and file index).
-struct FileId {
-    unsigned long long volume = 0;
-    unsigned long long index = 0;
-    bool known = false;
-    bool operator==(const FileId& o) const {
-        return known && o.known && volume == o.volume && index == o.index;
-    }
-};
-struct PathInfo {
-    PathKind kind;
-    long long size; // [bytes] of a regular file
-    bool isLink;    // the name itself is a symbolic link
-    FileId id;
-};
-PathInfo Inspect(const std::string& path);
-
-// The identity of an open file.
-FileId IdOf(std::FILE* file);
-
-// The final target of a link.
-std::string ResolveTarget(const std::string& path);
-
-// Whether the existing file path may be opened for writing (it is not changed);
-// errno tells why not.
-bool CanWrite(const std::string& path);
-
-// Creates path, which must not exist yet, for writing a table (a text stream where the
-// platform's text streams translate line ends). Null with errno set on failure.
-std::FILE* CreateNew(const std::string& path);
-
-// Moves from onto to, replacing what to held; false with errno set.
-bool MoveOnto(const std::string& from, const std::string& to);
-
-// Removes a file; a file that is gone already is no error. False with errno set when
-// it is still there.
-bool RemoveFile(const std::string& path);
 
 // The full path of the file a name stands for, following the name's own links even
 // where they lead to nothing yet: two names of one file, existing or to be made, give
@@ -107,9 +64,6 @@ bool StderrIsTerminal();
 
 // How many CPUs this process may run on (its affinity), at least 1.
 int UsableCpuCount();
-
-// The process id, for names of temporary files.
-unsigned long ProcessId();
 
 // Sets up Ctrl-C and termination handling: when one arrives, cleanup runs once (on a
 // thread of its own, so it may lock) and the process then ends as the signal or event

@@ -28,6 +28,14 @@ class FileProgress {
     FileProgress(const FileProgress&) = delete;
     FileProgress& operator=(const FileProgress&) = delete;
 
+    // Where the conversion stands: bytes of the input read and samples taken.
+    void At(long long position, long long samples) {
+        samples_ = static_cast<decltype(samples_)>(samples);
+        if (Enabled()) {
+            Update(position);
+        }
+    }
+
     // Counts one sample; cheap: looks at the clock once every 4096 samples. position
     // tells how many bytes of the input were read, when asked.
     template <class Position>

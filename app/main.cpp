@@ -5,7 +5,7 @@
 #include "app/ConvertDirectory.h"
 #include "app/Platform.h"
 #include "app/Progress.h"
-#include "app/TableFile.h"
+#include "app/TempTables.h"
 #include "input/NumberText.h"
 #include "kinrec.h"
 

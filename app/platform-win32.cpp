@@ -1,5 +1,6 @@
 // The platform layer on Windows: the kernel's find and module calls.
 #include "app/Platform.h"
+#include "features/FileSystem-win32.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -14,11 +15,9 @@ int _dowildcard = 0;
 
 namespace platform {
 
-const char kPathSeparator = '\\';
+using kinrec::detail::ErrnoFromLastError;
 
-bool IsPathSeparator(char c) {
-    return c == '\\' || c == '/';
-}
+const char kPathSeparator = '\\';
 
 bool IsAbsolutePath(const std::string& path) {
     return !path.empty() && (IsPathSeparator(path[0]) || (path.size() >= 2 && path[1] == ':'));
@@ -38,59 +37,6 @@ std::string ExecutablePath() {
         buf.resize(buf.size() * 2);
     }
 }
-
-// Every entry: selectors are matched by kinrec, not by a find pattern, whose match
-// ignores case and also tries the 8.3 short names.
-bool IsDirectory(const std::string& path) {
-    const DWORD attr = GetFileAttributesA(path.c_str());
-    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) != 0;
-}
-
-namespace {
-
-FileId IdOfHandle(HANDLE h) {
-    BY_HANDLE_FILE_INFORMATION info;
-    FileId id;
-    if (GetFileInformationByHandle(h, &info) != 0) {
-        id.volume = info.dwVolumeSerialNumber;
-        id.index =
-            (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-        id.known = true;
-    }
-    return id;
-}
-
-} // namespace
-
-namespace {
-
-// errno for the last Windows error, as far as the C library's messages go.
-int ErrnoFromLastError() {
-    switch (GetLastError()) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-        return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return EACCES;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-        return EEXIST;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return ENOSPC;
-    case ERROR_WRITE_PROTECT:
-        return EROFS;
-    case ERROR_FILENAME_EXCED_RANGE:
-        return ENAMETOOLONG;
-    default:
-        return EIO;
-    }
-}
-
-} // namespace
 
 std::vector<DirEntry> ListEntries(const std::string& dir, int* error) {
     std::vector<DirEntry> entries;
@@ -127,100 +73,6 @@ bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-PathInfo Inspect(const std::string& path) {
-    const DWORD attr = GetFileAttributesA(path.c_str());
-    if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return PathInfo{PathKind::kOther, 0, false, {}};
-    }
-    HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        const DWORD err = GetLastError();
-        const bool missing = err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
-        return PathInfo{missing ? PathKind::kMissing : PathKind::kOther, 0, false, {}};
-    }
-    PathInfo info{PathKind::kOther, 0, false, {}};
-    LARGE_INTEGER size;
-    if (GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size) != 0) {
-        info = PathInfo{PathKind::kRegular, static_cast<long long>(size.QuadPart), false,
-                        IdOfHandle(h)};
-    }
-    CloseHandle(h);
-    return info;
-}
-
-FileId IdOf(std::FILE* file) {
-    if (file == nullptr) {
-        return FileId{};
-    }
-    const intptr_t h = _get_osfhandle(_fileno(file));
-    if (h == -1) {
-        return FileId{};
-    }
-    return IdOfHandle(reinterpret_cast<HANDLE>(h));
-}
-
-std::string ResolveTarget(const std::string& path) {
-    return path; // links to files are rare here; a link is replaced as a file
-}
-
-bool CanWrite(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        errno = ErrnoFromLastError();
-        return false;
-    }
-    CloseHandle(h);
-    return true;
-}
-
-std::FILE* CreateNew(const std::string& path) {
-    // Shared for deletion, so that an interrupt can remove the file while it is open.
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) {
-        errno = ErrnoFromLastError();
-        return nullptr;
-    }
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), _O_TEXT);
-    if (fd < 0) {
-        CloseHandle(h);
-        DeleteFileA(path.c_str());
-        errno = EIO;
-        return nullptr;
-    }
-    std::FILE* f = _fdopen(fd, "w+");
-    if (f == nullptr) {
-        _close(fd);
-        DeleteFileA(path.c_str());
-        errno = EIO;
-    }
-    return f;
-}
-
-bool MoveOnto(const std::string& from, const std::string& to) {
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
-        errno = ErrnoFromLastError();
-        return false;
-    }
-    return true;
-}
-
-bool RemoveFile(const std::string& path) {
-    if (DeleteFileA(path.c_str()) != 0) {
-        return true;
-    }
-    const DWORD err = GetLastError();
-    if (err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND) {
-        return true;
-    }
-    errno = ErrnoFromLastError();
-    return false;
-}
-
 std::string CanonicalPath(const std::string& path) {
     char full[MAX_PATH];
     const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
@@ -247,10 +99,6 @@ int UsableCpuCount() {
         ++n;
     }
     return n > 0 ? n : 1;
-}
-
-unsigned long ProcessId() {
-    return static_cast<unsigned long>(GetCurrentProcessId());
 }
 
 namespace {

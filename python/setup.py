@@ -1,8 +1,7 @@
 """Builds the extension kinrec._kinrec from the repository's C++ sources.
 
-The pipeline's and the console tool's source lists are read from the top-level
-CMakeLists.txt (add_library kinrec_pipeline and kinrec_app), so this build and the CMake
-build compile the same files; the version is the repository's VERSION file. The flags that keep the integers those of the console
+The library's source list is read from the top-level CMakeLists.txt (add_library
+kinrec_pipeline), so this build and the CMake build compile the same files; the version is the repository's VERSION file. The flags that keep the integers those of the console
 tool: -std=c++17, -ffp-contract=off, -fno-fast-math, and no host tuning (-march=native).
 """
 import os
@@ -30,26 +29,20 @@ def version():
     return (ROOT / "VERSION").read_text().split()[0]
 
 
-if sys.platform == "win32":
-    platform = ["app/platform-win32.cpp"]
-elif sys.platform == "darwin":
-    platform = ["app/platform-posix.cpp", "app/exepath-macos.cpp"]
-else:
-    platform = ["app/platform-posix.cpp", "app/exepath-linux.cpp"]
+# The library's file-system layer, the one source file of its own per platform.
+platform = ["features/FileSystem-win32.cpp" if sys.platform == "win32" else "features/FileSystem-posix.cpp"]
 
 sources = ["src/kinrec/_kinrec.cpp"] + [
-    os.path.relpath(ROOT / s, HERE)
-    for s in cmake_sources("kinrec_pipeline") + cmake_sources("kinrec_app") + platform
+    os.path.relpath(ROOT / s, HERE) for s in cmake_sources("kinrec_pipeline") + platform
 ]
 
 flags = [] if sys.platform == "win32" else ["-ffp-contract=off", "-fno-fast-math"]
 extension = Pybind11Extension(
     "kinrec._kinrec",
     sources,
-    include_dirs=[str(ROOT), str(ROOT / "Include" / "public")],
+    include_dirs=[str(ROOT), str(ROOT / "Include" / "public")],  # the library's own sources
     define_macros=[("KINREC_VERSION", '"%s"' % version())],
     extra_compile_args=flags,
-    extra_link_args=[] if sys.platform == "win32" else ["-pthread"],
     cxx_std=17,
 )
 

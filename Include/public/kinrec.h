@@ -224,6 +224,74 @@ Table FromPhysical(const Recording<double>& rec, const Settings& settings = Sett
 // A recording file as settings.FileType says (1 to 4), read without writing anything.
 Table FromFile(const std::string& path, const Settings& settings = Settings(), Run* run = nullptr);
 
+// Writing a table file as the console writes it: the input is read as settings.FileType
+// says; the table is written to a temporary file beside its name,
+// "<table>.kinrec-tmp-<pid>-<n>", and moved onto the name only when complete. An
+// existing file is replaced only when it is empty or a kinrec table, never when it is
+// the input itself or anything else; a device or FIFO is written in place. When the
+// table cannot be written, the input is still read (as far as the Run's bias count
+// needs), so that later conversions on the Run get the tables they would have got.
+
+// Why a table was not written.
+enum class Failure {
+    kNone,
+    kInputNotOpened,  // the input cannot be opened (code: the errno)
+    kNotDataSet,      // FileType 4, and the input is no dataset file
+    kInputIsTable,    // the input is a kinrec table
+    kTableIsInput,    // the table's name is the input itself
+    kTableRefused,    // the table's name holds a file that is not a kinrec table
+    kTableUnchecked,  // the file under the table's name cannot be read to check it (code)
+    kTableNotCreated, // the table cannot be created (code)
+    kReadFailed,      // the input could not be read to its end (code)
+    kWriteFailed,     // a write, the close or the move onto the name failed (code)
+};
+
+// What writing a table came to.
+struct Written {
+    Failure failure = Failure::kNone;
+    std::string table; // the table's name
+    std::string path;  // the file the failure is about: the input or the table
+    int code = 0;      // the errno of a system error; 0 when a file's content was at fault
+    std::string left;  // a temporary file that could not be removed ("" when none)
+    Notes notes;       // what the input's lines and values came to (its samples were read)
+    bool Ok() const { return failure == Failure::kNone; }
+    // The failure in the console's words, without "kinrec: <path>: " ("" when none).
+    std::string Reason() const;
+};
+
+// What a caller with more to do learns while a table is written; every call optional.
+class WriteHooks {
+  public:
+    virtual ~WriteHooks() = default;
+    // The input is open and the table's name decided; the table is not opened yet.
+    virtual void Opened(const std::string& /*input*/, const std::string& /*table*/) {}
+    // The table is about to be written straight into its name (a device or a FIFO).
+    virtual void InPlace() {}
+    // Temporary files: Lock() and Unlock() bracket each one's creation, move and
+    // removal, and Made() or Gone() inside says which name now exists or not, so that
+    // a caller's cleanup (an interrupt's) that holds the same lock never misses one.
+    virtual void Lock() {}
+    virtual void Unlock() {}
+    virtual void Made(const std::string& /*temp*/) {}
+    virtual void Gone(const std::string& /*temp*/) {}
+    // Progress, about every 4096 samples when WantsProgress(): input bytes read so far
+    // (-1 when unknown) and samples taken.
+    virtual bool WantsProgress() const { return false; }
+    virtual void Progress(long long /*position*/, std::int64_t /*samples*/) {}
+};
+
+// The table's name for an input path: the path without its last four characters, then
+// "_DSV.csv" (a.csv and a.bin both give a_DSV.csv); a path of fewer than four
+// characters keeps them all.
+std::string TableNameFor(const std::string& input);
+
+// Writes the table of the recording at input (settings.FileType 4: a dataset file;
+// anything else a CSV layout, other values read as 1) to table, or to
+// TableNameFor(input) when table is "". Failures are returned, never thrown; a Run out
+// of range throws kinrec::Error.
+Written WriteTable(const std::string& input, const std::string& table, const Settings& settings,
+                   Run* run = nullptr, WriteHooks* hooks = nullptr);
+
 // The counts a physical value becomes (see the top of this header).
 std::int16_t AccCounts(double g);
 std::int16_t GyroCounts(double degPerSecond);

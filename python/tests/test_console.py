@@ -1,4 +1,7 @@
 """The package's integers are the console tool's, for every input kind and setting."""
+import errno
+import os
+import re
 import shutil
 import subprocess
 import warnings
@@ -9,7 +12,7 @@ import pytest
 from pandas.testing import assert_frame_equal
 
 import kinrec
-from kinrec_testing import (EXAMPLES, console, console_table, motion, motion_counts,
+from kinrec_testing import (EXAMPLES, SOURCE_DIR, console, console_table, motion, motion_counts,
                             write_config, write_physical_csv, write_recording)
 
 HEADER = ("accX,accY,accZ,gyroX,gyroY,gyroZ,lpf_acc,raw_acc,lpf_omega,raw_omega,"
@@ -191,3 +194,19 @@ def test_read_warns_what_the_console_says(exe, tmp_path, name, filetype, text):
               if issubclass(w.category, kinrec.KinrecWarning)]
     assert warned == said
     assert (name == "clean.csv") == (said == [])
+
+
+@pytest.mark.skipif(not os.path.exists("/dev/full"), reason="no /dev/full here")
+def test_convert_to_a_full_device_names_the_table(tmp_path):
+    # One skipped line before the failure: the failure is the table's, not the note.
+    (tmp_path / "r.csv").write_text("t,ax,ay,az,gx,gy,gz\n0,0,0,8192,0,0,0\nx\n1,0,0,8192,0,0,0\n")
+    with pytest.raises(OSError) as caught:
+        kinrec.convert(tmp_path / "r.csv", "/dev/full")
+    assert caught.value.errno == errno.ENOSPC
+    assert caught.value.filename == "/dev/full"
+    assert not isinstance(caught.value, kinrec.FileRefusedError)
+
+
+def test_the_extension_uses_the_public_face_only():
+    source = (SOURCE_DIR / "python" / "src" / "kinrec" / "_kinrec.cpp").read_text()
+    assert re.findall(r'^#include "([^"]+)"', source, re.M) == ["kinrec.h"]

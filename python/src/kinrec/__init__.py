@@ -459,7 +459,10 @@ def convert(
     run = _run(run)
     source = os.fsdecode(os.fspath(input))
     target = None if output is None else os.fsdecode(os.fspath(output))
-    return str(_kinrec._convert(source, target, settings, run))
+    name, notes = _kinrec._convert(source, target, settings, run)
+    for note in notes:
+        warnings.warn(f"{source}: {note}", KinrecWarning, stacklevel=3)
+    return str(name)
 
 
 convert.__doc__ = (convert.__doc__ or "") + _SETTINGS_DOC + "\n"

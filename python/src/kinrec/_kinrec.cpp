@@ -4,9 +4,6 @@
 // Python (kinrec/__init__.py) checks the arguments and shapes the results; this file
 // copies the samples out of the caller's arrays while it holds the GIL, converts
 // without it, and hands the table back as one int32 block, column by column.
-#include "app/Console.h"
-#include "app/Convert.h"
-#include "features/DsvConfig.h"
 #include "kinrec.h"
 
 #include <pybind11/numpy.h>
@@ -20,7 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,8 +26,6 @@
 #if defined(__linux__)
 #include <sys/mman.h>
 #endif
-
-using namespace kinrec::detail;
 
 namespace py = pybind11;
 
@@ -404,21 +398,8 @@ py::tuple Read(const std::string& path, const std::array<std::int32_t, 9>& setti
     return py::make_tuple(ToPython(t), notes);
 }
 
-// The errno whose text is reason, or 0.
-int ErrnoFor(const std::string& reason) {
-    static const std::map<std::string, int> byText = [] {
-        std::map<std::string, int> m;
-        for (int e = 1; e < 200; ++e) {
-            m.emplace(std::generic_category().message(e), e);
-        }
-        return m;
-    }();
-    const auto it = byText.find(reason);
-    return it != byText.end() ? it->second : 0;
-}
-
-// The exception for path and reason: OSError with the errno whose text reason is
-// (FileNotFoundError and the like), else kinrec.FileRefusedError.
+// The exception for path and reason: OSError with the errno (FileNotFoundError and the
+// like), else kinrec.FileRefusedError.
 py::object OsError(const std::string& path, const std::string& reason, int code) {
     if (code != 0) {
         return py::reinterpret_borrow<py::object>(PyExc_OSError)(code, reason, path);
@@ -431,64 +412,31 @@ py::object OsError(const std::string& path, const std::string& reason, int code)
     throw py::error_already_set();
 }
 
-[[noreturn]] void RaiseOsError(const std::string& path, const std::string& reason) {
-    Raise(OsError(path, reason, ErrnoFor(reason)));
-}
-
-// Writes a table as the console tool does; the table's name.
-std::string Convert(const std::string& input, const py::object& output,
-                    const std::array<std::int32_t, 9>& settings, PyRun* run) {
+// Writes a table as the console tool does, with the library's writer: (the table's name,
+// the notes in the console's words). A failure raises, with the errno and the file the
+// writer names.
+py::tuple Convert(const std::string& input, const py::object& output,
+                  const std::array<std::int32_t, 9>& settings, PyRun* run) {
     CheckNotHeld(run);
-    const DsvConfig cfg = ToSettings(settings);
-    const bool named = !output.is_none();
-    std::string name = named ? output.cast<std::string>() : OutputNameFor(input);
-
-    Console console(true);
-    std::string openFailure;
-    ConvertOptions options;
-    options.console = &console;
-    options.showProgress = false;
-    options.openFailure = &openFailure;
-    int status = kConverted;
+    const kinrec::Settings s = ToSettings(settings);
+    const std::string table = output.is_none() ? "" : output.cast<std::string>();
+    kinrec::Written w;
     {
         py::gil_scoped_release release;
-        std::int32_t fresh = 0;
-        if (run == nullptr) {
-            status =
-                ConvertFile(input.c_str(), named ? name.c_str() : nullptr, &cfg, &fresh, options);
-        } else {
-            std::lock_guard<std::mutex> lock(run->busy);
-            status = ConvertFile(input.c_str(), named ? name.c_str() : nullptr, &cfg,
-                                 &run->run.biasCount, options);
+        std::unique_lock<std::mutex> lock;
+        if (run != nullptr) {
+            lock = std::unique_lock<std::mutex>(run->busy);
         }
+        w = kinrec::WriteTable(input, table, s, run != nullptr ? &run->run : nullptr);
     }
-    if (status == kConverted) {
-        return name;
+    if (!w.Ok()) {
+        Raise(OsError(w.path, w.Reason(), w.code));
     }
-    if (status == kInputNotOpened && !openFailure.empty()) {
-        RaiseOsError(input, openFailure);
+    py::list notes;
+    for (const std::string& line : kinrec::NoteLines(w.notes)) {
+        notes.append(py::str(line));
     }
-    // "kinrec: <path>: <reason>\n", the path being the input or the table.
-    std::string line = console.Kept(true);
-    const std::size_t end = line.find('\n');
-    if (end != std::string::npos) {
-        line.resize(end);
-    }
-    const std::string prefix = "kinrec: ";
-    for (const std::string& path : {name, input}) {
-        const std::string head = prefix + path + ": ";
-        if (line.compare(0, head.size(), head) == 0) {
-            RaiseOsError(path, line.substr(head.size()));
-        }
-    }
-    switch (status) {
-    case kInputRefused:
-        RaiseOsError(input, "is a kinrec table, not a recording; not converted");
-    case kTableNotWritten:
-        RaiseOsError(name, "the table could not be written completely");
-    default:
-        RaiseOsError(name, "the table could not be created");
-    }
+    return py::make_tuple(w.table, notes);
 }
 
 } // namespace

@@ -3,8 +3,9 @@
 // A table is written to a temporary file beside its final name,
 // "<name>.kinrec-tmp-<pid>-<n>", and moved onto the name only after its last row was
 // written and the file closed without error; until then an earlier table of the name
-// stays as it was. Ctrl-C or a termination signal removes the temporary files before
-// the process ends. One left by a hard kill or a power loss is recognisable by its
+// stays as it was. The caller's hooks learn each temporary name under their lock, so an
+// interrupt's cleanup can remove them before the process ends. One left by a hard kill
+// or a power loss is recognisable by its
 // name (where the table's name is long, its end gives way to the suffix), is never
 // taken as an input (it does not end in ".csv" or ".bin") and does not hinder a later
 // run: a name that is taken is passed over for the next.
@@ -17,38 +18,42 @@
 #ifndef KINREC_TABLE_FILE_H
 #define KINREC_TABLE_FILE_H
 
-#include "app/Platform.h"
+#include "features/FileSystem.h"
+#include "kinrec.h"
 
 #include <cstdio>
 #include <string>
 
+namespace kinrec::detail {
+
 enum class TableOpen {
     kOpened,
-    kNotCreated, // the file cannot be created (reason: the system's)
+    kNotCreated, // the file cannot be created (code: the system's)
     kRefused,    // the name holds something that is not a kinrec table
+    kUnchecked,  // the name holds a file that cannot be read to check it (code)
 };
 
 // One table from its creation to its landing: the object owns the open file and the
 // temporary name, and whatever it has not landed when it goes is removed.
 class TableFile {
   public:
-    TableFile() = default;
+    explicit TableFile(WriteHooks* hooks) : hooks_(hooks != nullptr ? hooks : &none_) {}
     ~TableFile() { Discard(); }
     TableFile(const TableFile&) = delete;
     TableFile& operator=(const TableFile&) = delete;
 
-    // Opens the table for output; info is what platform::Inspect tells of the name.
-    // Otherwise *reason says why not.
-    TableOpen Open(const std::string& output, const platform::PathInfo& info, std::string* reason);
+    // Opens the table for output; info is what Inspect tells of the name. Otherwise
+    // *code holds the errno (0 when the name holds another file).
+    TableOpen Open(const std::string& output, const PathInfo& info, int* code);
 
     // Open for writing until Commit or Discard.
     std::FILE* Stream() const { return stream_; }
     // Written straight into the name (a device or a FIFO), not through a temporary file.
     bool InPlace() const { return temp_.empty(); }
 
-    // Closes the complete table and moves it onto its name; false with *reason, and
-    // nothing left behind.
-    bool Commit(std::string* reason);
+    // Closes the complete table and moves it onto its name; false with *code, and
+    // nothing left behind but what Left() names.
+    bool Commit(int* code);
 
     // Closes the table and removes its temporary file (a table written in place stays).
     void Discard();
@@ -56,14 +61,14 @@ class TableFile {
     const std::string& Left() const { return left_; }
 
   private:
+    WriteHooks none_;
+    WriteHooks* hooks_;
     std::string target_;          // the file the table replaces
     std::string temp_;            // where it is written; "" when written in place
     std::FILE* stream_ = nullptr; // open for writing
     std::string left_;            // a temporary file that could not be removed
 };
 
-// Removes every temporary table of the process and keeps new ones from being made: the
-// interrupt's cleanup. It never returns the lock, as the process is about to end.
-void RemoveTemporaryTables();
+} // namespace kinrec::detail
 
 #endif

@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+namespace kinrec::detail {
+
 // Opens path for reading as bytes; null when it cannot be opened or is a directory
 // (which some systems let fopen open), with errno set.
 std::FILE* OpenInputFile(const char* path);
@@ -21,5 +23,7 @@ TableCheck IsKinrecTable(const char* path);
 // The same for a file open for reading, read from where it stands. (For a line already
 // read: BeginsWithTableHeader in features/DsvConverter.h.)
 bool HeadIsTableHeader(std::FILE* f);
+
+} // namespace kinrec::detail
 
 #endif

@@ -1,14 +1,14 @@
-#include "app/InputFile.h"
+#include "input/InputFile.h"
 
-#include "app/Platform.h"
 #include "features/DsvConverter.h"
+#include "features/FileSystem.h"
 
 #include <cerrno>
 
-using namespace kinrec::detail;
+namespace kinrec::detail {
 
 std::FILE* OpenInputFile(const char* path) {
-    if (platform::IsDirectory(path)) {
+    if (IsDirectory(path)) {
         errno = EISDIR;
         return nullptr;
     }
@@ -34,3 +34,5 @@ TableCheck IsKinrecTable(const char* path) {
     CloseInputFile(f);
     return table ? TableCheck::kTable : TableCheck::kNotTable;
 }
+
+} // namespace kinrec::detail

@@ -1,0 +1,105 @@
+#include "features/FileSystem.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kinrec::detail {
+
+bool IsPathSeparator(char c) {
+    return c == '/';
+}
+
+bool IsDirectory(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+namespace {
+
+FileId IdFrom(const struct stat& st) {
+    FileId id;
+    id.volume = static_cast<unsigned long long>(st.st_dev);
+    id.index = static_cast<unsigned long long>(st.st_ino);
+    id.known = true;
+    return id;
+}
+
+} // namespace
+
+PathInfo Inspect(const std::string& path) {
+    struct stat st;
+    if (lstat(path.c_str(), &st) != 0) {
+        // A name that cannot be looked at is left to the open, which says why.
+        return PathInfo{errno == ENOENT ? PathKind::kMissing : PathKind::kOther, 0, false, {}};
+    }
+    const bool isLink = S_ISLNK(st.st_mode);
+    if (isLink && stat(path.c_str(), &st) != 0) {
+        // A dangling link: what it names does not exist yet.
+        return PathInfo{PathKind::kMissing, 0, true, {}};
+    }
+    if (S_ISREG(st.st_mode)) {
+        return PathInfo{PathKind::kRegular, static_cast<long long>(st.st_size), isLink, IdFrom(st)};
+    }
+    return PathInfo{PathKind::kOther, 0, isLink, IdFrom(st)};
+}
+
+FileId IdOf(std::FILE* file) {
+    struct stat st;
+    if (file == nullptr || fstat(fileno(file), &st) != 0) {
+        return FileId{};
+    }
+    return IdFrom(st);
+}
+
+std::string ResolveTarget(const std::string& path) {
+    char* real = realpath(path.c_str(), nullptr);
+    if (real == nullptr) {
+        return path;
+    }
+    std::string target = real;
+    std::free(real);
+    return target;
+}
+
+bool CanWrite(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    close(fd);
+    return true;
+}
+
+std::FILE* CreateNew(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return nullptr;
+    }
+    std::FILE* f = fdopen(fd, "w+");
+    if (f == nullptr) {
+        const int err = errno;
+        close(fd);
+        unlink(path.c_str());
+        errno = err;
+    }
+    return f;
+}
+
+bool MoveOnto(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool RemoveFile(const std::string& path) {
+    return unlink(path.c_str()) == 0 || errno == ENOENT;
+}
+
+unsigned long ProcessId() {
+    static const unsigned long pid = static_cast<unsigned long>(getpid());
+    return pid;
+}
+
+} // namespace kinrec::detail

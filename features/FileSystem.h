@@ -1,0 +1,78 @@
+// What the library needs of the file system to read recordings and land tables safely,
+// one implementation per platform (FileSystem-posix.cpp, FileSystem-win32.cpp).
+#ifndef KINREC_FILE_SYSTEM_H
+#define KINREC_FILE_SYSTEM_H
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+namespace kinrec::detail {
+
+// Whether c separates path components ('/' everywhere, '\\' too on Windows).
+bool IsPathSeparator(char c);
+
+// Where path's last separator stands; std::string::npos when it has none.
+inline std::size_t LastSeparator(const std::string& path) {
+    std::size_t last = std::string::npos;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (IsPathSeparator(path[i])) {
+            last = i;
+        }
+    }
+    return last;
+}
+
+// Whether path names an existing directory.
+bool IsDirectory(const std::string& path);
+
+// What a table's path names, following links.
+enum class PathKind {
+    kMissing, // nothing there
+    kRegular, // a regular file
+    kOther,   // a device, a FIFO, a directory: written in place, or not at all
+};
+// A file's identity on its system (device and inode, or volume and file index).
+struct FileId {
+    unsigned long long volume = 0;
+    unsigned long long index = 0;
+    bool known = false;
+    bool operator==(const FileId& o) const {
+        return known && o.known && volume == o.volume && index == o.index;
+    }
+};
+struct PathInfo {
+    PathKind kind;
+    long long size; // [bytes] of a regular file
+    bool isLink;    // the name itself is a symbolic link
+    FileId id;
+};
+PathInfo Inspect(const std::string& path);
+
+// The identity of an open file.
+FileId IdOf(std::FILE* file);
+
+// The final target of a link.
+std::string ResolveTarget(const std::string& path);
+
+// Whether the existing file path may be opened for writing (it is not changed);
+// errno tells why not.
+bool CanWrite(const std::string& path);
+
+// Creates path, which must not exist yet, for writing a table (a text stream where the
+// platform's text streams translate line ends). Null with errno set on failure.
+std::FILE* CreateNew(const std::string& path);
+
+// Moves from onto to, replacing what to held; false with errno set.
+bool MoveOnto(const std::string& from, const std::string& to);
+
+// Removes a file; a file that is gone already is no error. False with errno set when
+// it is still there.
+bool RemoveFile(const std::string& path);
+
+// The process id, for names of temporary files.
+unsigned long ProcessId();
+
+} // namespace kinrec::detail
+
+#endif

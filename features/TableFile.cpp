@@ -1,0 +1,142 @@
+#include "features/TableFile.h"
+
+#include "input/InputFile.h"
+
+#include <cerrno>
+
+namespace kinrec::detail {
+
+namespace {
+
+constexpr std::size_t kNameMax = 255; // bytes of one file name, on every system kinrec knows
+
+// "<target>.kinrec-tmp-<pid>-<n>", with as much of the target's name as lets the whole
+// name fit where the target's own name fits.
+std::string TempNameFor(const std::string& target, int n) {
+    const std::string suffix =
+        ".kinrec-tmp-" + std::to_string(ProcessId()) + "-" + std::to_string(n);
+    const std::size_t cut = LastSeparator(target);
+    const std::size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
+    const std::size_t nameLength = target.size() - nameStart;
+    const std::size_t keep = nameLength + suffix.size() <= kNameMax
+                                 ? nameLength
+                                 : (kNameMax > suffix.size() ? kNameMax - suffix.size() : 0);
+    return target.substr(0, nameStart + keep) + suffix;
+}
+
+int ErrnoOr(int fallback) {
+    return errno != 0 ? errno : fallback;
+}
+
+// The hooks' lock, held for a scope.
+class Held {
+  public:
+    explicit Held(WriteHooks* hooks) : hooks_(hooks) { hooks_->Lock(); }
+    ~Held() { hooks_->Unlock(); }
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+
+  private:
+    WriteHooks* hooks_;
+};
+
+} // namespace
+
+TableOpen TableFile::Open(const std::string& output, const PathInfo& info, int* code) {
+    Discard();
+    *code = 0;
+    if (info.kind == PathKind::kOther) {
+        errno = 0;
+        target_ = output;
+        // Write-only: a FIFO opened for reading too would swallow its own table.
+        stream_ = std::fopen(output.c_str(), "w");
+        if (stream_ == nullptr) {
+            *code = ErrnoOr(EIO);
+            return TableOpen::kNotCreated;
+        }
+        return TableOpen::kOpened;
+    }
+    if (info.kind == PathKind::kRegular) {
+        const TableCheck check = info.size > 0 ? IsKinrecTable(output.c_str()) : TableCheck::kTable;
+        if (check == TableCheck::kUnreadable) {
+            *code = ErrnoOr(EACCES);
+            return TableOpen::kUnchecked;
+        }
+        if (check == TableCheck::kNotTable) {
+            return TableOpen::kRefused;
+        }
+        if (!CanWrite(output)) {
+            *code = ErrnoOr(EACCES);
+            return TableOpen::kNotCreated;
+        }
+    }
+    target_ = info.isLink ? ResolveTarget(output) : output;
+    // Each table of a process has a target of its own, so its first name is free unless
+    // a killed process left it (perhaps one with the same process id): a name that is
+    // taken is passed over for the next.
+    for (int n = 1; n <= 100 && stream_ == nullptr; ++n) {
+        const std::string temp = TempNameFor(target_, n);
+        const Held held(hooks_);
+        errno = 0;
+        stream_ = CreateNew(temp);
+        if (stream_ != nullptr) {
+            hooks_->Made(temp);
+            temp_ = temp;
+        } else if (errno != EEXIST) {
+            break;
+        }
+    }
+    if (stream_ == nullptr) {
+        *code = ErrnoOr(EIO);
+        return TableOpen::kNotCreated;
+    }
+    return TableOpen::kOpened;
+}
+
+bool TableFile::Commit(int* code) {
+    *code = 0;
+    if (stream_ == nullptr) {
+        return false;
+    }
+    errno = 0;
+    const bool closed = std::fclose(stream_) == 0;
+    stream_ = nullptr;
+    if (!closed) {
+        *code = ErrnoOr(EIO);
+        Discard();
+        return false;
+    }
+    if (temp_.empty()) {
+        return true;
+    }
+    const Held held(hooks_);
+    errno = 0;
+    const bool moved = MoveOnto(temp_, target_);
+    if (!moved) {
+        *code = ErrnoOr(EIO);
+        if (!RemoveFile(temp_)) {
+            left_ = temp_;
+        }
+    }
+    hooks_->Gone(temp_);
+    temp_.clear();
+    return moved;
+}
+
+void TableFile::Discard() {
+    if (stream_ != nullptr) {
+        (void)std::fclose(stream_); // the table is given up: its bytes no longer matter
+        stream_ = nullptr;
+    }
+    if (temp_.empty()) {
+        return;
+    }
+    const Held held(hooks_);
+    if (!RemoveFile(temp_)) {
+        left_ = temp_;
+    }
+    hooks_->Gone(temp_);
+    temp_.clear();
+}
+
+} // namespace kinrec::detail
