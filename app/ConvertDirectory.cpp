@@ -194,8 +194,11 @@ BatchResult ConvertShare(const std::string& dir, const std::vector<std::string>&
     }
     for (const std::string& path : paths) {
         if (planned.count(path) == 0) {
-            StdConsole().Fail(path, "added after " + planPath +
-                                        " was made; converted by no share: " + again);
+            std::string why = "added after ";
+            why += planPath;
+            why += " was made; converted by no share: ";
+            why += again;
+            StdConsole().Fail(path, why);
             ++result.unreadable;
         }
     }
@@ -212,10 +215,17 @@ BatchResult ConvertShare(const std::string& dir, const std::vector<std::string>&
         const std::string how =
             f.written ? "" : Difference(f.stamp, StampOf(platform::Inspect(f.path)));
         if (!how.empty()) {
-            StdConsole().Fail(f.path, "changed since " + planPath + " was made (" + how +
-                                          "); share " + std::to_string(shard.index) + "/" +
-                                          std::to_string(shard.count) +
-                                          " converts nothing: " + again);
+            std::string why = "changed since ";
+            why += planPath;
+            why += " was made (";
+            why += how;
+            why += "); share ";
+            why += std::to_string(shard.index);
+            why += "/";
+            why += std::to_string(shard.count);
+            why += " converts nothing: ";
+            why += again;
+            StdConsole().Fail(f.path, why);
             ++result.unreadable;
             changed = true;
         }

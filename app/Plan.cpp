@@ -421,7 +421,11 @@ bool ReadPlan(const std::string& text, Plan* plan, std::string* error) {
                                      : PathKind::kMissing;
         p.stamp.size = static_cast<long long>(size);
         if (volume != "-" || index != "-") {
-            Fields id(volume + " " + index + " ");
+            std::string pair = volume;
+            pair += ' ';
+            pair += index;
+            pair += ' ';
+            Fields id(std::move(pair));
             if (!id.Number(&p.stamp.id.volume) || !id.Number(&p.stamp.id.index)) {
                 return fail("not a file identity");
             }

@@ -45,7 +45,7 @@ bool ReadWhole(const std::string& path, std::string* text) {
 std::string WriteTemporary(const std::string& name, const std::string& text) {
     static int serial = 0;
     for (int tries = 0; tries < 100; ++tries) {
-        const std::string temp =
+        std::string temp =
             name + ".tmp-" + std::to_string(platform::ProcessId()) + "-" + std::to_string(++serial);
         std::FILE* f = platform::CreateNew(temp);
         if (f == nullptr) {
