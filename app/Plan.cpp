@@ -86,23 +86,14 @@ std::string Difference(const Stamp& planned, const Stamp& now) {
 }
 
 std::vector<PlannedFile> PlanFiles(const std::vector<std::string>& paths, FileSystemView& fs) {
-    std::vector<PlannedFile> files(paths.size());
-    std::vector<std::vector<std::string>> inputKeys(paths.size());
-    std::vector<std::vector<std::string>> tableKeys(paths.size());
-    for (std::size_t j = 0; j < paths.size(); ++j) {
-        PlannedFile& f = files[j];
-        f.path = paths[j];
-        const NameInfo in = fs.Look(paths[j]);
-        f.stamp = StampOf(in.info);
-        f.special = in.info.kind == PathKind::kOther && in.info.id.known;
-        AddKeys(in, &inputKeys[j]);
-        const NameInfo out = fs.Look(OutputNameFor(paths[j]));
-        f.inPlace = out.info.kind == PathKind::kOther;
-        AddKeys(out, &tableKeys[j]);
-    }
-
-    // Groups of files joined by a shared key (union-find), each named by its first file.
-    std::vector<std::size_t> parent(files.size());
+    // Groups of files joined by a shared key (union-find), each named by its first file;
+    // every key is kept once, with the first file that has it.
+    struct KeyUse {
+        std::size_t first;
+        bool table; // some file writes its table there
+    };
+    std::unordered_map<std::string, KeyUse> uses;
+    std::vector<std::size_t> parent(paths.size());
     auto find = [&parent](std::size_t j) {
         while (parent[j] != j) {
             parent[j] = parent[parent[j]];
@@ -110,27 +101,38 @@ std::vector<PlannedFile> PlanFiles(const std::vector<std::string>& paths, FileSy
         }
         return j;
     };
-    std::unordered_map<std::string, std::size_t> firstOf;
-    std::unordered_map<std::string, bool> isTable;
-    for (std::size_t j = 0; j < files.size(); ++j) {
+    std::vector<PlannedFile> files(paths.size());
+    std::vector<const KeyUse*> inputUse(paths.size()); // stays where it is in the map
+    std::vector<std::string> keys;
+    for (std::size_t j = 0; j < paths.size(); ++j) {
+        PlannedFile& f = files[j];
+        f.path = paths[j];
         parent[j] = j;
-        for (const auto* keys : {&inputKeys[j], &tableKeys[j]}) {
-            for (const std::string& key : *keys) {
-                const auto [it, first] = firstOf.emplace(key, j);
-                if (!first) {
-                    const std::size_t a = find(it->second);
-                    const std::size_t b = find(j);
-                    parent[std::max(a, b)] = std::min(a, b);
-                }
+        const NameInfo in = fs.Look(paths[j]);
+        f.stamp = StampOf(in.info);
+        f.special = in.info.kind == PathKind::kOther && in.info.id.known;
+        const NameInfo out = fs.Look(OutputNameFor(paths[j]));
+        f.inPlace = out.info.kind == PathKind::kOther;
+        keys.clear();
+        AddKeys(in, &keys);
+        const std::size_t inputs = keys.size();
+        AddKeys(out, &keys);
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            const auto [it, first] = uses.emplace(std::move(keys[k]), KeyUse{j, false});
+            if (!first) {
+                const std::size_t a = find(it->second.first);
+                const std::size_t b = find(j);
+                parent[std::max(a, b)] = std::min(a, b);
             }
-        }
-        for (const std::string& key : tableKeys[j]) {
-            isTable[key] = true;
+            if (k == 0) {
+                inputUse[j] = &it->second;
+            }
+            it->second.table = it->second.table || k >= inputs;
         }
     }
     for (std::size_t j = 0; j < files.size(); ++j) {
         files[j].group = find(j);
-        files[j].written = isTable.count(inputKeys[j].front()) != 0;
+        files[j].written = inputUse[j]->table;
     }
     return files;
 }
