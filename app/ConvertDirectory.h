@@ -1,52 +1,24 @@
-// The batch walk: finds the input files of a directory (and, recursively, of the tree
-// below it) and converts each one.
-//
-// An input file is a non-directory entry whose path ends in ".csv" but not "_DSV.csv",
-// or in ".bin" (exact, case-sensitive). Entries come sorted by name, so a batch run is
-// reproducible (the gyro bias count carries from one file to the next). Directories
-// reached through a link are not entered: a link back up the tree would never end.
+// The batch: the walk's files converted in order, on several workers once the gyro
+// bias count has reached its limit, or one share of them in a batch split over
+// processes.
 #ifndef KINREC_CONVERT_DIRECTORY_H
 #define KINREC_CONVERT_DIRECTORY_H
 
-#include "app/Platform.h"
+#include "app/Walk.h"
 #include "features/DsvConfig.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
 using kinrec::detail::DsvConfig;
 
-// Where the walk gets directory listings from: the disk, or a test's fake tree.
-class DirectorySource {
-  public:
-    virtual ~DirectorySource() = default;
-    // The entries of dir whose names match pattern, in the order to visit them; *error
-    // is the errno when dir could not be listed (wholly or in part), else 0.
-    virtual std::vector<platform::DirEntry> List(const std::string& dir, const std::string& pattern,
-                                                 int* error) = 0;
-};
-
-bool IsInputFile(const std::string& path);
-
-// Walks dir and hands each input file's path to convert.
-//
-// With a selector and the recursive flag: first the matching files of dir, then every
-// sub-directory (whatever its name) in the same way. Otherwise: the entries matching
-// the selector (every entry without one) in order; files are converted, directories
-// entered at once when recursive. A selector with a directory part ("sub/*.csv")
-// searches that sub-directory, and the paths handed on lie in it.
-// A directory that exists but cannot be listed goes to failed with the errno, and the
-// walk goes on with the rest.
-void WalkDirectory(DirectorySource& source, const std::string& dir, const std::string* selector,
-                   bool recursive, const std::function<void(const std::string&)>& convert,
-                   const std::function<void(const std::string&, int)>& failed = {});
-
 struct BatchResult {
-    int attempted = 0;  // conversions tried (kinrec tables met on the way are not)
-    int failed = 0;     // of them, failed
-    int unreadable = 0; // directories the walk could not list
+    int attempted = 0; // conversions tried (kinrec tables met on the way are not)
+    int failed = 0;    // of them, failed
+    // What failed the batch besides conversions: directories the walk could not list,
+    // and for a share, files that differ from the batch's plan or a plan it cannot use.
+    int unreadable = 0;
 };
 
 // Share index (1-based) of count: the part of a batch one process converts.
@@ -62,17 +34,18 @@ struct Shard {
 // resolve to) never run at the same time; tables written in place are written one after
 // another; the console lines come in the order of the files. An input that is a device,
 // a FIFO or a directory is reported and skipped.
-//
-// With a shard, only that share's files are converted: share 1 converts the head, the
-// others read it only to learn the count; the rest is split into parts of about equal
-// size, files sharing an input or a table staying together. The shares' tables together
-// are those of one run.
 BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig* cfg,
-                         std::int32_t* biasCount, int workers, const Shard& shard = Shard());
+                         std::int32_t* biasCount, int workers);
 
 // The walk on the disk, converting with ConvertFiles; a directory that cannot be listed
 // is reported, a walk with failed conversions ends with a summary line on standard
 // error. Returns 0; *result (when given) tells what happened.
+//
+// With a shard, only that share's files of the batch's plan (app/SharePlan.h) are
+// converted: share 1 converts the head; the rest is split into parts of about equal
+// size, files sharing an input or a table staying together. The shares' tables together
+// are those of one run. A share converts nothing when a file of its own differs from
+// the plan, and says every file the walk finds that the plan does not hold.
 int ConvertDirectory(const char* dir, const char* selector, bool recursive, const DsvConfig* cfg,
                      std::int32_t* biasCount, int workers, BatchResult* result = nullptr,
                      const Shard& shard = Shard());

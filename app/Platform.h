@@ -19,6 +19,7 @@ using kinrec::detail::IdOf;
 using kinrec::detail::Inspect;
 using kinrec::detail::IsDirectory;
 using kinrec::detail::IsPathSeparator;
+using kinrec::detail::LandNew;
 using kinrec::detail::LastSeparator;
 using kinrec::detail::MoveOnto;
 using kinrec::detail::PathInfo;

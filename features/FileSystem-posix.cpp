@@ -28,23 +28,33 @@ FileId IdFrom(const struct stat& st) {
     return id;
 }
 
+long long MtimeOf(const struct stat& st) {
+#ifdef __APPLE__
+    const struct timespec& t = st.st_mtimespec;
+#else
+    const struct timespec& t = st.st_mtim;
+#endif
+    return static_cast<long long>(t.tv_sec) * 1000000000LL + static_cast<long long>(t.tv_nsec);
+}
+
 } // namespace
 
 PathInfo Inspect(const std::string& path) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0) {
         // A name that cannot be looked at is left to the open, which says why.
-        return PathInfo{errno == ENOENT ? PathKind::kMissing : PathKind::kOther, 0, false, {}};
+        return PathInfo{errno == ENOENT ? PathKind::kMissing : PathKind::kOther, 0, false, {}, 0};
     }
     const bool isLink = S_ISLNK(st.st_mode);
     if (isLink && stat(path.c_str(), &st) != 0) {
         // A dangling link: what it names does not exist yet.
-        return PathInfo{PathKind::kMissing, 0, true, {}};
+        return PathInfo{PathKind::kMissing, 0, true, {}, 0};
     }
     if (S_ISREG(st.st_mode)) {
-        return PathInfo{PathKind::kRegular, static_cast<long long>(st.st_size), isLink, IdFrom(st)};
+        return PathInfo{PathKind::kRegular, static_cast<long long>(st.st_size), isLink, IdFrom(st),
+                        MtimeOf(st)};
     }
-    return PathInfo{PathKind::kOther, 0, isLink, IdFrom(st)};
+    return PathInfo{PathKind::kOther, 0, isLink, IdFrom(st), MtimeOf(st)};
 }
 
 FileId IdOf(std::FILE* file) {
@@ -91,6 +101,16 @@ std::FILE* CreateNew(const std::string& path) {
 
 bool MoveOnto(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool LandNew(const std::string& from, const std::string& to) {
+    // A second name for the file fails when to is taken, on a shared file system too;
+    // then the first name goes.
+    if (link(from.c_str(), to.c_str()) != 0) {
+        return false;
+    }
+    (void)unlink(from.c_str()); // a name left behind is only an untidy temporary file
+    return true;
 }
 
 bool RemoveFile(const std::string& path) {

@@ -31,6 +31,18 @@ FileId IdOfHandle(HANDLE h) {
     return id;
 }
 
+// When the file was last written, [ns] since the Unix epoch.
+long long MtimeOfHandle(HANDLE h) {
+    FILETIME written;
+    if (GetFileTime(h, nullptr, nullptr, &written) == 0) {
+        return 0;
+    }
+    const unsigned long long ticks =
+        (static_cast<unsigned long long>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+    const long long sinceEpoch = static_cast<long long>(ticks) - 116444736000000000LL; // 100 ns
+    return sinceEpoch * 100;
+}
+
 } // namespace
 
 int ErrnoFromLastError() {
@@ -61,20 +73,20 @@ int ErrnoFromLastError() {
 PathInfo Inspect(const std::string& path) {
     const DWORD attr = GetFileAttributesA(path.c_str());
     if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return PathInfo{PathKind::kOther, 0, false, {}};
+        return PathInfo{PathKind::kOther, 0, false, {}, 0};
     }
     HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD err = GetLastError();
         const bool missing = err == ERROR_FILE_NOT_FOUND || err == ERROR_PATH_NOT_FOUND;
-        return PathInfo{missing ? PathKind::kMissing : PathKind::kOther, 0, false, {}};
+        return PathInfo{missing ? PathKind::kMissing : PathKind::kOther, 0, false, {}, 0};
     }
-    PathInfo info{PathKind::kOther, 0, false, {}};
+    PathInfo info{PathKind::kOther, 0, false, {}, 0};
     LARGE_INTEGER size;
     if (GetFileType(h) == FILE_TYPE_DISK && GetFileSizeEx(h, &size) != 0) {
         info = PathInfo{PathKind::kRegular, static_cast<long long>(size.QuadPart), false,
-                        IdOfHandle(h)};
+                        IdOfHandle(h), MtimeOfHandle(h)};
     }
     CloseHandle(h);
     return info;
@@ -134,6 +146,15 @@ std::FILE* CreateNew(const std::string& path) {
 
 bool MoveOnto(const std::string& from, const std::string& to) {
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
+        errno = ErrnoFromLastError();
+        return false;
+    }
+    return true;
+}
+
+bool LandNew(const std::string& from, const std::string& to) {
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when to exists.
+    if (MoveFileExA(from.c_str(), to.c_str(), 0) == 0) {
         errno = ErrnoFromLastError();
         return false;
     }

@@ -46,6 +46,7 @@ struct PathInfo {
     long long size; // [bytes] of a regular file
     bool isLink;    // the name itself is a symbolic link
     FileId id;
+    long long mtime = 0; // [ns] since the epoch: when an existing file was last written
 };
 PathInfo Inspect(const std::string& path);
 
@@ -65,6 +66,11 @@ std::FILE* CreateNew(const std::string& path);
 
 // Moves from onto to, replacing what to held; false with errno set.
 bool MoveOnto(const std::string& from, const std::string& to);
+
+// Gives the file from the name to, unless something has that name already (false with
+// errno EEXIST, from left as it is): another process, on this machine or another one
+// sharing the file system, sees to whole or not at all.
+bool LandNew(const std::string& from, const std::string& to);
 
 // Removes a file; a file that is gone already is no error. False with errno set when
 // it is still there.

@@ -143,6 +143,148 @@ TEST_F(ShardTest, SharesTogetherAreOneRun) {
     }
 }
 
+// A batch's shares as separate processes in a given order, with the tree changed between
+// them, against one "kinrec -r" of the tree as it was at the start.
+struct Step {
+    std::string share;             // "K/N"; "" for the change alone
+    int status;                    // kinrec's exit status
+    std::vector<std::string> errs; // its standard error, line by line
+    // Then done to the tree: given work/ and the tree's name in it; or null.
+    void (*change)(const std::string& work, const std::string& dir);
+};
+
+class ShardCaseTest : public ShardTest {
+  protected:
+    // Puts files into dir; a name "link:<name>" is a symbolic link to the bytes.
+    void PutTree(const std::string& dir,
+                 const std::vector<std::pair<std::string, std::string>>& files) {
+        MakeDir(W(dir));
+        for (const auto& [name, bytes] : files) {
+            Put(dir + "/" + name, bytes);
+        }
+    }
+    RunResult Share(const std::string& dir, const std::string& share) {
+        return RunAny({"--shard", share, "-r"}, dir);
+    }
+    // Whether dir holds any of the plan's files.
+    bool PlanLeft(const std::string& dir) {
+        for (const char* name :
+             {"kinrec.plan", "kinrec.plan.done-1", "kinrec.plan.done-2", "kinrec.plan.done-3"}) {
+            if (FileExists(W(dir + "/" + name))) {
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+std::string PlanPath() {
+    return Dot({"kinrec.plan"});
+}
+
+TEST_F(ShardCaseTest, EveryCaseEndsExactOrSaysSo) {
+    const std::string plan = PlanPath();
+    const std::string again = "remove " + plan + " and run all 2 shares again";
+    const std::string f4Before = std::to_string(Recording(2000, 5).size());
+    const std::string f4After =
+        std::to_string(Recording(2000, 5).size() + Recording(20000, 6).size());
+    const struct {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> files;
+        std::vector<Step> steps;
+        bool exact; // the tables are those of one run, and the plan is gone
+    } cases[] = {
+        {"a share interrupted after its first table, and rerun; names that differ in case",
+         {{"A.csv", Recording(12000, 1)},
+          {"B.csv", Recording(60000, 2)},
+          {"C.csv", Recording(1000, 3)},
+          {"a.csv", Recording(1000, 4)}},
+         {{"2/2",
+           0,
+           {},
+           [](const std::string& work, const std::string& dir) {
+               // What the interrupted share left: its first table, no record.
+               WriteFile(work + dir + "/A_DSV.csv", ReadFile(work + "whole-" + dir + "/A_DSV.csv"));
+           }},
+          {"1/2", 0, {}, nullptr}},
+         true},
+        {"shares in reverse order, then a share of a finished batch plans anew",
+         {{"h.csv", Recording(12000, 1)},
+          {"p.csv", Recording(3000, 2)},
+          {"q.csv", Recording(3000, 3)}},
+         {{"2/2", 0, {}, nullptr},
+          {"1/2", 0, {}, nullptr},
+          {"2/2", 0, {}, nullptr},
+          {"1/2", 0, {}, nullptr}},
+         true},
+        {"inputs that change between shares",
+         {{"f0.csv", Recording(12000, 1)},
+          {"f1.csv", Recording(2000, 2)},
+          {"f2.csv", Recording(2000, 3)},
+          {"f3.csv", Recording(2000, 4)},
+          {"f4.csv", Recording(2000, 5)}},
+         {{"1/2",
+           0,
+           {},
+           [](const std::string& work, const std::string& dir) {
+               const std::string f4 = work + dir + "/f4.csv";
+               WriteFile(f4, ReadFile(f4) + Recording(20000, 6));
+               WriteFile(work + dir + "/f25.csv", Recording(500, 7));
+           }},
+          {"2/2",
+           2,
+           {"kinrec: " + Dot({"f25.csv"}) + ": added after " + plan +
+                " was made; converted by no share: " + again,
+            "kinrec: " + Dot({"f4.csv"}) + ": changed since " + plan + " was made (size " +
+                f4Before + " -> " + f4After + " bytes); share 2/2 converts nothing: " + again},
+           nullptr}},
+         false},
+        {"shares of different counts",
+         {{"h.csv", Recording(12000, 1)},
+          {"p.csv", Recording(3000, 2)},
+          {"q.csv", Recording(3000, 3)}},
+         {{"1/2", 0, {}, nullptr},
+          {"2/3",
+           2,
+           {"kinrec: " + plan +
+            ": made for 2 shares of every input file, not 3 shares of every input file; "
+            "nothing converted: finish that batch with --shard K/2, or remove the plan to "
+            "start a new one"},
+           nullptr}},
+         false},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string dir = "case" + std::to_string(++n);
+        const std::string whole = "whole-" + dir;
+        PutTree(whole, c.files);
+        ASSERT_EQ(RunAny({"-r"}, whole).status, 0);
+        PutTree(dir, c.files);
+        std::vector<std::string> announced;
+        for (const Step& step : c.steps) {
+            SCOPED_TRACE(step.share);
+            const RunResult r = Share(dir, step.share);
+            EXPECT_EQ(r.status, step.status);
+            EXPECT_EQ(Lines(r.err), step.errs);
+            const std::vector<std::string> lines = Announced(r.out);
+            announced.insert(announced.end(), lines.begin(), lines.end());
+            if (step.change != nullptr) {
+                step.change(W(""), dir);
+            }
+        }
+        if (!c.exact) {
+            EXPECT_TRUE(FileExists(W(dir + "/kinrec.plan")));
+            continue;
+        }
+        EXPECT_FALSE(PlanLeft(dir));
+        for (const auto& [name, bytes] : c.files) {
+            const std::string table = name.substr(0, name.size() - 4) + "_DSV.csv";
+            EXPECT_TRUE(Get(dir + "/" + table) == Get(whole + "/" + table)) << table;
+        }
+    }
+}
+
 TEST_F(ShardTest, BadShareIsAUsageError) {
     Input("a.csv", Recording(300, 1));
     for (const std::vector<std::string>& args : {std::vector<std::string>{"--shard", "0/4", "-r"},

@@ -46,6 +46,7 @@ if [ "$status" != 1 ]; then
     bad=1
 fi
 same_tables "$work/reference" "$work/parallel copy" || bad=1
+kept_plan "$work/parallel copy" 8 || bad=1
 same_lines converted "$work/reference.out" "$tmp/shares.out" || bad=1
 same_lines failed "$work/reference.err" "$tmp/shares.err" || bad=1
 if [ $bad != 0 ]; then

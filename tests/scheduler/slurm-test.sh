@@ -176,6 +176,7 @@ for run in "all $all_status reference" "sel $sel_status reference-sel"; do
     copy="array copy"
     [ "$name" = all ] || copy="array copy-sel"
     same_tables "$work/$ref" "$work/$copy" || bad=1
+    kept_plan "$work/$copy" 4 || bad=1
     same_lines converted "$work/$ref.out" "$tmp/out/$name"-{1,2,3,4}.out || bad=1
     same_lines failed "$work/$ref.err" "$tmp/out/$name"-{1,2,3,4}.err || bad=1
 done

@@ -1,0 +1,169 @@
+#include "app/SharePlan.h"
+
+#include "app/Console.h"
+#include "app/Platform.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <exception>
+#include <random>
+
+const char kPlanName[] = "kinrec.plan";
+
+namespace {
+
+std::string Join(const std::string& dir, const std::string& name) {
+    return dir + platform::kPathSeparator + name;
+}
+
+std::string DoneName(int index) {
+    return std::string(kPlanName) + ".done-" + std::to_string(index);
+}
+
+// The whole file; false with errno set when it cannot be read.
+bool ReadWhole(const std::string& path, std::string* text) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) {
+        return false;
+    }
+    text->clear();
+    char buf[65536];
+    std::size_t n = 0;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+        text->append(buf, n);
+    }
+    const bool ok = std::ferror(f) == 0;
+    const int err = errno;
+    (void)std::fclose(f); // read only
+    errno = ok ? 0 : (err != 0 ? err : EIO);
+    return ok;
+}
+
+// Writes text to a new temporary file beside name; its path, or "" with errno set.
+std::string WriteTemporary(const std::string& name, const std::string& text) {
+    static int serial = 0;
+    for (int tries = 0; tries < 100; ++tries) {
+        std::string temp =
+            name + ".tmp-" + std::to_string(platform::ProcessId()) + "-" + std::to_string(++serial);
+        std::FILE* f = platform::CreateNew(temp);
+        if (f == nullptr) {
+            if (errno == EEXIST) {
+                continue; // left by an earlier process of this id
+            }
+            return "";
+        }
+        const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+        const bool flushed = std::fflush(f) == 0;
+        const int err = errno;
+        if (std::fclose(f) == 0 && written && flushed) {
+            return temp;
+        }
+        (void)platform::RemoveFile(temp);
+        errno = err != 0 ? err : EIO;
+        return "";
+    }
+    errno = EEXIST;
+    return "";
+}
+
+} // namespace
+
+std::string NewToken() {
+    // The clock and the process id alone already tell two shares apart.
+    std::uint64_t seed =
+        static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
+        (static_cast<std::uint64_t>(platform::ProcessId()) << 40);
+    try {
+        std::random_device device;
+        seed ^= (static_cast<std::uint64_t>(device()) << 32) ^ device();
+    } catch (const std::exception&) {
+        // No source of randomness here: the clock and the process id do.
+    }
+    std::mt19937_64 mix(seed);
+    static const char hex[] = "0123456789abcdef";
+    std::string token;
+    for (int i = 0; i < 2; ++i) {
+        std::uint64_t v = mix();
+        for (int d = 0; d < 16; ++d, v >>= 4) {
+            token += hex[v & 0xF];
+        }
+    }
+    return token;
+}
+
+bool SharedPlan(const std::string& dir, const std::function<Plan()>& make, Plan* plan,
+                std::string* path, std::string* error) {
+    *path = Join(dir, kPlanName);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        std::string text;
+        if (ReadWhole(*path, &text)) {
+            if (!ReadPlan(text, plan, error)) {
+                *error = "not a plan this kinrec can read (" + *error + ")";
+                return false;
+            }
+            return true;
+        }
+        if (errno != ENOENT) {
+            *error = ErrorText(errno);
+            return false;
+        }
+        if (attempt > 0) {
+            break;
+        }
+        *plan = make();
+        const std::string temp = WriteTemporary(*path, PlanText(*plan));
+        if (temp.empty()) {
+            *error = ErrorText(errno);
+            return false;
+        }
+        if (platform::LandNew(temp, *path)) {
+            return true;
+        }
+        const int err = errno;
+        (void)platform::RemoveFile(temp);
+        if (err != EEXIST) {
+            *error = ErrorText(err);
+            return false;
+        }
+        // Another share landed its plan first: that one holds.
+    }
+    *error = ErrorText(ENOENT);
+    return false;
+}
+
+bool FinishShare(const std::string& dir, const Plan& plan, int index, std::string* path,
+                 std::string* error) {
+    *path = Join(dir, DoneName(index));
+    const std::string temp = WriteTemporary(*path, plan.token + "\n");
+    if (temp.empty() || !platform::MoveOnto(temp, *path)) {
+        const int err = errno;
+        if (!temp.empty()) {
+            (void)platform::RemoveFile(temp);
+        }
+        *error = ErrorText(err);
+        return false;
+    }
+    // Whether every share has finished, starting with those after this one (which,
+    // when the shares finish in order, have not).
+    for (int k = index % plan.count + 1; k != index; k = k % plan.count + 1) {
+        std::string text;
+        if (!ReadWhole(Join(dir, DoneName(k)), &text) || text != plan.token + "\n") {
+            return true;
+        }
+    }
+    std::string text;
+    Plan lying;
+    std::string ignored;
+    const std::string planPath = Join(dir, kPlanName);
+    if (!ReadWhole(planPath, &text) || !ReadPlan(text, &lying, &ignored) ||
+        lying.token != plan.token) {
+        return true; // removed by another share that found them all, at the same time
+    }
+    (void)platform::RemoveFile(planPath); // the records without a plan mean nothing
+    for (int k = 1; k <= plan.count; ++k) {
+        (void)platform::RemoveFile(Join(dir, DoneName(k)));
+    }
+    return true;
+}

@@ -1,0 +1,34 @@
+// The plan that the shares of one batch (kinrec --shard K/N -r) agree on, kept as the
+// file kinrec.plan in the folder the walk starts in.
+//
+// The first share to arrive makes it and lands it whole, without replacing one that
+// another share landed meanwhile (shares of a job array start at the same moment, on a
+// shared file system); every other share, and a rerun of any share, reads it. A share
+// that finishes without a failure leaves kinrec.plan.done-K holding the plan's token;
+// the share that finds every share's record removes the plan and the records, so that
+// the next batch over the tree plans afresh. The names end in neither .csv nor .bin: a
+// walk never takes them as inputs.
+#ifndef KINREC_SHARE_PLAN_H
+#define KINREC_SHARE_PLAN_H
+
+#include "app/Plan.h"
+
+#include <functional>
+#include <string>
+
+extern const char kPlanName[]; // "kinrec.plan"
+
+// A text that no other plan holds.
+std::string NewToken();
+
+// The plan lying in dir, or the one make() gives, landed there when none lies there yet.
+// False when neither can be had, with *path and *error saying which file and why.
+bool SharedPlan(const std::string& dir, const std::function<Plan()>& make, Plan* plan,
+                std::string* path, std::string* error);
+
+// Records that share index of plan has finished; the last to finish removes the plan
+// and the records. False when the record cannot be written, with *path and *error.
+bool FinishShare(const std::string& dir, const Plan& plan, int index, std::string* path,
+                 std::string* error);
+
+#endif

@@ -1,0 +1,57 @@
+// The walk: which input files a directory (and, recursively, the tree below it) holds,
+// in the order a batch converts them. It only lists and names files: nothing here opens
+// them or says anything, so the console, the library and Python can all use it.
+//
+// An input file is a non-directory entry whose path ends in ".csv" but not "_DSV.csv",
+// or in ".bin" (exact, case-sensitive). Entries come sorted by name, so a batch run is
+// reproducible (the gyro bias count carries from one file to the next). Directories
+// reached through a link are not entered: a link back up the tree would never end.
+#ifndef KINREC_WALK_H
+#define KINREC_WALK_H
+
+#include "app/Platform.h"
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+// Where the walk gets directory listings from: the disk, or a test's fake tree.
+class DirectorySource {
+  public:
+    virtual ~DirectorySource() = default;
+    // The entries of dir whose names match pattern, in the order to visit them; *error
+    // is the errno when dir could not be listed (wholly or in part), else 0.
+    virtual std::vector<platform::DirEntry> List(const std::string& dir, const std::string& pattern,
+                                                 int* error) = 0;
+};
+
+// The disk, the same on every platform: names are matched by kinrec itself
+// (case-sensitively) and sorted by name in byte order.
+DirectorySource& DiskDirectories();
+
+bool IsInputFile(const std::string& path);
+
+// Walks dir and hands each input file's path to convert.
+//
+// With a selector and the recursive flag: first the matching files of dir, then every
+// sub-directory (whatever its name) in the same way. Otherwise: the entries matching
+// the selector (every entry without one) in order; files are converted, directories
+// entered at once when recursive. A selector with a directory part ("sub/*.csv")
+// searches that sub-directory, and the paths handed on lie in it.
+// A directory that exists but cannot be listed goes to failed with the errno, and the
+// walk goes on with the rest.
+void WalkDirectory(DirectorySource& source, const std::string& dir, const std::string* selector,
+                   bool recursive, const std::function<void(const std::string&)>& convert,
+                   const std::function<void(const std::string&, int)>& failed = {});
+
+// What a walk found: the input files in order, and the directories it could not list
+// with the errno of each.
+struct WalkResult {
+    std::vector<std::string> files;
+    std::vector<std::pair<std::string, int>> unreadable;
+};
+WalkResult Walk(DirectorySource& source, const std::string& dir, const std::string* selector,
+                bool recursive);
+
+#endif
