@@ -2,21 +2,45 @@
 
 #include "app/Progress.h"
 
+#include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <system_error>
 
 namespace {
 
+std::atomic<int> stdoutError{0};
+std::atomic<void (*)()> brokenPipe{nullptr};
+
+} // namespace
+
+void NoteStdoutFailure(int err) {
+    int none = 0;
+    if (stdoutError.compare_exchange_strong(none, err != 0 ? err : EIO) && err == EPIPE) {
+        if (void (*handler)() = brokenPipe.load()) {
+            handler();
+        }
+    }
+}
+
+namespace {
+
 void Write(bool err, const std::string& text) {
     progress::Clear();
-    // A console that cannot be written has nowhere to say so; main checks standard
-    // output once more at the end.
+    // Standard error that cannot be written has nowhere to say so; a failure of standard
+    // output is noted, said at the end of the run, and a broken pipe handled at once.
     if (err) {
         // What went before on standard output comes first where both share a file.
-        (void)std::fflush(stdout);
+        errno = 0;
+        if (std::fflush(stdout) != 0) {
+            NoteStdoutFailure(errno);
+        }
         (void)std::fwrite(text.data(), 1, text.size(), stderr);
     } else {
-        (void)std::fwrite(text.data(), 1, text.size(), stdout);
+        errno = 0;
+        if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) {
+            NoteStdoutFailure(errno);
+        }
     }
 }
 
@@ -62,6 +86,17 @@ std::string Console::Kept(bool err) const {
 Console& StdConsole() {
     static Console console;
     return console;
+}
+
+void OnBrokenPipe(void (*handler)()) {
+    brokenPipe = handler;
+}
+
+int StdoutError() {
+    if (std::ferror(stdout) != 0 && stdoutError == 0) {
+        NoteStdoutFailure(EIO);
+    }
+    return stdoutError;
 }
 
 std::string ErrorText(int err) {

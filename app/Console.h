@@ -39,6 +39,17 @@ class Console {
 // The console that writes straight through.
 Console& StdConsole();
 
+// Called once when a write to standard output fails with a broken pipe (its reader is
+// gone); the process may end in it.
+void OnBrokenPipe(void (*handler)());
+
+// Notes a write to standard output that failed with err (a broken pipe goes to the
+// OnBrokenPipe handler).
+void NoteStdoutFailure(int err);
+
+// The errno of the first write to standard output that failed; 0 while none did.
+int StdoutError();
+
 // The system's text for an errno value.
 std::string ErrorText(int err);
 

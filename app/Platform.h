@@ -73,6 +73,12 @@ int UsableCpuCount();
 // any other thread.
 void HandleInterrupts(void (*cleanup)());
 
+// Standard output's reader is gone (a broken pipe, as under "kinrec -r | head"): ends
+// the process as the broken pipe's signal would have ended it, when the caller left
+// that signal alone. Returns when there is no such signal or the caller ignored it.
+// HandleInterrupts sets it up.
+void EndForBrokenPipe();
+
 } // namespace platform
 
 #endif

@@ -10,6 +10,7 @@
 #include "kinrec.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -107,6 +108,15 @@ void CleanUpOnInterrupt() {
     (void)std::fflush(stdout); // nothing more can be done about a failure now
 }
 
+// Standard output's reader is gone: no temporary table may stay, whether the process
+// ends now (as tools do under "| head") or goes on to fail at its end.
+void OnLostOutput() {
+    RemoveTemporaryTables();
+    platform::EndForBrokenPipe();
+    (void)std::fprintf(stderr, "kinrec: standard output: %s\n", ErrorText(EPIPE).c_str());
+    std::_Exit(kFailedStatus); // the cleanup holds the tables' lock: no table can land now
+}
+
 // What one run shares between its conversions.
 struct Run {
     DsvConfig cfg;
@@ -181,6 +191,7 @@ int Main(int argc, char** argv) {
         }
     }
     platform::HandleInterrupts(CleanUpOnInterrupt);
+    OnBrokenPipe(OnLostOutput);
     if (platform::StderrIsTerminal()) {
         progress::Enable();
     }
@@ -205,7 +216,12 @@ int Main(int argc, char** argv) {
                      : kFailedStatus;
     }
     // Lines that scripts read and that could not be written are a failure too.
-    if ((std::fflush(stdout) != 0 || std::ferror(stdout) != 0) && status == 0) {
+    errno = 0;
+    if (std::fflush(stdout) != 0) {
+        NoteStdoutFailure(errno);
+    }
+    if (const int err = StdoutError()) {
+        StdConsole().Fail("standard output", ErrorText(err));
         status = kFailedStatus;
     }
     return status;

@@ -132,6 +132,10 @@ namespace {
 
 const int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
+// Whether a broken pipe ends the process, as the caller left it: then kinrec still
+// takes its writes' EPIPE first, to remove its temporary tables before it ends.
+bool pipeEnds = false;
+
 void StartInterruptThread(void (*cleanup)(), sigset_t set);
 
 } // namespace
@@ -140,6 +144,13 @@ void HandleInterrupts(void (*cleanup)()) {
     // A table cut short by the file-size limit is a failed write (EFBIG), not the end of
     // the process.
     (void)std::signal(SIGXFSZ, SIG_IGN);
+    // A write to a pipe whose reader is gone fails with EPIPE instead of ending the
+    // process on the spot, in the middle of a table (EndForBrokenPipe).
+    struct sigaction pipe;
+    pipeEnds = sigaction(SIGPIPE, nullptr, &pipe) == 0 && pipe.sa_handler != SIG_IGN;
+    if (pipeEnds) {
+        (void)std::signal(SIGPIPE, SIG_IGN);
+    }
     // The signals are blocked in every thread and taken by one waiting thread, so that
     // the cleanup is ordinary code that may lock, not a signal handler. A signal that
     // the caller set to be ignored (nohup's SIGHUP) stays ignored.
@@ -185,5 +196,18 @@ void StartInterruptThread(void (*cleanup)(), sigset_t set) {
 }
 
 } // namespace
+
+void EndForBrokenPipe() {
+    if (!pipeEnds) {
+        return;
+    }
+    (void)std::signal(SIGPIPE, SIG_DFL);
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, SIGPIPE);
+    pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+    (void)std::raise(SIGPIPE); // ends the process; the exit below is the fallback
+    std::_Exit(128 + SIGPIPE);
+}
 
 } // namespace platform

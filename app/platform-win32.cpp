@@ -126,4 +126,8 @@ void HandleInterrupts(void (*cleanup)()) {
     SetConsoleCtrlHandler(OnConsoleEvent, TRUE);
 }
 
+void EndForBrokenPipe() {
+    // No signal for it here: the run goes on and fails at its end.
+}
+
 } // namespace platform

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -611,6 +612,84 @@ TEST_F(FaultsTest, InterruptKeepsTheLinesOfLandedTables) {
     EXPECT_EQ(Out(), Announce(Dot({"a.csv"}), Dot({"a_DSV.csv"})) +
                          Announce(Dot({"b.csv"}), Dot({"b_DSV.csv"})) +
                          Announce(Dot({"c.csv"}), Dot({"c_DSV.csv"})));
+}
+
+} // namespace
+
+namespace {
+
+// Standard output's reader gone from the start (as under "| head" once head has its
+// bytes): the first flush breaks the pipe while workers hold temporary tables. The run
+// ends as a broken pipe ends it, and no temporary table stays.
+TEST_F(FaultsTest, BrokenPipeLeavesNoTemporaryTable) {
+    MakeDir(W("many"));
+    for (int i = 0; i < 300; ++i) {
+        Put("many/f" + std::to_string(i) + ".csv", Recording(3000, static_cast<unsigned>(i)));
+    }
+    SetWorkers("3");
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    close(fds[0]);
+    const pid_t pid = Start({"-r"}, "many", [&] {
+        std::signal(SIGPIPE, SIG_DFL); // as a shell leaves it
+        dup2(fds[1], 1);
+    });
+    close(fds[1]);
+    const int status = Finish(pid);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << status;
+    EXPECT_TRUE(TempIn(W("many")).empty()) << TempIn(W("many"));
+    EXPECT_LT(Contents(W("many")).size(), 600u); // it stopped
+}
+
+// The reader ignored SIGPIPE for kinrec (a caller's choice): still no temporary table,
+// and the failure is said.
+TEST_F(FaultsTest, BrokenPipeWithTheSignalIgnoredIsSaid) {
+    Input("a.csv", Recording(300, 1));
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    close(fds[0]);
+    const pid_t pid = Start({"a.csv"}, "", [&] {
+        std::signal(SIGPIPE, SIG_IGN);
+        dup2(fds[1], 1);
+    });
+    close(fds[1]);
+    EXPECT_EQ(ExitCode(Finish(pid)), 2);
+    EXPECT_EQ(Err(), "kinrec: standard output: " + std::string(std::strerror(EPIPE)) + "\n");
+    EXPECT_TRUE(TempIn(W("")).empty());
+}
+
+// Lines that scripts read and that could not be written fail the run with a word.
+TEST_F(FaultsTest, FullStandardOutputIsSaid) {
+    if (access("/dev/full", W_OK) != 0) {
+        GTEST_SKIP() << "no /dev/full here";
+    }
+    Input("a.csv", Recording(300, 1));
+    const int status = Finish(Start({"a.csv"}, "", [] { dup2(open("/dev/full", O_WRONLY), 1); }));
+    EXPECT_EQ(ExitCode(status), 2);
+    EXPECT_EQ(Err(), "kinrec: standard output: " + std::string(std::strerror(ENOSPC)) + "\n");
+    const std::string table = Get("a_DSV.csv");
+    EXPECT_EQ(std::count(table.begin(), table.end(), '\n'), 301); // the table landed
+}
+
+// A table that fails after a few thousand rows (a full device) still has its input read
+// to the end: the next file of the batch, on the gyro bias count, gets the table it gets
+// without the failure.
+TEST_F(FaultsTest, FailedTableStillAdvancesTheBatch) {
+    if (access("/dev/full", W_OK) != 0) {
+        GTEST_SKIP() << "no /dev/full here";
+    }
+    for (const char* dir : {"ok", "full"}) {
+        MakeDir(W(dir));
+        Put(std::string(dir) + "/a.csv", Recording(6000, 3));
+        Put(std::string(dir) + "/b.csv", Recording(5000, 4));
+    }
+    ASSERT_EQ(symlink("/dev/full", W("full/a_DSV.csv").c_str()), 0);
+    SetWorkers("1");
+    EXPECT_EQ(RunProgram(exe_, {"-r"}, W("ok")).status, 0);
+    const RunResult r = RunProgram(exe_, {"-r"}, W("full"));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("a_DSV.csv: " + std::string(std::strerror(ENOSPC))), std::string::npos);
+    EXPECT_TRUE(Get("full/b_DSV.csv") == Get("ok/b_DSV.csv"));
 }
 
 } // namespace
