@@ -14,13 +14,10 @@ std::string Plural(std::int64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-} // namespace
-
 // No samples at all, or lines after the first sample that were not samples. Titles before
 // the samples, blank lines and a last line cut short (a recording that lost power) are
 // expected and say nothing.
-std::vector<std::string> NoteLines(const Notes& notes) {
-    const Notes& c = notes;
+std::vector<std::string> LineNotes(const Notes& c) {
     if (c.fileType == 0) {
         return {};
     }
@@ -58,21 +55,34 @@ std::vector<std::string> NoteLines(const Notes& notes) {
             why + (notSampleLines ? "; a sample line begins with a digit or a minus sign)" : ")")};
 }
 
+} // namespace
+
+std::vector<std::string> NoteLines(const Notes& notes) {
+    std::vector<std::string> lines = LineNotes(notes);
+    if (notes.wrapped > 0) {
+        // Values a sensor's counts cannot hold: an impact beyond the range, or a unit
+        // mistaken. The table keeps the wrapped counts, as a file's reader always has.
+        lines.push_back(Plural(notes.wrapped, "sample has", "samples have") +
+                        " values beyond the 16-bit range, wrapped around (the first is sample " +
+                        std::to_string(notes.firstWrapped) + ", the largest value " +
+                        std::to_string(notes.wrapPeak) + " counts)");
+    }
+    return lines;
+}
+
 namespace detail {
 
 void NoteLineCounts(const LineCounts& counts, int fileType, Notes* notes) {
-    const LineCounts& c = counts;
-    Notes* n = notes;
-    n->fileType = fileType == 2 || fileType == 3 ? fileType : 1;
-    n->lines = c.lines;
-    n->samples = c.samples;
-    n->sampleLike = c.sampleLike;
+    notes->fileType = fileType == 2 || fileType == 3 ? fileType : 1;
+    notes->lines = counts.lines;
+    notes->samples = counts.samples;
+    notes->sampleLike = counts.sampleLike;
     // A last line cut short is expected (a recording that lost power): not counted.
-    const std::int64_t last = c.lastLineShort != 0 ? 1 : 0;
-    n->skipped = c.skipped - last;
-    n->skippedBlank = c.blankStart;
-    n->skippedShort = c.shortLines - last;
-    n->skippedOther = n->skipped - n->skippedBlank - n->skippedShort;
+    const std::int64_t last = counts.lastLineShort != 0 ? 1 : 0;
+    notes->skipped = counts.skipped - last;
+    notes->skippedBlank = counts.blankStart;
+    notes->skippedShort = counts.shortLines - last;
+    notes->skippedOther = notes->skipped - notes->skippedBlank - notes->skippedShort;
 }
 
 } // namespace detail

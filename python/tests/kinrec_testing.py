@@ -38,7 +38,9 @@ def console(folder, *args):
     done = subprocess.run([kinrec_exe(), *map(str, args)], cwd=folder, capture_output=True,
                           text=True, timeout=300)
     assert done.returncode == 0, done.stderr
-    assert done.stderr == ""
+    # Recordings here hold values beyond 16 bits on purpose; that is all it may say.
+    for line in done.stderr.splitlines():
+        assert "values beyond the 16-bit range, wrapped around" in line, line
     return done.stdout
 
 

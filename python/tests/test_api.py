@@ -55,7 +55,7 @@ def test_channel_forms_and_dtypes_agree():
     acc16, gyro16 = acc.astype(np.int16), gyro.astype(np.int16)
     want = kinrec.features(acc16, gyro16)
     channels = kinrec.features([acc16[:, 0], acc16[:, 1], acc16[:, 2]],
-                               tuple(gyro16.T.astype(np.float32)))
+                               tuple(gyro16.T.astype(np.float32)), gyro_unit="counts")
     pd.testing.assert_frame_equal(channels, want)
     frame = kinrec.features(pd.DataFrame(acc16, columns=list("xyz")), gyro16.astype(np.uint16))
     pd.testing.assert_frame_equal(frame, want)
@@ -114,7 +114,8 @@ def test_run_counts_and_limits():
 
 
 def bad(**changes):
-    args = {"acc": np.zeros((4, 3)), "gyro": np.zeros((4, 3))}
+    args = {"acc": np.zeros((4, 3)), "gyro": np.zeros((4, 3)), "acc_unit": "counts",
+            "gyro_unit": "counts"}
     args.update(changes)
     return lambda: kinrec.features(args.pop("acc"), args.pop("gyro"), **args)
 
@@ -135,7 +136,11 @@ BAD = [
     (bad(acc=np.zeros((4, 3), dtype=bool)), ValueError, "acc x holds bool values"),
     (bad(acc=NAN_AT_2), ValueError, "acc y at sample 2 is nan; values must be finite"),
     (bad(gyro=INF_AT_1, gyro_unit="deg/s"), ValueError, "gyro z at sample 1 is -inf"),
-    (bad(acc_unit="mg"), ValueError, "acc_unit must be one of 'counts', 'g', 'm/s\\^2', not 'mg'"),
+    (bad(acc_unit="gee"), ValueError, "acc_unit must be one of 'counts', 'g', 'mg', 'm/s\\^2', not 'gee'"),
+    (bad(acc_unit=None), ValueError, "acc holds floating-point values: give acc_unit= and gyro_unit="),
+    (bad(acc=np.full((4, 3), 40000), acc_unit=None, overflow="raise"), ValueError,
+     r"4 samples have values beyond the 16-bit range \(the first is sample 0, the largest value 40000 counts\); overflow='raise'"),
+    (bad(overflow="saturate"), ValueError, "overflow must be one of 'wrap', 'clip', 'raise', not 'saturate'"),
     (bad(gyro_unit="g"), ValueError, "gyro_unit must be one of 'counts', 'deg/s', 'rad/s', not 'g'"),
     (bad(cutoff_frequncy=3), ValueError, "unknown setting 'cutoff_frequncy'; did you mean 'cutoff_frequency'"),
     (bad(resample_count=2.5), TypeError, "resample_count must be an integer, not float"),
@@ -156,7 +161,7 @@ BAD = [
     (lambda: kinrec.read_table(EXAMPLES / "counts" / "pelvis.csv"), kinrec.FileRefusedError, "pelvis.csv: is not a kinrec table$"),
     (lambda: kinrec.convert("no/such.csv"), FileNotFoundError, "No such file or directory: 'no/such.csv'"),
     (lambda: kinrec.features_many([(np.zeros((2, 3)), np.zeros((2, 3))), np.zeros((2, 3))]), ValueError, "recording 1: an \\(acc, gyro\\) pair or a dict"),
-    (lambda: kinrec.features_many([{"acc": np.zeros((2, 3)), "gyro": np.zeros((2, 2))}]), ValueError, r"recording 0: gyro must be an array of shape \(N, 3\)"),
+    (lambda: kinrec.features_many([{"acc": np.zeros((2, 3), int), "gyro": np.zeros((2, 2), int)}]), ValueError, r"recording 0: gyro must be an array of shape \(N, 3\)"),
     (lambda: kinrec.features_many([{"acc": np.zeros((2, 3)), "gyr": 0}]), ValueError, "recording 0: unknown key 'gyr'"),
 ]
 
@@ -201,7 +206,10 @@ def test_version_and_settings_come_from_one_place():
     for function in (kinrec.features, kinrec.read, kinrec.convert, kinrec.features_many,
                      kinrec.read_many):
         params = inspect.signature(function).parameters
+        from_rate = "rate" in params  # then the resample count and filter rate follow it
         for keyword, (_, default) in table.items():
             if keyword in params:
+                if from_rate and keyword in ("resample_count", "sampling_frequency"):
+                    default = None
                 assert params[keyword].default == default, (function.__name__, keyword)
         assert all(k in params for k in table if k != "filetype"), function.__name__

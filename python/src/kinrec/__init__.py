@@ -68,7 +68,7 @@ ArrayLike = Any  # an array of shape (N, 3), or a sequence of three 1-D arrays
 
 STANDARD_GRAVITY = 9.80665  # [m/s^2 per g]
 
-_ACC_UNITS = {"counts": 0, "g": 1, "m/s^2": 2}
+_ACC_UNITS = {"counts": 0, "g": 1, "mg": 3, "m/s^2": 2}
 _GYRO_UNITS = {"counts": 0, "deg/s": 1, "rad/s": 2}
 _FILETYPES = "1 (counts CSV), 2 (g and deg/s CSV), 3 (hundreds of counts CSV) or 4 (dataset)"
 _FIXED_HEADER = "accX,accY,accZ,gyroX,gyroY,gyroZ,lpf_acc,raw_acc,lpf_omega,raw_omega"
@@ -120,24 +120,78 @@ def _takes_settings(func: Callable[..., Any]) -> Callable[..., Any]:
         p for p in signature.parameters.values() if p.kind is not inspect.Parameter.VAR_KEYWORD
     ]
     at = next(i for i, p in enumerate(params) if p.name == "run")
+    # With a rate, the resample count and the filters' rate follow from it when not given.
+    from_rate = _RATE_SETTINGS if "rate" in signature.parameters else ()
     added = [
-        inspect.Parameter(name, inspect.Parameter.KEYWORD_ONLY, default=_DEFAULTS[name],
-                          annotation="bool" if name in _SWITCHES else "int")
+        inspect.Parameter(
+            name, inspect.Parameter.KEYWORD_ONLY,
+            default=None if name in from_rate else _DEFAULTS[name],
+            annotation="bool" if name in _SWITCHES else
+            ("Optional[int]" if name in from_rate else "int"))
         for name in _SETTING_NAMES
     ]
     full = signature.replace(parameters=params[:at] + added + params[at:])
     known = tuple(full.parameters)
+    name_of = func.__qualname__.replace(".__init__", "")
 
     @functools.wraps(func)
     def call(*args: Any, **kwargs: Any) -> Any:
         unknown = {k: v for k, v in kwargs.items() if k not in full.parameters}
-        _unknown(func.__qualname__.replace(".__init__", ""), unknown, known)
+        _unknown(name_of, unknown, known)
         for name in _SETTING_NAMES:
-            kwargs.setdefault(name, _DEFAULTS[name])
+            kwargs.setdefault(name, None if name in from_rate else _DEFAULTS[name])
+        if from_rate:
+            _settle_rate(name_of, kwargs.get("rate"), kwargs)
         return func(*args, **kwargs)
 
     call.__signature__ = full  # type: ignore[attr-defined]
     return call
+
+
+_RATE_SETTINGS = ("resample_count", "sampling_frequency")
+_STEP_RATE = 50.0  # [Hz] the attitude filter steps 0.02 s per kept sample
+
+
+def _settle_rate(function: str, rate: object, settings: Dict[str, Any]) -> None:
+    """The resample count and filter rate a recording's rate asks for, as the importer sets
+    them: a whole multiple k of 50 Hz keeps every kth sample with the filters at 50 Hz.
+    Any other rate per kept sample warns: the attitude filter's 0.02 s step would be
+    wrong, and its angles with it."""
+    given = settings["resample_count"] is not None
+    hz = None
+    if rate is not None:
+        try:
+            hz = float(rate)  # type: ignore[arg-type]
+        except (TypeError, ValueError):
+            hz = None  # refused later with the rate's own message
+    if hz is not None and np.isfinite(hz) and hz > 0:
+        k = round(hz / _STEP_RATE)
+        multiple = k >= 1 and abs(hz - k * _STEP_RATE) <= 0.03 * k * _STEP_RATE
+        if not given:
+            if multiple:
+                settings["resample_count"] = k if k >= 2 else 0
+                if k >= 2 and settings["sampling_frequency"] is None:
+                    settings["sampling_frequency"] = int(_STEP_RATE)
+            else:
+                warnings.warn(
+                    f"{function}(): rate={rate!r} Hz is not a whole multiple of 50 Hz, the "
+                    "rate per kept sample kinrec's attitude filter assumes (0.02 s steps): "
+                    "its angles will be wrong; resample the recording to 50 Hz first (the "
+                    "importer's --rate 50)", KinrecWarning, stacklevel=3)
+        else:
+            count = _integer("resample_count", settings["resample_count"])
+            kept = hz / max(count, 1)
+            if abs(kept - _STEP_RATE) > 0.03 * _STEP_RATE:
+                hint = (f"give resample_count={k}" if multiple else
+                        "resample the recording to 50 Hz first (the importer's --rate 50)")
+                warnings.warn(
+                    f"{function}(): rate={rate!r} Hz with resample_count={count} keeps "
+                    f"{kept:.4g} Hz, but kinrec's attitude filter steps 0.02 s per kept "
+                    f"sample (50 Hz): its angles will be wrong; {hint}", KinrecWarning,
+                    stacklevel=3)
+    for name in _RATE_SETTINGS:
+        if settings[name] is None:
+            settings[name] = _DEFAULTS[name]
 
 
 def _unknown(function: str, unknown: Mapping[str, object], known: Sequence[str]) -> None:
@@ -248,12 +302,111 @@ def _counts16(column: np.ndarray) -> np.ndarray:
     return column.astype(np.int16, copy=False)
 
 
-def _prepare(name: str, data: ArrayLike, unit: int) -> List[np.ndarray]:
-    columns = _channels(name, data)
-    _check_finite(name, columns)
+_FACTORS = (8192.0, 65.53600311279297)  # [counts per g], [counts per deg/s] in double
+_DEG_PER_RAD = 180.0 / 3.141592653589793  # as math.degrees
+_OVERFLOWS = ("wrap", "clip", "raise")
+
+
+def _precounts(column: np.ndarray, unit: int, gyro: bool) -> Optional[np.ndarray]:
+    """The counts a channel's values become before their wrap to 16 bits, as the file
+    layouts make them (counts saturated at 32 bits; physical values times the factor,
+    truncated, INT32_MIN beyond 32 bits); None when no value can leave the 16-bit range."""
+    if len(column) == 0:
+        return None
+    kind, size = column.dtype.kind, column.dtype.itemsize
     if unit == 0:
-        return [_counts16(c) for c in columns]
-    return [c.astype(np.float64, copy=False) for c in columns]
+        if (kind == "i" and size <= 2) or (kind == "u" and size == 1):
+            return None
+        low, high = column.min(), column.max()
+        if -32768 <= low and high <= 32767:
+            return None
+        if kind == "f":
+            return np.clip(np.trunc(column), _INT32_MIN, _INT32_MAX)
+        if kind == "u":
+            return np.minimum(column, _INT32_MAX).astype(np.int64)
+        return np.clip(column, _INT32_MIN, _INT32_MAX).astype(np.int64)
+    factor = _FACTORS[1 if gyro else 0]
+    x = column
+    if unit == 2:
+        x = x * _DEG_PER_RAD if gyro else x / STANDARD_GRAVITY
+    if max(x.max(), -x.min()) * factor < 32767.0:  # no truncation can reach the edges
+        return None
+    v = np.trunc(x * factor)
+    return np.where((v > -2147483649.0) & (v < 2147483648.0), v, float(_INT32_MIN))
+
+
+def _prepare(
+    acc: ArrayLike, gyro: ArrayLike, acc_unit: Optional[str], gyro_unit: Optional[str],
+    overflow: str,
+) -> Tuple[List[np.ndarray], int, int]:
+    """The six channels as the extension takes them, with their unit codes; values beyond
+    the 16-bit range wrapped (with a KinrecWarning), clipped, or refused, as overflow says."""
+    if overflow not in _OVERFLOWS:
+        raise ValueError(f"overflow must be one of {', '.join(map(repr, _OVERFLOWS))}, "
+                         f"not {overflow!r}")
+    groups = []
+    for name, data, unit, units in (("acc", acc, acc_unit, _ACC_UNITS),
+                                    ("gyro", gyro, gyro_unit, _GYRO_UNITS)):
+        columns = _channels(name, data)
+        if unit is None and any(c.dtype.kind == "f" for c in columns):
+            raise ValueError(
+                f"{name} holds floating-point values: give acc_unit= and gyro_unit= (acc "
+                f"{', '.join(map(repr, _ACC_UNITS))}; gyro {', '.join(map(repr, _GYRO_UNITS))}); "
+                "only integer arrays are taken as counts without them"
+            )
+        code = _unit(f"{name}_unit", "counts" if unit is None else unit, units)
+        _check_finite(name, columns)
+        if code == 3:  # mg: in g first
+            columns, code = [c.astype(np.float64) / 1000.0 for c in columns], 1
+        groups.append((name, columns, code))
+    n, m = len(groups[0][1][0]), len(groups[1][1][0])
+    if n != m:
+        raise ValueError(f"acc and gyro differ in length: acc has {n} samples, gyro {m}")
+    pre = [[_precounts(c, code, name == "gyro") for c in columns] for name, columns, code in groups]
+    wrapped = np.zeros(n, dtype=bool)
+    for counts in pre:
+        for v in counts:
+            if v is not None:
+                wrapped |= (v < -32768) | (v > 32767)
+    channels: List[np.ndarray] = []
+    codes = []
+    for (name, columns, code), counts in zip(groups, pre):
+        if overflow == "clip" and any(v is not None for v in counts):
+            # Saturated as a sensor does: counts, computed here by the same rule.
+            for c, v in zip(columns, counts):
+                if v is None:
+                    v = c if code == 0 else np.trunc(_precount_values(c, code, name == "gyro"))
+                channels.append(np.clip(v, -32768, 32767).astype(np.int16))
+            codes.append(0)
+            continue
+        if code == 0:
+            channels += [_counts16(c) for c in columns]
+        else:
+            channels += [c.astype(np.float64, copy=False) for c in columns]
+        codes.append(code)
+    if wrapped.any():
+        first = int(np.argmax(wrapped))
+        peaks = [v[wrapped] for counts in pre for v in counts if v is not None]
+        values = np.concatenate(peaks)
+        peak = int(values[np.argmax(np.abs(values.astype(np.float64)))])
+        count = int(wrapped.sum())
+        what = (f"{count} sample{' has' if count == 1 else 's have'} values beyond the 16-bit "
+                f"range (the first is sample {first}, the largest value {peak} counts)")
+        if overflow == "raise":
+            raise ValueError(what + "; overflow='raise'")
+        if overflow == "wrap":
+            warnings.warn(what + ", wrapped around as the console tool reads them from a file; "
+                          "overflow='clip' saturates them as a sensor does", KinrecWarning,
+                          stacklevel=4)
+    return channels, codes[0], codes[1]
+
+
+def _precount_values(column: np.ndarray, unit: int, gyro: bool) -> np.ndarray:
+    """Physical values times their factor (after the SI scaling), before truncation."""
+    x = column.astype(np.float64, copy=False)
+    if unit == 2:
+        x = x * _DEG_PER_RAD if gyro else x / STANDARD_GRAVITY
+    return x * _FACTORS[1 if gyro else 0]
 
 
 def _time_values(
@@ -320,10 +473,11 @@ def features(
     acc: ArrayLike,
     gyro: ArrayLike,
     *,
-    acc_unit: str = "counts",
-    gyro_unit: str = "counts",
+    acc_unit: Optional[str] = None,
+    gyro_unit: Optional[str] = None,
     rate: Optional[float] = None,
     time: Optional[ArrayLike] = None,
+    overflow: str = "wrap",
     run: Optional[Run] = None,
     as_frame: bool = True,
     **settings: Any,
@@ -360,12 +514,8 @@ def features(
     """
     settings = _settings(1, settings)
     run = _run(run)
-    acc_code = _unit("acc_unit", acc_unit, _ACC_UNITS)
-    gyro_code = _unit("gyro_unit", gyro_unit, _GYRO_UNITS)
-    channels = _prepare("acc", acc, acc_code) + _prepare("gyro", gyro, gyro_code)
-    n, m = len(channels[0]), len(channels[3])
-    if n != m:
-        raise ValueError(f"acc and gyro differ in length: acc has {n} samples, gyro {m}")
+    channels, acc_code, gyro_code = _prepare(acc, gyro, acc_unit, gyro_unit, overflow)
+    n = len(channels[0])
     if time is not None or rate is not None:
         _time_values(np.zeros(0, dtype=np.int64), rate, time, n)  # checked before converting
     raw = _kinrec._features(channels, acc_code, gyro_code, settings, run)
@@ -544,9 +694,10 @@ _ITEM_KEYS = ("acc", "gyro", "acc_unit", "gyro_unit", "time")
 def features_many(
     recordings: Sequence[Union[Tuple[ArrayLike, ArrayLike], Mapping[str, Any]]],
     *,
-    acc_unit: str = "counts",
-    gyro_unit: str = "counts",
+    acc_unit: Optional[str] = None,
+    gyro_unit: Optional[str] = None,
     rate: Optional[float] = None,
+    overflow: str = "wrap",
     run: Optional[Run] = None,
     as_frame: bool = True,
     workers: Optional[int] = None,
@@ -592,7 +743,7 @@ def features_many(
             return features(
                 item["acc"], item["gyro"], acc_unit=item["acc_unit"],
                 gyro_unit=item["gyro_unit"], time=item.get("time"),
-                rate=rate if item.get("time") is None else None,
+                rate=rate if item.get("time") is None else None, overflow=overflow,
                 run=r, as_frame=as_frame, **common,
             )
         except ValueError as e:
@@ -656,15 +807,22 @@ class Stream:
     def __init__(
         self,
         *,
-        acc_unit: str = "counts",
-        gyro_unit: str = "counts",
+        acc_unit: Optional[str] = None,
+        gyro_unit: Optional[str] = None,
         rate: Optional[float] = None,
+        overflow: str = "wrap",
         run: Optional[Run] = None,
         as_frame: bool = True,
         **settings: Any,
     ) -> None:
-        self._acc = _unit("acc_unit", acc_unit, _ACC_UNITS)
-        self._gyro = _unit("gyro_unit", gyro_unit, _GYRO_UNITS)
+        for name, unit, units in (("acc_unit", acc_unit, _ACC_UNITS),
+                                  ("gyro_unit", gyro_unit, _GYRO_UNITS)):
+            if unit is not None:
+                _unit(name, unit, units)
+        if overflow not in _OVERFLOWS:
+            raise ValueError(f"overflow must be one of {', '.join(map(repr, _OVERFLOWS))}, "
+                             f"not {overflow!r}")
+        self._acc, self._gyro, self._overflow = acc_unit, gyro_unit, overflow
         if rate is not None:
             _time_values(np.zeros(0, dtype=np.int64), rate, None, 0)
         self._rate = rate
@@ -674,11 +832,9 @@ class Stream:
     def push(self, acc: ArrayLike, gyro: ArrayLike) -> Result:
         """The rows kept from the next samples (arrays as :func:`features` takes them),
         indexed by their input sample counted from the stream's first."""
-        channels = _prepare("acc", acc, self._acc) + _prepare("gyro", gyro, self._gyro)
-        n, m = len(channels[0]), len(channels[3])
-        if n != m:
-            raise ValueError(f"acc and gyro differ in length: acc has {n} samples, gyro {m}")
-        raw = self._stream.push(channels, self._acc, self._gyro)
+        channels, acc_code, gyro_code = _prepare(acc, gyro, self._acc, self._gyro,
+                                                 self._overflow)
+        raw = self._stream.push(channels, acc_code, gyro_code)
         rate = self._rate
         return _result(raw, self._as_frame, lambda s: _time_values(s, rate, None, 0))
 

@@ -1,0 +1,78 @@
+"""No silently wrong numbers: a rate the attitude filter's step does not fit, values that
+wrap on their way to 16-bit counts, a unit left out."""
+import warnings
+
+import numpy as np
+import pandas as pd
+import pytest
+
+import kinrec
+from kinrec_testing import motion
+
+
+def caught(call):
+    with warnings.catch_warnings(record=True) as seen:
+        warnings.simplefilter("always")
+        result = call()
+    return result, [str(w.message) for w in seen if issubclass(w.category, kinrec.KinrecWarning)]
+
+
+ACC, GYRO = (a[:150] for a in motion(800, 2))  # before its impacts: within the range
+G = {"acc_unit": "g", "gyro_unit": "deg/s"}
+
+
+@pytest.mark.parametrize("rate,given,resample,warned", [
+    (50, {}, 0, None),
+    (200, {}, 4, None),                          # a whole multiple: every 4th sample
+    (101, {}, 2, None),                          # within 3 % of one, as the importer takes it
+    (100, {"resample_count": 2}, 2, None),
+    (75, {}, 0, "rate=75 Hz is not a whole multiple of 50 Hz"),
+    (100, {"resample_count": 0}, 0, "keeps 100 Hz, but kinrec's attitude filter steps 0.02 s"
+                                    " per kept sample (50 Hz): its angles will be wrong; give "
+                                    "resample_count=2"),
+])
+def test_a_rate_sets_the_resample_count_or_warns(rate, given, resample, warned):
+    frame, said = caught(lambda: kinrec.features(ACC, GYRO, rate=rate, **G, **given))
+    explicit = kinrec.features(ACC, GYRO, resample_count=resample,
+                               sampling_frequency=50, **G)
+    pd.testing.assert_frame_equal(frame.drop(columns="time"), explicit)
+    assert (said == []) if warned is None else (len(said) == 1 and warned in said[0])
+    # A Stream with the same rate keeps the same samples.
+    stream = kinrec.Stream(rate=rate, **G, **given)
+    rows, _ = caught(lambda: stream.push(ACC, GYRO))
+    pd.testing.assert_frame_equal(rows, frame)
+
+
+def test_values_beyond_the_range_wrap_with_a_word_clip_or_raise():
+    acc = ACC.copy()
+    acc[[5, 9], 2] = [6.45, -4.5]  # an impact: 52838 and -36864 counts
+    wrapped, said = caught(lambda: kinrec.features(acc, GYRO, **G))
+    assert said == ["2 samples have values beyond the 16-bit range (the first is sample 5, "
+                    "the largest value 52838 counts), wrapped around as the console tool reads "
+                    "them from a file; overflow='clip' saturates them as a sensor does"]
+    assert wrapped["accZ"].iloc[[5, 9]].tolist() == [52838 - 65536, -36864 + 65536]
+    clipped, said = caught(lambda: kinrec.features(acc, GYRO, overflow="clip", **G))
+    assert said == [] and clipped["accZ"].iloc[[5, 9]].tolist() == [32767, -32768]
+    others = [c for c in clipped.columns if c not in ("accZ",)]
+    assert (clipped.drop(index=[5, 9])["accX"] == wrapped.drop(index=[5, 9])["accX"]).all()
+    assert len(others) == 18
+    with pytest.raises(ValueError, match="the first is sample 5, the largest value 52838"):
+        kinrec.features(acc, GYRO, overflow="raise", **G)
+    # Counts beyond 16 bits are said too, and values within the range say nothing.
+    counts = np.zeros((3, 3), dtype=np.int64)
+    counts[1, 0] = 1000 * 65.536  # 1000 deg/s in counts: 65536, reads as 0
+    _, said = caught(lambda: kinrec.features(np.zeros((3, 3), np.int16), counts))
+    assert len(said) == 1 and "the first is sample 1, the largest value 65536 counts" in said[0]
+    _, said = caught(lambda: kinrec.features(ACC, GYRO, **G))
+    assert said == []
+
+
+def test_units_of_the_importer_and_none_left_out_for_floats():
+    mg, said = caught(lambda: kinrec.features(ACC * 1000, GYRO, acc_unit="mg", gyro_unit="deg/s"))
+    pd.testing.assert_frame_equal(mg, kinrec.features(ACC, GYRO, **G))
+    with pytest.raises(ValueError, match="give acc_unit= and gyro_unit="):
+        kinrec.features(ACC, GYRO)
+    with pytest.raises(ValueError, match="give acc_unit= and gyro_unit="):
+        kinrec.Stream().push(ACC, GYRO)
+    counts = np.zeros((4, 3), dtype=np.int32)
+    assert len(kinrec.features(counts, counts)) == 4  # integers are counts by default
