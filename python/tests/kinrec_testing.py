@@ -49,7 +49,7 @@ def console_table(folder, recording, filetype=1, **settings):
     write_config(folder, filetype, **settings)
     out = Path(folder) / "out_DSV.csv"
     console(folder, recording, out)
-    return kinrec.read_table(out)
+    return kinrec.read_table(out).rename_axis(None)  # its rows, as the tests number them
 
 
 def motion(n, seed):

@@ -122,7 +122,7 @@ def batch(tmp_path):
         write_recording(paths[-1], 1, acc, gyro)
     write_config(tmp_path, 1)
     console(tmp_path, "-r")
-    tables = [kinrec.read_table(p.with_name(p.stem + "_DSV.csv")) for p in paths]
+    tables = [kinrec.read_table(p.with_name(p.stem + "_DSV.csv")).rename_axis(None) for p in paths]
     return paths, tables
 
 

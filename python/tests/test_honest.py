@@ -1,5 +1,6 @@
 """No silently wrong numbers: a rate the attitude filter's step does not fit, values that
 wrap on their way to 16-bit counts, a unit left out."""
+import os
 import warnings
 
 import numpy as np
@@ -76,3 +77,23 @@ def test_units_of_the_importer_and_none_left_out_for_floats():
         kinrec.Stream().push(ACC, GYRO)
     counts = np.zeros((4, 3), dtype=np.int32)
     assert len(kinrec.features(counts, counts)) == 4  # integers are counts by default
+
+
+def test_odd_paths_and_arguments(tmp_path):
+    recording = "t,ax,ay,az,gx,gy,gz\n0,0,0,8192,0,0,0\n1,0,0,8192,0,0,0\n"
+    with pytest.raises(ValueError, match="embedded null byte"):
+        kinrec.convert(tmp_path / "a.csv", str(tmp_path / "b\0.csv"))
+    # A name that is no UTF-8, as bytes or as os.fsdecode gives it.
+    raw = bytes(tmp_path) + b"/caf\xe9.csv"
+    with open(raw, "w") as f:
+        f.write(recording)
+    assert len(kinrec.read(raw)) == 2
+    assert len(kinrec.read(os.fsdecode(raw))) == 2
+    assert kinrec.convert(raw) == os.fsdecode(bytes(tmp_path) + b"/caf\xe9_DSV.csv")
+    with pytest.raises(FileNotFoundError) as missing:
+        kinrec.read(bytes(tmp_path) + b"/no\xff.csv")
+    assert missing.value.filename == os.fsdecode(bytes(tmp_path) + b"/no\xff.csv")
+    with pytest.raises(TypeError, match="a sequence of paths, not one path"):
+        kinrec.read_many(str(tmp_path / "x.csv"))
+    table = kinrec.read_table(kinrec.convert(raw, tmp_path / "t_DSV.csv"))
+    assert table.index.name == "row"

@@ -194,6 +194,15 @@ def _settle_rate(function: str, rate: object, settings: Dict[str, Any]) -> None:
             settings[name] = _DEFAULTS[name]
 
 
+def _path(path: PathLike) -> bytes:
+    """A path as the system takes it (os.fsencode: any name, non-UTF-8 ones too); a NUL
+    inside it is refused, as open() refuses it."""
+    name = os.fsencode(os.fspath(path))
+    if b"\0" in name:
+        raise ValueError("embedded null byte")
+    return name
+
+
 def _unknown(function: str, unknown: Mapping[str, object], known: Sequence[str]) -> None:
     if not unknown:
         return
@@ -564,10 +573,11 @@ def read(
     """
     settings = _settings(filetype, settings)
     run = _run(run)
-    name = os.fsdecode(os.fspath(path))
+    path_bytes = _path(path)
+    name = os.fsdecode(path_bytes)
     if rate is not None:
         _time_values(np.zeros(0, dtype=np.int64), rate, None, 0)
-    raw, notes = _kinrec._read(name, settings, run)
+    raw, notes = _kinrec._read(path_bytes, settings, run)
     for note in notes:
         warnings.warn(f"{name}: {note}", KinrecWarning, stacklevel=3)
     return _result(raw, as_frame, lambda s: _time_values(s, rate, None, 0))
@@ -607,12 +617,12 @@ def convert(
     """
     settings = _settings(filetype, settings)
     run = _run(run)
-    source = os.fsdecode(os.fspath(input))
-    target = None if output is None else os.fsdecode(os.fspath(output))
+    source = _path(input)
+    target = None if output is None else _path(output)
     name, notes = _kinrec._convert(source, target, settings, run)
     for note in notes:
-        warnings.warn(f"{source}: {note}", KinrecWarning, stacklevel=3)
-    return str(name)
+        warnings.warn(f"{os.fsdecode(source)}: {note}", KinrecWarning, stacklevel=3)
+    return os.fsdecode(name)
 
 
 convert.__doc__ = (convert.__doc__ or "") + _SETTINGS_DOC + "\n"
@@ -642,7 +652,9 @@ def read_table(path: PathLike, *, as_frame: bool = True) -> Result:
     if block.shape[1] != len(names):
         raise _file_error(name, f"rows of {block.shape[1]} values under {len(names)} names")
     if as_frame and _pd is not None:
-        return _pd.DataFrame(block, columns=names)
+        frame = _pd.DataFrame(block, columns=names)
+        frame.index.name = "row"
+        return frame
     out = np.empty(block.shape[0], dtype=[(n, np.int32) for n in names])
     for k, n in enumerate(names):
         out[n] = block[:, k]
@@ -682,8 +694,16 @@ def _many(
     if workers <= 1 or len(rest) <= 1:
         results.extend(task(i) for i in rest)
         return results
-    with concurrent.futures.ThreadPoolExecutor(max_workers=min(workers, len(rest))) as pool:
-        results.extend(pool.map(task, rest))
+    try:
+        with concurrent.futures.ThreadPoolExecutor(max_workers=min(workers, len(rest))) as pool:
+            done = list(pool.map(task, rest))
+    except RuntimeError as e:
+        if "can't start new thread" not in str(e):
+            raise
+        # The system gives no more threads (a process limit): the ones there are, this
+        # one, do the work, with the same tables.
+        done = [task(i) for i in rest]
+    results.extend(done)
     return results
 
 
@@ -772,7 +792,9 @@ def read_many(
     run = _run(run)
     count = _workers(workers)
     common = {k: settings[k] for k in _SETTING_NAMES}
-    names = [os.fspath(p) for p in paths]
+    if isinstance(paths, (str, bytes, os.PathLike)):
+        raise TypeError("read_many() takes a sequence of paths, not one path; read() reads one")
+    names = [_path(p) for p in paths]
 
     def one(i: int, r: Optional[Run]) -> Result:
         return read(names[i], filetype, rate=rate, run=r, as_frame=as_frame, **common)

@@ -387,8 +387,10 @@ class PyStream {
     std::int64_t samplesAtClose_ = 0;
 };
 
-py::tuple Read(const std::string& path, const std::array<std::int32_t, 9>& settings, PyRun* run) {
+py::tuple Read(const py::bytes& pathBytes, const std::array<std::int32_t, 9>& settings,
+               PyRun* run) {
     CheckNotHeld(run);
+    const std::string path = pathBytes;
     const kinrec::Settings s = ToSettings(settings);
     kinrec::Table t = Unlocked(run, [&](kinrec::Run* r) { return kinrec::FromFile(path, s, r); });
     py::list notes;
@@ -401,10 +403,16 @@ py::tuple Read(const std::string& path, const std::array<std::int32_t, 9>& setti
 // The exception for path and reason: OSError with the errno (FileNotFoundError and the
 // like), else kinrec.FileRefusedError.
 py::object OsError(const std::string& path, const std::string& reason, int code) {
-    if (code != 0) {
-        return py::reinterpret_borrow<py::object>(PyExc_OSError)(code, reason, path);
+    // The name as os.fsdecode gives it back: any bytes, not only UTF-8.
+    const py::object name = py::reinterpret_steal<py::object>(
+        PyUnicode_DecodeFSDefaultAndSize(path.data(), static_cast<py::ssize_t>(path.size())));
+    if (!name) {
+        throw py::error_already_set();
     }
-    return py::module_::import("kinrec._errors").attr("FileRefusedError")(path, reason);
+    if (code != 0) {
+        return py::reinterpret_borrow<py::object>(PyExc_OSError)(code, reason, name);
+    }
+    return py::module_::import("kinrec._errors").attr("FileRefusedError")(name, reason);
 }
 
 [[noreturn]] void Raise(const py::object& error) {
@@ -415,11 +423,12 @@ py::object OsError(const std::string& path, const std::string& reason, int code)
 // Writes a table as the console tool does, with the library's writer: (the table's name,
 // the notes in the console's words). A failure raises, with the errno and the file the
 // writer names.
-py::tuple Convert(const std::string& input, const py::object& output,
+py::tuple Convert(const py::bytes& inputBytes, const py::object& output,
                   const std::array<std::int32_t, 9>& settings, PyRun* run) {
     CheckNotHeld(run);
     const kinrec::Settings s = ToSettings(settings);
-    const std::string table = output.is_none() ? "" : output.cast<std::string>();
+    const std::string input = inputBytes;
+    const std::string table = output.is_none() ? "" : std::string(output.cast<py::bytes>());
     kinrec::Written w;
     {
         py::gil_scoped_release release;
@@ -436,7 +445,7 @@ py::tuple Convert(const std::string& input, const py::object& output,
     for (const std::string& line : kinrec::NoteLines(w.notes)) {
         notes.append(py::str(line));
     }
-    return py::make_tuple(w.table, notes);
+    return py::make_tuple(py::bytes(w.table), notes);
 }
 
 } // namespace
