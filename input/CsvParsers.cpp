@@ -102,19 +102,93 @@ int ParseIntegerFields(const char* line, std::int32_t* v) {
     return 0;
 }
 
+// One value of a plain line at p, after its comma: an optional minus sign and one to
+// five digits, followed by a byte that is not a digit. Returns the end; null when the
+// value has another shape.
+const char* PlainValue(const char* p, std::int32_t* v) {
+    const bool negative = *p == '-';
+    p += negative ? 1 : 0;
+    unsigned d = DigitValue(*p);
+    if (d >= 10) {
+        return nullptr;
+    }
+    std::int32_t x = static_cast<std::int32_t>(d);
+    const char* const last = p + 5;
+    while (++p < last && (d = DigitValue(*p)) < 10) {
+        x = x * 10 + static_cast<std::int32_t>(d);
+    }
+    if (DigitValue(*p) < 10) {
+        return nullptr; // six digits or more
+    }
+    *v = negative ? -x : x;
+    return p;
+}
+
 } // namespace
+
+const char* ParsePlainLine(const char* p, std::int32_t v[6]) {
+    // The first column: an optional minus sign, then digits up to the comma.
+    if (!IsSampleLine(p)) {
+        return nullptr;
+    }
+    p += *p == '-' ? 1 : 0;
+    const char* const last = p + 23;
+    while (DigitValue(*p) < 10) {
+        if (++p == last) {
+            return nullptr;
+        }
+    }
+    for (int i = 0; i < 6; ++i) {
+        if (*p != ',') {
+            return nullptr;
+        }
+        p = PlainValue(p + 1, &v[i]);
+        if (p == nullptr) {
+            return nullptr;
+        }
+    }
+    if (*p == '\n') {
+        return p + 1;
+    }
+    return p[0] == '\r' && p[1] == '\n' ? p + 2 : nullptr;
+}
+
+void StoreCounts(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak) {
+    std::int16_t c[6];
+    for (int i = 0; i < 6; ++i) {
+        NoteWrap(v[i], wrapPeak);
+        c[i] = WrapInt16(v[i]);
+    }
+    Store(rec, c);
+}
+
+void StoreCounts100(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak) {
+    std::int16_t c[6];
+    for (int i = 0; i < 6; ++i) {
+        NoteWrap(static_cast<std::int64_t>(v[i]) * 100, wrapPeak);
+        const std::int32_t counts = WrapInt16(v[i]);
+        c[i] = WrapInt16(counts * 100);
+    }
+    Store(rec, c);
+}
+
+CountsLayout CountsLayoutFor(int fileType) {
+    switch (fileType) {
+    case 2:
+        return nullptr;
+    case 3:
+        return StoreCounts100;
+    default:
+        return StoreCounts;
+    }
+}
 
 int ParseCsvCounts(char* line, SampleRecord* rec, std::int64_t* wrapPeak) {
     std::int32_t n[6];
     if (ParseIntegerFields(line, n) < 0) {
         return -1;
     }
-    std::int16_t v[6];
-    for (int i = 0; i < 6; ++i) {
-        NoteWrap(n[i], wrapPeak);
-        v[i] = WrapInt16(n[i]);
-    }
-    Store(rec, v);
+    StoreCounts(n, rec, wrapPeak);
     return 0;
 }
 
@@ -137,13 +211,7 @@ int ParseCsvCounts100(char* line, SampleRecord* rec, std::int64_t* wrapPeak) {
     if (ParseIntegerFields(line, n) < 0) {
         return -1;
     }
-    std::int16_t v[6];
-    for (int i = 0; i < 6; ++i) {
-        NoteWrap(static_cast<std::int64_t>(n[i]) * 100, wrapPeak);
-        const std::int32_t counts = WrapInt16(n[i]);
-        v[i] = WrapInt16(counts * 100);
-    }
-    Store(rec, v);
+    StoreCounts100(n, rec, wrapPeak);
     return 0;
 }
 
