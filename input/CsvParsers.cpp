@@ -108,20 +108,20 @@ int ParseIntegerFields(const char* line, std::int32_t* v) {
 const char* PlainValue(const char* p, std::int32_t* v) {
     const bool negative = *p == '-';
     p += negative ? 1 : 0;
-    unsigned d = DigitValue(*p);
+    unsigned d = DigitValue(p[0]);
     if (d >= 10) {
         return nullptr;
     }
-    std::int32_t x = static_cast<std::int32_t>(d);
-    const char* const last = p + 5;
-    while (++p < last && (d = DigitValue(*p)) < 10) {
+    auto x = static_cast<std::int32_t>(d);
+    int n = 1;
+    for (; n < 5 && (d = DigitValue(p[n])) < 10; ++n) {
         x = x * 10 + static_cast<std::int32_t>(d);
     }
-    if (DigitValue(*p) < 10) {
+    if (n == 5 && DigitValue(p[5]) < 10) {
         return nullptr; // six digits or more
     }
     *v = negative ? -x : x;
-    return p;
+    return p + n;
 }
 
 } // namespace
@@ -154,11 +154,18 @@ const char* ParsePlainLine(const char* p, std::int32_t v[6]) {
 }
 
 void StoreCounts(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak) {
-    std::int16_t c[6];
+    // Nearly always every value fits: one test for all six.
+    std::uint32_t beyond = 0;
     for (int i = 0; i < 6; ++i) {
-        NoteWrap(v[i], wrapPeak);
-        c[i] = WrapInt16(v[i]);
+        beyond |= static_cast<std::uint32_t>(v[i]) + 0x8000u;
     }
+    if (beyond > 0xFFFFu) {
+        for (int i = 0; i < 6; ++i) {
+            NoteWrap(v[i], wrapPeak);
+        }
+    }
+    const std::int16_t c[6] = {WrapInt16(v[0]), WrapInt16(v[1]), WrapInt16(v[2]),
+                               WrapInt16(v[3]), WrapInt16(v[4]), WrapInt16(v[5])};
     Store(rec, c);
 }
 

@@ -42,7 +42,7 @@ void LineReader::PutBackHeld() {
     }
 }
 
-const char* LineReader::Peek(std::size_t want) {
+const char* LineReader::PeekSlow(std::size_t want) {
     PutBackHeld();
     if (end_ - pos_ < want && (!Refill() || end_ - pos_ < want)) {
         return nullptr;
