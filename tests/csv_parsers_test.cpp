@@ -234,12 +234,12 @@ TEST(CsvSourceTest, ReadsAsThePiecesOneByOne) {
     for (const int fileType : {1, 3}) {
         std::FILE* f = std::tmpfile();
         ASSERT_NE(f, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size(), f);
+        (void)std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::rewind(f);
         CsvSource source(f, fileType);
         std::FILE* g = std::tmpfile();
         ASSERT_NE(g, nullptr);
-        std::fwrite(bytes.data(), 1, bytes.size(), g);
+        (void)std::fwrite(bytes.data(), 1, bytes.size(), g);
         std::rewind(g);
         LineReader reader(g);
         long long lines = 0;
@@ -261,7 +261,7 @@ TEST(CsvSourceTest, ReadsAsThePiecesOneByOne) {
             ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << line;
             ASSERT_EQ(source.Counts().lines, lines) << line;
         }
-        std::fclose(g);
+        (void)std::fclose(g);
         SampleRecord rest{};
         EXPECT_FALSE(source.Next(&rest));
         EXPECT_EQ(source.Counts().lines, lines);
