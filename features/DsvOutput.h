@@ -65,12 +65,9 @@ class DsvOutput {
         len_ += n;
     }
 
-    // ",<v>" at p; returns the end.
-    static char* PutField(char* p, std::int32_t v) {
-        *p++ = ',';
-        return intformat::FormatInt(p, v);
-    }
-    static char* PutInt(char* p, std::int32_t v) { return intformat::FormatInt(p, v); }
+    // ",<v>" at p; returns the end. Up to 13 bytes at p may be written.
+    static char* PutField(char* p, std::int32_t v) { return intformat::PutField(p, v); }
+    static char* PutInt(char* p, std::int32_t v) { return intformat::PutFirst(p, v); }
 
   private:
     void Fail();

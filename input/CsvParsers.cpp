@@ -102,19 +102,100 @@ int ParseIntegerFields(const char* line, std::int32_t* v) {
     return 0;
 }
 
+// One value of a plain line at p, after its comma: an optional minus sign and one to
+// five digits, followed by a byte that is not a digit. Returns the end; null when the
+// value has another shape.
+const char* PlainValue(const char* p, std::int32_t* v) {
+    const bool negative = *p == '-';
+    p += negative ? 1 : 0;
+    unsigned d = DigitValue(p[0]);
+    if (d >= 10) {
+        return nullptr;
+    }
+    auto x = static_cast<std::int32_t>(d);
+    int n = 1;
+    for (; n < 5 && (d = DigitValue(p[n])) < 10; ++n) {
+        x = x * 10 + static_cast<std::int32_t>(d);
+    }
+    if (n == 5 && DigitValue(p[5]) < 10) {
+        return nullptr; // six digits or more
+    }
+    *v = negative ? -x : x;
+    return p + n;
+}
+
 } // namespace
+
+const char* ParsePlainLine(const char* p, std::int32_t v[6]) {
+    // The first column: an optional minus sign, then digits up to the comma.
+    if (!IsSampleLine(p)) {
+        return nullptr;
+    }
+    p += *p == '-' ? 1 : 0;
+    const char* const last = p + 23;
+    while (DigitValue(*p) < 10) {
+        if (++p == last) {
+            return nullptr;
+        }
+    }
+    for (int i = 0; i < 6; ++i) {
+        if (*p != ',') {
+            return nullptr;
+        }
+        p = PlainValue(p + 1, &v[i]);
+        if (p == nullptr) {
+            return nullptr;
+        }
+    }
+    if (*p == '\n') {
+        return p + 1;
+    }
+    return p[0] == '\r' && p[1] == '\n' ? p + 2 : nullptr;
+}
+
+void StoreCounts(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak) {
+    // Nearly always every value fits: one test for all six.
+    std::uint32_t beyond = 0;
+    for (int i = 0; i < 6; ++i) {
+        beyond |= static_cast<std::uint32_t>(v[i]) + 0x8000u;
+    }
+    if (beyond > 0xFFFFu) {
+        for (int i = 0; i < 6; ++i) {
+            NoteWrap(v[i], wrapPeak);
+        }
+    }
+    const std::int16_t c[6] = {WrapInt16(v[0]), WrapInt16(v[1]), WrapInt16(v[2]),
+                               WrapInt16(v[3]), WrapInt16(v[4]), WrapInt16(v[5])};
+    Store(rec, c);
+}
+
+void StoreCounts100(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak) {
+    std::int16_t c[6];
+    for (int i = 0; i < 6; ++i) {
+        NoteWrap(static_cast<std::int64_t>(v[i]) * 100, wrapPeak);
+        const std::int32_t counts = WrapInt16(v[i]);
+        c[i] = WrapInt16(counts * 100);
+    }
+    Store(rec, c);
+}
+
+CountsLayout CountsLayoutFor(int fileType) {
+    switch (fileType) {
+    case 2:
+        return nullptr;
+    case 3:
+        return StoreCounts100;
+    default:
+        return StoreCounts;
+    }
+}
 
 int ParseCsvCounts(char* line, SampleRecord* rec, std::int64_t* wrapPeak) {
     std::int32_t n[6];
     if (ParseIntegerFields(line, n) < 0) {
         return -1;
     }
-    std::int16_t v[6];
-    for (int i = 0; i < 6; ++i) {
-        NoteWrap(n[i], wrapPeak);
-        v[i] = WrapInt16(n[i]);
-    }
-    Store(rec, v);
+    StoreCounts(n, rec, wrapPeak);
     return 0;
 }
 
@@ -137,13 +218,7 @@ int ParseCsvCounts100(char* line, SampleRecord* rec, std::int64_t* wrapPeak) {
     if (ParseIntegerFields(line, n) < 0) {
         return -1;
     }
-    std::int16_t v[6];
-    for (int i = 0; i < 6; ++i) {
-        NoteWrap(static_cast<std::int64_t>(n[i]) * 100, wrapPeak);
-        const std::int32_t counts = WrapInt16(n[i]);
-        v[i] = WrapInt16(counts * 100);
-    }
-    Store(rec, v);
+    StoreCounts100(n, rec, wrapPeak);
     return 0;
 }
 

@@ -20,6 +20,7 @@
 
 #include "input/SampleRecord.h"
 
+#include <cstddef>
 #include <cstdint>
 
 namespace kinrec::detail {
@@ -48,6 +49,27 @@ inline void NoteWrap(std::int64_t counts, std::int64_t* peak) {
 }
 
 typedef int (*CsvLineParser)(char* line, SampleRecord* rec, std::int64_t* wrapPeak);
+
+// The plain shape of an integer sample line, which nearly every line of a counts or
+// hundreds recording has: a first column of an optional minus sign and up to 22 digits,
+// then exactly six columns of an optional minus sign and one to five digits, each after
+// one comma, then "\n" or "\r\n". Such a line reads as the layout's parser reads it,
+// so it can be taken straight from the line reader's buffer in one pass; any other line
+// takes the general way (LineReader::Next and the parser).
+constexpr std::size_t kPlainLineMax = 67; // the longest plain line, its line end included
+
+// Reads the six values of a plain line at p into v and returns the end of the line
+// (after its "\n"); null, with v undefined, when the line is not plain. Reads no more
+// than kPlainLineMax bytes at p, which need not hold a NUL.
+const char* ParsePlainLine(const char* p, std::int32_t v[6]);
+
+// What the integer layouts make of a line's six values: the record, and the wrap noted
+// as the layout's parser notes it.
+typedef void (*CountsLayout)(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak);
+void StoreCounts(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak);
+void StoreCounts100(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak);
+// The one for a FileType whose lines can be plain; null for the physical layout.
+CountsLayout CountsLayoutFor(int fileType);
 
 // The parser for a FileType: 2 physical, 3 hundreds of counts, anything else counts.
 CsvLineParser CsvParserFor(int fileType);

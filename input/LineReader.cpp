@@ -35,11 +35,23 @@ bool LineReader::Refill() {
     return true;
 }
 
-char* LineReader::Next() {
+void LineReader::PutBackHeld() {
     if (held_ != 0) {
         buf_[held_] = heldByte_;
         held_ = 0;
     }
+}
+
+const char* LineReader::PeekSlow(std::size_t want) {
+    PutBackHeld();
+    if (end_ - pos_ < want && (!Refill() || end_ - pos_ < want)) {
+        return nullptr;
+    }
+    return buf_.data() + pos_;
+}
+
+char* LineReader::Next() {
+    PutBackHeld();
     for (;;) {
         const std::size_t avail = end_ - pos_;
         const std::size_t window = avail < kMaxPiece ? avail : kMaxPiece;

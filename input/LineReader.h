@@ -26,8 +26,22 @@ class LineReader {
     // before it is delivered, and reading stops there.
     int Error() const { return error_; }
 
+    // The unread bytes, for a caller that reads a line in place: at least want of them
+    // (want <= kMaxPiece), reading more when fewer are buffered; null when the file has
+    // fewer left (Next delivers them). They stay valid until the next call.
+    const char* Peek(std::size_t want) {
+        if (held_ == 0 && end_ - pos_ >= want) {
+            return buf_.data() + pos_;
+        }
+        return PeekSlow(want);
+    }
+    // Takes the bytes before end, a line that Peek showed, as read.
+    void Skip(const char* end) { pos_ = static_cast<std::size_t>(end - buf_.data()); }
+
   private:
     bool Refill();
+    void PutBackHeld();
+    const char* PeekSlow(std::size_t want);
 
     std::FILE* file_;
     std::vector<char> buf_; // one byte more than is read, for the terminating NUL

@@ -7,8 +7,32 @@
 namespace kinrec::detail {
 
 CsvSource::CsvSource(std::FILE* file, int fileType)
-    : file_(file), reader_(file), parse_(CsvParserFor(fileType)) {
+    : file_(file), reader_(file), parse_(CsvParserFor(fileType)),
+      plain_(CountsLayoutFor(fileType)) {
     first_ = reader_.Next();
+}
+
+bool CsvSource::NextPlain(SampleRecord* rec) {
+    const char* p = reader_.Peek(kPlainLineMax);
+    if (p == nullptr) {
+        return false;
+    }
+    std::int32_t v[6];
+    const char* end = ParsePlainLine(p, v);
+    if (end == nullptr) {
+        return false;
+    }
+    reader_.Skip(end);
+    ++counts_.lines;
+    ++counts_.sampleLike;
+    std::int64_t peak = 0;
+    plain_(v, rec, &peak);
+    if (peak != 0) {
+        wraps_.Note(counts_.samples, peak);
+    }
+    ++counts_.samples;
+    counts_.lastLineShort = 0;
+    return true;
 }
 
 CsvSource::~CsvSource() {
@@ -17,6 +41,9 @@ CsvSource::~CsvSource() {
 
 bool CsvSource::Next(SampleRecord* rec) {
     for (;;) {
+        if (first_ == nullptr && plain_ != nullptr && NextPlain(rec)) {
+            return true;
+        }
         char* line = first_ != nullptr ? first_ : reader_.Next();
         first_ = nullptr;
         if (line == nullptr) {

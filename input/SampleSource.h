@@ -76,9 +76,14 @@ class CsvSource : public SampleSource {
     const LineCounts& Counts() const { return counts_; }
 
   private:
+    // A plain line (see ParsePlainLine) read in the reader's buffer; false, with nothing
+    // read, when the next line is not one.
+    bool NextPlain(SampleRecord* rec);
+
     std::FILE* file_;
     LineReader reader_;
     CsvLineParser parse_;
+    CountsLayout plain_; // null where lines are never plain
     char* first_;
     LineCounts counts_;
 };

@@ -1,8 +1,16 @@
 #include "input/CsvParsers.h"
 
+#include "input/LineReader.h"
+#include "input/SampleSource.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace kinrec::detail;
@@ -142,6 +150,125 @@ TEST(CsvWrapTest, LargestWrappedValueOfTheLine) {
         std::int64_t peak = 0;
         ASSERT_EQ(Parse(c.parse, c.line, &r, &peak), 0) << c.line;
         EXPECT_EQ(peak, c.peak) << c.line;
+    }
+}
+
+// A plain line is read in place as the layouts' parsers read it; a line of any other
+// shape is left to them.
+TEST(CsvPlainLineTest, ReadsAsTheParsersOrNotAtAll) {
+    const struct {
+        const char* line;
+        bool plain;
+    } cases[] = {
+        {"917418209,7401,-295,3598,66,49,47\n", true},
+        {"0,-30974,11171,-5420,2255,27129,-2805\r\n", true},
+        {"-5,0,-0,00012,99999,-99999,40000\n", true}, // wraps, with its count noted
+        {"-,1,2,3,4,5,6\n", true},
+        {"1234567890123456789012,1,2,3,4,5,6\n", true},
+        {"12345678901234567890123,1,2,3,4,5,6\n", false}, // first column too long
+        {"0,1,2,3,4,5,6,7\n", false},                     // more columns
+        {"0,1,2,3,4,5,123456\n", false},                  // six digits
+        {"0,1,,2,3,4,5,6\n", false},                      // a run of commas
+        {",0,1,2,3,4,5,6\n", false},
+        {"0, 1,2,3,4,5,6\n", false},
+        {"0,+1,2,3,4,5,6\n", false},
+        {"0,1,2,3,4,5,-\n", false},
+        {"0,1,2,3,4,5,6", false}, // no line end
+        {"0,1,2,3,4,5,6\r", false},
+        {"0.02,1,2,3,4,5,6\n", false},
+        {"0,1,2,3,4,5\n", false},
+        {"a,1,2,3,4,5,6\n", false},
+    };
+    for (const auto& c : cases) {
+        std::string bytes(c.line);
+        bytes.resize(std::max(bytes.size(), kPlainLineMax), '7');
+        std::int32_t v[6];
+        const char* end = ParsePlainLine(bytes.data(), v);
+        ASSERT_EQ(end != nullptr, c.plain) << c.line;
+        if (end == nullptr) {
+            continue;
+        }
+        EXPECT_EQ(end, bytes.data() + std::strlen(c.line)) << c.line;
+        for (const auto& l : {std::make_pair(ParseCsvCounts, StoreCounts),
+                              std::make_pair(ParseCsvCounts100, StoreCounts100)}) {
+            SampleRecord general{};
+            SampleRecord plain{};
+            std::int64_t generalPeak = 0;
+            std::int64_t plainPeak = 0;
+            ASSERT_EQ(Parse(l.first, c.line, &general, &generalPeak), 0) << c.line;
+            l.second(v, &plain, &plainPeak);
+            EXPECT_EQ(std::memcmp(&general, &plain, sizeof plain), 0) << c.line;
+            EXPECT_EQ(generalPeak, plainPeak) << c.line;
+        }
+    }
+}
+
+// A recording of mixed lines, long ones and a block boundary among them, reads as the
+// line reader's pieces one by one through the parser.
+TEST(CsvSourceTest, ReadsAsThePiecesOneByOne) {
+    std::string bytes = "time,ax,ay,az,gx,gy,gz\n";
+    std::mt19937 gen(7);
+    const char* const odd[] = {"\n",
+                               "  1,2,3,4,5,6,7\n",
+                               "1,2,3\n",
+                               "1,2,3,4,5,6,7,8\r\n",
+                               "0,1,2,3,4,5,654321\n",
+                               "-3,-70000,0,0,0,0,0\n",
+                               "x\n",
+                               "0,1,,2,3,4,5,6\n"};
+    for (int i = 0; i < 12000; ++i) {
+        const auto r = static_cast<unsigned>(gen() % 100);
+        if (r < 8) {
+            bytes += odd[r];
+        } else if (r == 8) {
+            bytes += std::string(1500 + gen() % 1000, '1') + ",2,3,4,5,6,7\n";
+        } else {
+            bytes += std::to_string(i);
+            for (int k = 0; k < 6; ++k) {
+                bytes += "," + std::to_string(static_cast<int>(gen() % 80001) - 40000);
+            }
+            bytes += r == 9 ? "\r\n" : "\n";
+        }
+    }
+    bytes += "5,1,2,3,4,5,6"; // the last line without its end
+    for (const int fileType : {1, 3}) {
+        std::FILE* f = std::tmpfile();
+        ASSERT_NE(f, nullptr);
+        (void)std::fwrite(bytes.data(), 1, bytes.size(), f);
+        std::rewind(f);
+        CsvSource source(f, fileType);
+        std::FILE* g = std::tmpfile();
+        ASSERT_NE(g, nullptr);
+        (void)std::fwrite(bytes.data(), 1, bytes.size(), g);
+        std::rewind(g);
+        LineReader reader(g);
+        long long lines = 0;
+        long long samples = 0;
+        WrapCounts wraps;
+        while (char* line = reader.Next()) {
+            ++lines;
+            SampleRecord want{};
+            std::int64_t peak = 0;
+            if (!IsSampleLine(line) || CsvParserFor(fileType)(line, &want, &peak) != 0) {
+                continue;
+            }
+            if (peak != 0) {
+                wraps.Note(samples, peak);
+            }
+            ++samples;
+            SampleRecord got{};
+            ASSERT_TRUE(source.Next(&got)) << line;
+            ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << line;
+            ASSERT_EQ(source.Counts().lines, lines) << line;
+        }
+        (void)std::fclose(g);
+        SampleRecord rest{};
+        EXPECT_FALSE(source.Next(&rest));
+        EXPECT_EQ(source.Counts().lines, lines);
+        EXPECT_EQ(source.Counts().samples, samples);
+        EXPECT_EQ(source.Wraps().samples, wraps.samples);
+        EXPECT_EQ(source.Wraps().first, wraps.first);
+        EXPECT_EQ(source.Wraps().peak, wraps.peak);
     }
 }
 

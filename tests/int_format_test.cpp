@@ -61,4 +61,26 @@ TEST(FormatIntTest, AsPrintfPrints) {
     }
 }
 
+// The field table's edges and the ways around it, for the first column and the others.
+TEST(FormatFieldTest, AsPrintfPrints) {
+    for (std::int32_t v :
+         {0,         -1,        1,          9,         -9,        10,           -10,
+          99,        100,       -100,       999,       1000,      9999,         -9999,
+          10000,     -10000,    10001,      -10001,    32767,     -32768,       99999999,
+          -99999999, 100000000, -100000000, INT32_MAX, INT32_MIN, INT32_MIN + 1}) {
+        char buf[32];
+        char* end = intformat::PutField(buf, v);
+        EXPECT_EQ(std::string(buf, end), "," + Printed(v));
+        end = intformat::PutFirst(buf, v);
+        EXPECT_EQ(std::string(buf, end), Printed(v));
+    }
+    std::mt19937 gen(2);
+    for (int i = 0; i < 200000; ++i) {
+        const auto v = static_cast<std::int32_t>(gen()) / (std::int32_t{1} << (gen() % 31));
+        char buf[32];
+        char* end = intformat::PutField(buf, v);
+        ASSERT_EQ(std::string(buf, end), "," + Printed(v));
+    }
+}
+
 } // namespace
