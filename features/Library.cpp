@@ -53,7 +53,7 @@ Table FromPhysical(const Recording<double>& rec, const Settings& settings, Run* 
     return t;
 }
 
-Table FromFile(const std::string& path, const Settings& settings, Run* run) {
+Notes FromFile(const std::string& path, RowSink& sink, const Settings& settings, Run* run) {
     if (settings.FileType < 1 || settings.FileType > 4) {
         throw Error("FileType " + std::to_string(settings.FileType) +
                     " is not one of 1 (counts), 2 (g, deg/s), 3 (hundreds of counts), "
@@ -65,24 +65,31 @@ Table FromFile(const std::string& path, const Settings& settings, Run* run) {
         throw FileError(path, err,
                         err != 0 ? std::generic_category().message(err) : "not a dataset file");
     }
-    if (auto* csv = dynamic_cast<CsvSource*>(source.get())) {
-        const char* first = csv->FirstLine();
-        if (first != nullptr && BeginsWithTableHeader(first)) {
-            throw FileError(path, 0, "is a kinrec table, not a recording");
-        }
+    auto* csv = dynamic_cast<CsvSource*>(source.get());
+    if (csv != nullptr && csv->FirstLine() != nullptr && BeginsWithTableHeader(csv->FirstLine())) {
+        throw FileError(path, 0, "is a kinrec table, not a recording");
     }
     Stream stream(settings, run);
-    Table t;
-    TableSink sink(t, stream.Names(), 1);
     StreamAccess::Feed(stream, *source, sink);
-    t.notes = stream.Noted();
-    if (auto* csv = dynamic_cast<CsvSource*>(source.get())) {
-        NoteLineCounts(csv->Counts(), settings.FileType, &t.notes);
+    Notes notes = stream.Noted();
+    if (csv != nullptr) {
+        NoteLineCounts(csv->Counts(), settings.FileType, &notes);
     }
     if (source->Error() != 0) {
         throw FileError(path, source->Error(), std::generic_category().message(source->Error()));
     }
+    return notes;
+}
+
+Table FromFile(const std::string& path, const Settings& settings, Run* run) {
+    Table t;
+    TableSink sink(t, ColumnNames(settings), 1);
+    t.notes = FromFile(path, sink, settings, run);
     return t;
+}
+
+std::vector<std::string> ColumnNames(const Settings& settings) {
+    return Stream(settings).Names();
 }
 
 std::int16_t AccCounts(double g) {

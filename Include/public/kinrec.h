@@ -223,6 +223,13 @@ Table FromPhysical(const Recording<double>& rec, const Settings& settings = Sett
                    Run* run = nullptr);
 // A recording file as settings.FileType says (1 to 4), read without writing anything.
 Table FromFile(const std::string& path, const Settings& settings = Settings(), Run* run = nullptr);
+// The same with each row handed to sink as it is made (columns: ColumnNames(settings));
+// returns what the conversion met.
+Notes FromFile(const std::string& path, RowSink& sink, const Settings& settings = Settings(),
+               Run* run = nullptr);
+
+// The table's column names under settings, in row order.
+std::vector<std::string> ColumnNames(const Settings& settings);
 
 // Writing a table file as the console writes it: the input is read as settings.FileType
 // says; the table is written to a temporary file beside its name,

@@ -472,8 +472,11 @@ def _result(
     out["sample"] = samples
     if times is not None:
         out["time"] = times
-    for k, n in enumerate(names):
-        out[n] = block[k]
+    if rows and names:
+        # The int32 fields sit side by side in each record: one transposing copy fills them.
+        start = out.dtype.fields[names[0]][1] // 4
+        records = out.view(np.int32).reshape(rows, out.dtype.itemsize // 4)
+        records[:, start:start + len(names)] = block.T
     return out
 
 
@@ -656,8 +659,8 @@ def read_table(path: PathLike, *, as_frame: bool = True) -> Result:
         frame.index.name = "row"
         return frame
     out = np.empty(block.shape[0], dtype=[(n, np.int32) for n in names])
-    for k, n in enumerate(names):
-        out[n] = block[:, k]
+    if len(out) and names:
+        out.view(np.int32).reshape(len(out), len(names))[:] = block  # one copy, row by row
     return out
 
 

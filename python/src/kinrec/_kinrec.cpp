@@ -212,54 +212,6 @@ class BlockSink : public kinrec::RowSink {
     std::vector<std::int64_t> samples_; // when irregular_
 };
 
-// The table as (names, int32 array of shape (columns, rows), index), where index is
-// (start, stop, step) when the kept samples are evenly spaced and an int64 array
-// otherwise.
-py::tuple ToPython(kinrec::Table& t) {
-    const std::size_t rows = t.Rows();
-    const std::size_t cols = t.columns.size();
-    py::array_t<std::int32_t> block(
-        {static_cast<py::ssize_t>(cols), static_cast<py::ssize_t>(rows)});
-    std::int32_t* dst = block.mutable_data();
-    for (std::size_t c = 0; c < cols; ++c) {
-        if (rows > 0) {
-            std::memcpy(dst + c * rows, t.columns[c].data(), rows * sizeof(std::int32_t));
-        }
-        std::vector<std::int32_t>().swap(t.columns[c]);
-    }
-    py::list names;
-    for (const std::string& name : t.names) {
-        names.append(py::str(name));
-    }
-    const std::vector<std::int64_t>& s = t.samples;
-    const std::int64_t start = rows > 0 ? s[0] : 0;
-    const std::int64_t step = rows > 1 ? s[1] - s[0] : 1;
-    bool even = step > 0;
-    for (std::size_t i = 1; even && i < rows; ++i) {
-        even = s[i] - s[i - 1] == step;
-    }
-    py::object index;
-    if (even) {
-        index = py::make_tuple(start, start + static_cast<std::int64_t>(rows) * step, step);
-    } else {
-        py::array_t<std::int64_t> a(static_cast<py::ssize_t>(rows));
-        std::memcpy(a.mutable_data(), s.data(), rows * sizeof(std::int64_t));
-        index = a;
-    }
-    return py::make_tuple(names, block, index);
-}
-
-// Runs f() without the GIL, on the run's count when there is a run.
-template <class F>
-kinrec::Table Unlocked(PyRun* run, F f) {
-    py::gil_scoped_release release;
-    if (run == nullptr) {
-        return f(nullptr);
-    }
-    std::lock_guard<std::mutex> lock(run->busy);
-    return f(&run->run);
-}
-
 // The six channels as counts, each n values, in one block of the caller's.
 struct Counts16 {
     struct Free {
@@ -392,12 +344,32 @@ py::tuple Read(const py::bytes& pathBytes, const std::array<std::int32_t, 9>& se
     CheckNotHeld(run);
     const std::string path = pathBytes;
     const kinrec::Settings s = ToSettings(settings);
-    kinrec::Table t = Unlocked(run, [&](kinrec::Run* r) { return kinrec::FromFile(path, s, r); });
-    py::list notes;
-    for (const std::string& line : kinrec::NoteLines(t.notes)) {
-        notes.append(py::str(line));
+    const std::int64_t step = StepOf(s);
+    // Rows straight into the result's block, sized for a file of short lines.
+    std::FILE* probe = std::fopen(path.c_str(), "rb");
+    long long bytes = 0;
+    if (probe != nullptr) {
+        if (std::fseek(probe, 0, SEEK_END) == 0) {
+            bytes = std::ftell(probe);
+        }
+        (void)std::fclose(probe);
     }
-    return py::make_tuple(ToPython(t), notes);
+    const auto guess = static_cast<std::size_t>(bytes > 0 ? bytes / 24 : 0);
+    BlockSink sink(kinrec::ColumnNames(s), CapacityFor(guess, step), step);
+    kinrec::Notes notes;
+    {
+        py::gil_scoped_release release;
+        std::unique_lock<std::mutex> lock;
+        if (run != nullptr) {
+            lock = std::unique_lock<std::mutex>(run->busy);
+        }
+        notes = kinrec::FromFile(path, sink, s, run != nullptr ? &run->run : nullptr);
+    }
+    py::list lines;
+    for (const std::string& line : kinrec::NoteLines(notes)) {
+        lines.append(py::str(line));
+    }
+    return py::make_tuple(sink.Take(), lines);
 }
 
 // The exception for path and reason: OSError with the errno (FileNotFoundError and the
