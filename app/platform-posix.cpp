@@ -138,6 +138,17 @@ bool pipeEnds = false;
 
 void StartInterruptThread(void (*cleanup)(), sigset_t set);
 
+// Ends the process as the signal sig does by default.
+[[noreturn]] void EndAs(int sig) {
+    (void)std::signal(sig, SIG_DFL); // cannot fail for these signals
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, sig);
+    pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+    (void)std::raise(sig); // ends the process; the exit below is the fallback
+    std::_Exit(128 + sig);
+}
+
 } // namespace
 
 void HandleInterrupts(void (*cleanup)()) {
@@ -185,29 +196,16 @@ void StartInterruptThread(void (*cleanup)(), sigset_t set) {
         cleanup();
         // End the way the signal ends a process, so that the shell sees it (130 for
         // Ctrl-C).
-        (void)std::signal(sig, SIG_DFL); // cannot fail for these signals
-        sigset_t one;
-        sigemptyset(&one);
-        sigaddset(&one, sig);
-        pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
-        (void)std::raise(sig); // ends the process; the exit below is the fallback
-        std::_Exit(128 + sig);
+        EndAs(sig);
     }).detach();
 }
 
 } // namespace
 
 void EndForBrokenPipe() {
-    if (!pipeEnds) {
-        return;
+    if (pipeEnds) {
+        EndAs(SIGPIPE);
     }
-    (void)std::signal(SIGPIPE, SIG_DFL);
-    sigset_t one;
-    sigemptyset(&one);
-    sigaddset(&one, SIGPIPE);
-    pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
-    (void)std::raise(SIGPIPE); // ends the process; the exit below is the fallback
-    std::_Exit(128 + SIGPIPE);
 }
 
 } // namespace platform

@@ -49,6 +49,16 @@ namespace detail {
 
 OpenedInput OpenInput(const std::string& input, int fileType) {
     OpenedInput o;
+    // The file as bytes, or why it cannot be opened.
+    auto open = [&o, &input]() -> std::FILE* {
+        errno = 0;
+        std::FILE* f = OpenInputFile(input.c_str());
+        if (f == nullptr) {
+            o.failure = Failure::kInputNotOpened;
+            o.code = ErrnoOr(EIO);
+        }
+        return f;
+    };
     if (fileType == 4) {
         DataSet* ds = OpenDataSet(input.c_str());
         if (ds != nullptr) {
@@ -57,11 +67,8 @@ OpenedInput OpenInput(const std::string& input, int fileType) {
             return o;
         }
         // Say why: the file cannot be read, or it is something else (a table, perhaps).
-        errno = 0;
-        std::FILE* f = OpenInputFile(input.c_str());
+        std::FILE* f = open();
         if (f == nullptr) {
-            o.failure = Failure::kInputNotOpened;
-            o.code = ErrnoOr(EIO);
             return o;
         }
         const bool table = HeadIsTableHeader(f);
@@ -69,11 +76,8 @@ OpenedInput OpenInput(const std::string& input, int fileType) {
         o.failure = table ? Failure::kInputIsTable : Failure::kNotDataSet;
         return o;
     }
-    errno = 0;
-    std::FILE* f = OpenInputFile(input.c_str());
+    std::FILE* f = open();
     if (f == nullptr) {
-        o.failure = Failure::kInputNotOpened;
-        o.code = ErrnoOr(EIO);
         return o;
     }
     o.id = IdOf(f);
