@@ -108,7 +108,7 @@ examples:
   kinrec-import.py --acc-file Accelerometer.csv --gyro-file Gyroscope.csv \\
       --time-unit ns --acc-unit m/s^2 --gyro-unit rad/s -o run/walk.csv
   kinrec-import.py --acc-cols 1,2,3 --gyro-cols 4,5,6 --acc-unit counts \\
-      --acc-scale 256 --gyro-unit counts --gyro-scale 14.375 --source-rate 200 \\
+      --acc-scale 256 --gyro-unit counts --gyro-scale 16.384 --source-rate 200 \\
       SA01/ --out-dir run/SA01
   kinrec-import.py --time-col 1 --time-unit ms --acc-cols 3,4,5 --gyro-cols 3,4,5 \\
       --acc-unit g --gyro-unit deg/s --where 7=4 --acc-where 6=0 --gyro-where 6=1 \\

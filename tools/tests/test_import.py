@@ -83,12 +83,12 @@ class LayoutTest(ImportTest):
 
     def sisfall(self):
         # no header, 9 columns, ';' ending each line, a leading space; ADXL345 counts
-        # (256 per g), ITG3200 counts (14.375 per deg/s), a second accelerometer
+        # (256 per g), ITG3200 counts (16.384 per deg/s, as the data set's readme gives them), a second accelerometer
         lines = [" 1100,-256,-31,29,-58,115,3,-1020,-110;"]
         lines += [" 10,-256,-30,0,0,0,1,-1020,-110;"] * 39
         src = write(self.path("D01_SA01_R01.txt"), "\n".join(lines) + "\n")
         return src, ["--acc-cols", "1,2,3", "--gyro-cols", "4,5,6", "--acc-unit", "counts",
-                     "--acc-scale", "256", "--gyro-unit", "counts", "--gyro-scale", "14.375",
+                     "--acc-scale", "256", "--gyro-unit", "counts", "--gyro-scale", "16.384",
                      "--source-rate", "200", src, "-o", self.path("out.csv")]
 
     def smartfall(self):
@@ -135,7 +135,7 @@ class LayoutTest(ImportTest):
     CASES = [
         dict(name="SisFall", make=sisfall, outputs=["out.csv"], rows=40,
              settings=["FILETYPE 2", "RESAMPLECOUNT 4", "SAMPLINGFREQUENCY 50"],
-             first=[(0, [4.296875, -1, -0.12109375, 29 / 14.375, -58 / 14.375, 8])],
+             first=[(0, [4.296875, -1, -0.12109375, 29 / 16.384, -58 / 16.384, 115 / 16.384])],
              stderr=["D01_SA01_R01.txt: 1 acceleration value(s) beyond +-4 g"]),
         # grid 100, 120, ... 540 ms: accelerometer samples 5, 6, 7 ...; gyroscope 0, 0, 1:
         # the 25 Hz gyroscope holds each value for two rows
