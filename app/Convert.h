@@ -47,7 +47,7 @@ inline Console& ConsoleOf(const ConvertOptions& options) {
 // OutputNameFor(input) when output is null, on the gyro bias count *biasCount (the
 // run's, carried from file to file). Prints "<input> -> <output>" once the input is
 // open, and one line on standard error for a failure. The table lands whole or not at
-// all (see app/TableFile.h); the input is read to its end even when the table cannot be
+// all (see features/TableFile.h); the input is read to its end even when the table cannot be
 // written, so the count that later files inherit does not depend on it.
 int ConvertFile(const char* input, const char* output, const DsvConfig* cfg,
                 std::int32_t* biasCount, const ConvertOptions& options = ConvertOptions());
