@@ -41,6 +41,12 @@ bool ReadWhole(const std::string& path, std::string* text) {
     return ok;
 }
 
+// Whether a share's record holds the plan's token: one line, ended by LF or, where text
+// files are written with CR LF (Windows), by CR LF.
+bool HoldsToken(const std::string& record, const std::string& token) {
+    return record == token + "\n" || record == token + "\r\n";
+}
+
 // Writes text to a new temporary file beside name; its path, or "" with errno set.
 std::string WriteTemporary(const std::string& name, const std::string& text) {
     static int serial = 0;
@@ -149,7 +155,7 @@ bool FinishShare(const std::string& dir, const Plan& plan, int index, std::strin
     // when the shares finish in order, have not).
     for (int k = index % plan.count + 1; k != index; k = k % plan.count + 1) {
         std::string text;
-        if (!ReadWhole(Join(dir, DoneName(k)), &text) || text != plan.token + "\n") {
+        if (!ReadWhole(Join(dir, DoneName(k)), &text) || !HoldsToken(text, plan.token)) {
             return true;
         }
     }
