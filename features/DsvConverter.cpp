@@ -63,17 +63,8 @@ const Column kColumns[kMaxColumns] = {
     {"yaw_diff", &DsvConfig::PostureDiffOut},
 };
 
-// Chooses the columns by the switches.
 void SetUpColumns(DsvConverter* conv, const DsvConfig& cfg) {
-    conv->columnCount = 0;
-    for (int c = 0; c < kMaxColumns; ++c) {
-        const Column& col = kColumns[c];
-        if (col.on != nullptr && cfg.*col.on == 0) {
-            continue;
-        }
-        conv->names[conv->columnCount] = col.name;
-        conv->columns[conv->columnCount++] = static_cast<std::int8_t>(c);
-    }
+    conv->columnCount = ChooseColumns(cfg, conv->columns, conv->names);
 }
 
 // Advances the resample cycle and tells whether this sample is kept: with N >= 2 the
@@ -121,6 +112,20 @@ void SetUp(DsvConverter* conv, const DsvConfig* config, std::int32_t* biasCount)
 }
 
 } // namespace
+
+int ChooseColumns(const DsvConfig& cfg, std::int8_t columns[kMaxColumns],
+                  const char* names[kMaxColumns]) {
+    int n = 0;
+    for (int c = 0; c < kMaxColumns; ++c) {
+        const Column& col = kColumns[c];
+        if (col.on != nullptr && cfg.*col.on == 0) {
+            continue;
+        }
+        names[n] = col.name;
+        columns[n++] = static_cast<std::int8_t>(c);
+    }
+    return n;
+}
 
 void OpenDsvConverter(DsvConverter* conv, const DsvConfig* config, std::int32_t* biasCount,
                       RowSink* sink) {

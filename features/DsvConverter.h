@@ -74,6 +74,11 @@ struct DsvConverter {
     DsvTextSink file; // the table, when OpenDsvFile created it
 };
 
+// The columns the switches of cfg choose: their value indices and names, in table order;
+// how many.
+int ChooseColumns(const DsvConfig& cfg, std::int8_t columns[kMaxColumns],
+                  const char* names[kMaxColumns]);
+
 // Resets the converter, copies the settings (repairing the copy as above; *config is
 // only read), sets up the filters on the gyro bias count *biasCount (the caller's; it
 // carries from conversion to conversion when the caller passes the same one) and chooses

@@ -89,7 +89,10 @@ Table FromFile(const std::string& path, const Settings& settings, Run* run) {
 }
 
 std::vector<std::string> ColumnNames(const Settings& settings) {
-    return Stream(settings).Names();
+    std::int8_t columns[kMaxColumns];
+    const char* names[kMaxColumns];
+    const int n = ChooseColumns(settings, columns, names);
+    return std::vector<std::string>(names, names + n);
 }
 
 std::int16_t AccCounts(double g) {

@@ -16,6 +16,7 @@ struct Stream::Impl {
     std::int32_t fresh = 0; // the bias count of a stream without a Run
     std::vector<std::string> names;
     Notes notes;
+    WrapCounts wraps; // over every chunk so far
     bool finished = false;
 };
 
@@ -38,6 +39,15 @@ std::size_t Check(const Recording<T>& rec) {
     return ch[0]->size;
 }
 
+// The n samples of a checked chunk through the stream, read by a Source of its kind.
+template <class Source, class T>
+void FeedChunk(Stream& stream, const Recording<T>& chunk, std::size_t n, RowSink& sink) {
+    const T* const channels[6] = {chunk.accX.data,  chunk.accY.data,  chunk.accZ.data,
+                                  chunk.gyroX.data, chunk.gyroY.data, chunk.gyroZ.data};
+    Source source(channels, n);
+    StreamAccess::Feed(stream, source, sink);
+}
+
 // The rows n samples can give at most.
 std::size_t RowsFor(const DsvConfig& cfg, std::size_t n) {
     const auto step = static_cast<std::size_t>(cfg.ResampleCount > 1 ? cfg.ResampleCount : 1);
@@ -47,10 +57,7 @@ std::size_t RowsFor(const DsvConfig& cfg, std::size_t n) {
 } // namespace
 
 Stream::Stream(const Settings& settings, Run* run) : impl_(std::make_unique<Impl>()) {
-    if (run != nullptr && !ValidBiasCount(run->biasCount)) {
-        throw Error("Run bias count must be 0 to " + std::to_string(BiasCountLimit()) + ", not " +
-                    std::to_string(run->biasCount));
-    }
+    CheckRun(run);
     DsvConverter& conv = impl_->conv;
     OpenDsvConverter(&conv, &settings, run != nullptr ? &run->biasCount : &impl_->fresh, nullptr);
     impl_->names.assign(conv.names, conv.names + conv.columnCount);
@@ -66,30 +73,24 @@ const std::vector<std::string>& Stream::Names() const {
 }
 
 void Stream::Push(const Recording<std::int16_t>& chunk, RowSink& sink) {
-    const std::size_t n = Check(chunk);
-    const std::int16_t* const channels[6] = {chunk.accX.data,  chunk.accY.data,  chunk.accZ.data,
-                                             chunk.gyroX.data, chunk.gyroY.data, chunk.gyroZ.data};
-    CountsSource source(channels, n);
-    StreamAccess::Feed(*this, source, sink);
+    FeedChunk<CountsSource>(*this, chunk, Check(chunk), sink);
 }
 
 void Stream::Push(const Recording<double>& chunk, RowSink& sink) {
-    const std::size_t n = Check(chunk);
-    const double* const channels[6] = {chunk.accX.data,  chunk.accY.data,  chunk.accZ.data,
-                                       chunk.gyroX.data, chunk.gyroY.data, chunk.gyroZ.data};
-    PhysicalSource source(channels, n);
-    StreamAccess::Feed(*this, source, sink);
+    FeedChunk<PhysicalSource>(*this, chunk, Check(chunk), sink);
 }
 
 void Stream::Push(const Recording<std::int16_t>& chunk, Table& table) {
-    TableSink sink(table, impl_->names, RowsFor(impl_->conv.config, Check(chunk)));
-    Push(chunk, sink);
+    const std::size_t n = Check(chunk);
+    TableSink sink(table, impl_->names, RowsFor(impl_->conv.config, n));
+    FeedChunk<CountsSource>(*this, chunk, n, sink);
     table.notes = impl_->notes;
 }
 
 void Stream::Push(const Recording<double>& chunk, Table& table) {
-    TableSink sink(table, impl_->names, RowsFor(impl_->conv.config, Check(chunk)));
-    Push(chunk, sink);
+    const std::size_t n = Check(chunk);
+    TableSink sink(table, impl_->names, RowsFor(impl_->conv.config, n));
+    FeedChunk<PhysicalSource>(*this, chunk, n, sink);
     table.notes = impl_->notes;
 }
 
@@ -107,6 +108,13 @@ void Stream::Finish() {
 
 namespace detail {
 
+void CheckRun(const Run* run) {
+    if (run != nullptr && !ValidBiasCount(run->biasCount)) {
+        throw Error("Run bias count must be 0 to " + std::to_string(BiasCountLimit()) + ", not " +
+                    std::to_string(run->biasCount));
+    }
+}
+
 void StreamAccess::Feed(Stream& stream, SampleSource& src, RowSink& sink) {
     if (!stream.impl_ || stream.impl_->finished) {
         throw Error("samples pushed to a stream that was finished");
@@ -119,18 +127,12 @@ void StreamAccess::Feed(Stream& stream, SampleSource& src, RowSink& sink) {
         WriteDsvRecord(conv, &rec);
     }
     conv->sink = nullptr;
-    const WrapCounts& w = src.Wraps();
+    WrapCounts& wraps = stream.impl_->wraps;
+    wraps.Add(src.Wraps(), start);
     Notes& n = stream.impl_->notes;
-    if (w.samples > 0) {
-        if (n.wrapped == 0) {
-            n.firstWrapped = start + w.first;
-        }
-        n.wrapped += w.samples;
-        const auto mag = [](std::int64_t v) { return v < 0 ? -v : v; };
-        if (mag(w.peak) > mag(n.wrapPeak)) {
-            n.wrapPeak = w.peak;
-        }
-    }
+    n.wrapped = wraps.samples;
+    n.firstWrapped = wraps.first;
+    n.wrapPeak = wraps.peak;
 }
 
 } // namespace detail

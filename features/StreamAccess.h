@@ -14,6 +14,9 @@ struct StreamAccess {
     static void Feed(Stream& stream, SampleSource& src, RowSink& sink);
 };
 
+// Throws kinrec::Error for a Run whose bias count is out of range (none is fine).
+void CheckRun(const Run* run);
+
 // A CSV recording's line counts as the library's notes.
 void NoteLineCounts(const LineCounts& counts, int fileType, Notes* notes);
 

@@ -141,10 +141,7 @@ Written WriteTable(const std::string& input, const std::string& table, const Set
                    Run* run, WriteHooks* hooks) {
     WriteHooks none;
     WriteHooks& h = hooks != nullptr ? *hooks : none;
-    if (run != nullptr && !ValidBiasCount(run->biasCount)) {
-        throw Error("Run bias count must be 0 to " + std::to_string(BiasCountLimit()) + ", not " +
-                    std::to_string(run->biasCount));
-    }
+    CheckRun(run); // before the input is read: a drained input advances the Run too
     Written w;
     w.table = table.empty() ? TableNameFor(input) : table;
     OpenedInput opened = OpenInput(input, settings.FileType);
@@ -181,7 +178,7 @@ Written WriteTable(const std::string& input, const std::string& table, const Set
     }
     DsvTextSink sink;
     sink.Open(file.Stream());
-    Stream stream(settings, run != nullptr ? run : nullptr);
+    Stream stream(settings, run);
     sink.Header(stream.Names());
     if (h.WantsProgress()) {
         ProgressSource shown(*opened.source, h);

@@ -39,12 +39,8 @@ std::int16_t PhysicalToCounts(double value, double factor);
 
 // Notes a count before its wrap to 16 bits in *peak when it does not fit.
 inline void NoteWrap(std::int64_t counts, std::int64_t* peak) {
-    if (counts < -32768 || counts > 32767) {
-        const std::int64_t a = counts < 0 ? -counts : counts;
-        const std::int64_t b = *peak < 0 ? -*peak : *peak;
-        if (a > b) {
-            *peak = counts;
-        }
+    if ((counts < -32768 || counts > 32767) && LargerMagnitude(counts, *peak)) {
+        *peak = counts;
     }
 }
 

@@ -34,6 +34,12 @@ constexpr std::int16_t WrapInt16(std::int32_t v) {
     return WrapInt16(static_cast<std::uint32_t>(v));
 }
 
+// Whether a is larger than b by magnitude (a count before its wrap, at most 64 bits of
+// 32-bit values, so the negation cannot overflow).
+constexpr bool LargerMagnitude(std::int64_t a, std::int64_t b) {
+    return (a < 0 ? -a : a) > (b < 0 ? -b : b);
+}
+
 } // namespace kinrec::detail
 
 #endif

@@ -24,8 +24,21 @@ struct WrapCounts {
         if (samples++ == 0) {
             first = sample;
         }
-        if ((value < 0 ? -value : value) > (peak < 0 ? -peak : peak)) {
+        if (LargerMagnitude(value, peak)) {
             peak = value;
+        }
+    }
+    // Takes in the wraps of a later part of the input, whose samples begin at offset.
+    void Add(const WrapCounts& part, long long offset) {
+        if (part.samples == 0) {
+            return;
+        }
+        if (samples == 0) {
+            first = offset + part.first;
+        }
+        samples += part.samples;
+        if (LargerMagnitude(part.peak, peak)) {
+            peak = part.peak;
         }
     }
 };
