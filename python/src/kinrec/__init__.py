@@ -316,6 +316,12 @@ _DEG_PER_RAD = 180.0 / 3.141592653589793  # as math.degrees
 _OVERFLOWS = ("wrap", "clip", "raise")
 
 
+def _check_overflow(overflow: object) -> None:
+    if overflow not in _OVERFLOWS:
+        raise ValueError(f"overflow must be one of {', '.join(map(repr, _OVERFLOWS))}, "
+                         f"not {overflow!r}")
+
+
 def _precounts(column: np.ndarray, unit: int, gyro: bool) -> Optional[np.ndarray]:
     """The counts a channel's values become before their wrap to 16 bits, as the file
     layouts make them (counts saturated at 32 bits; physical values times the factor,
@@ -334,10 +340,8 @@ def _precounts(column: np.ndarray, unit: int, gyro: bool) -> Optional[np.ndarray
         if kind == "u":
             return np.minimum(column, _INT32_MAX).astype(np.int64)
         return np.clip(column, _INT32_MIN, _INT32_MAX).astype(np.int64)
+    x = _in_g_or_dps(column, unit, gyro)
     factor = _FACTORS[1 if gyro else 0]
-    x = column
-    if unit == 2:
-        x = x * _DEG_PER_RAD if gyro else x / STANDARD_GRAVITY
     if max(x.max(), -x.min()) * factor < 32767.0:  # no truncation can reach the edges
         return None
     v = np.trunc(x * factor)
@@ -350,9 +354,7 @@ def _prepare(
 ) -> Tuple[List[np.ndarray], int, int]:
     """The six channels as the extension takes them, with their unit codes; values beyond
     the 16-bit range wrapped (with a KinrecWarning), clipped, or refused, as overflow says."""
-    if overflow not in _OVERFLOWS:
-        raise ValueError(f"overflow must be one of {', '.join(map(repr, _OVERFLOWS))}, "
-                         f"not {overflow!r}")
+    _check_overflow(overflow)
     groups = []
     for name, data, unit, units in (("acc", acc, acc_unit, _ACC_UNITS),
                                     ("gyro", gyro, gyro_unit, _GYRO_UNITS)):
@@ -410,12 +412,17 @@ def _prepare(
     return channels, codes[0], codes[1]
 
 
-def _precount_values(column: np.ndarray, unit: int, gyro: bool) -> np.ndarray:
-    """Physical values times their factor (after the SI scaling), before truncation."""
+def _in_g_or_dps(column: np.ndarray, unit: int, gyro: bool) -> np.ndarray:
+    """Physical values in g or deg/s, as the extension scales m/s^2 and rad/s."""
     x = column.astype(np.float64, copy=False)
     if unit == 2:
         x = x * _DEG_PER_RAD if gyro else x / STANDARD_GRAVITY
-    return x * _FACTORS[1 if gyro else 0]
+    return x
+
+
+def _precount_values(column: np.ndarray, unit: int, gyro: bool) -> np.ndarray:
+    """Physical values times their factor (after the SI scaling), before truncation."""
+    return _in_g_or_dps(column, unit, gyro) * _FACTORS[1 if gyro else 0]
 
 
 def _time_values(
@@ -844,9 +851,7 @@ class Stream:
                                   ("gyro_unit", gyro_unit, _GYRO_UNITS)):
             if unit is not None:
                 _unit(name, unit, units)
-        if overflow not in _OVERFLOWS:
-            raise ValueError(f"overflow must be one of {', '.join(map(repr, _OVERFLOWS))}, "
-                             f"not {overflow!r}")
+        _check_overflow(overflow)
         self._acc, self._gyro, self._overflow = acc_unit, gyro_unit, overflow
         if rate is not None:
             _time_values(np.zeros(0, dtype=np.int64), rate, None, 0)
