@@ -39,6 +39,17 @@ struct PyRun {
     bool held = false; // by an open Stream (changed and read with the GIL held)
 };
 
+// The run's turn for a conversion (nothing to wait for without a run); with the GIL
+// released, so that another thread's conversion on the same run can finish.
+std::unique_lock<std::mutex> TakeTurn(PyRun* run) {
+    return run != nullptr ? std::unique_lock<std::mutex>(run->busy)
+                          : std::unique_lock<std::mutex>();
+}
+
+kinrec::Run* RunOf(PyRun* run) {
+    return run != nullptr ? &run->run : nullptr;
+}
+
 // A Run an open Stream holds cannot be used by another conversion: it would advance the
 // count in the middle of the stream's recording.
 void CheckNotHeld(const PyRun* run) {
@@ -264,11 +275,8 @@ py::tuple Features(const py::list& channels, int accUnit, int gyroUnit,
     std::unique_ptr<BlockSink> sink;
     {
         py::gil_scoped_release release;
-        std::unique_lock<std::mutex> lock;
-        if (run != nullptr) {
-            lock = std::unique_lock<std::mutex>(run->busy);
-        }
-        kinrec::Stream stream(s, run != nullptr ? &run->run : nullptr);
+        const std::unique_lock<std::mutex> lock = TakeTurn(run);
+        kinrec::Stream stream(s, RunOf(run));
         sink = std::make_unique<BlockSink>(stream.Names(), CapacityFor(counts.n, step), step);
         stream.Push(counts.View(), *sink);
     }
@@ -282,7 +290,7 @@ class PyStream {
     PyStream(const std::array<std::int32_t, 9>& settings, PyRun* run)
         : settings_(ToSettings(settings)), run_(run) {
         CheckNotHeld(run);
-        stream_ = std::make_unique<kinrec::Stream>(settings_, run != nullptr ? &run->run : nullptr);
+        stream_ = std::make_unique<kinrec::Stream>(settings_, RunOf(run));
         if (run_ != nullptr) {
             run_->held = true;
         }
@@ -359,11 +367,8 @@ py::tuple Read(const py::bytes& pathBytes, const std::array<std::int32_t, 9>& se
     kinrec::Notes notes;
     {
         py::gil_scoped_release release;
-        std::unique_lock<std::mutex> lock;
-        if (run != nullptr) {
-            lock = std::unique_lock<std::mutex>(run->busy);
-        }
-        notes = kinrec::FromFile(path, sink, s, run != nullptr ? &run->run : nullptr);
+        const std::unique_lock<std::mutex> lock = TakeTurn(run);
+        notes = kinrec::FromFile(path, sink, s, RunOf(run));
     }
     py::list lines;
     for (const std::string& line : kinrec::NoteLines(notes)) {
@@ -404,11 +409,8 @@ py::tuple Convert(const py::bytes& inputBytes, const py::object& output,
     kinrec::Written w;
     {
         py::gil_scoped_release release;
-        std::unique_lock<std::mutex> lock;
-        if (run != nullptr) {
-            lock = std::unique_lock<std::mutex>(run->busy);
-        }
-        w = kinrec::WriteTable(input, table, s, run != nullptr ? &run->run : nullptr);
+        const std::unique_lock<std::mutex> lock = TakeTurn(run);
+        w = kinrec::WriteTable(input, table, s, RunOf(run));
     }
     if (!w.Ok()) {
         Raise(OsError(w.path, w.Reason(), w.code));
