@@ -82,9 +82,22 @@ RunResult RunProgram(const std::string& exe, const std::vector<std::string>& arg
     si.hStdError = errWrite;
     PROCESS_INFORMATION pi{};
     // Started suspended, so that it is in the job before it can start anything itself.
-    if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
-                        cwd.c_str(), &si, &pi)) {
-        throw std::runtime_error("CreateProcess failed for " + exe);
+    // Wine now and then fails to create a process that starts the next moment (a CI run
+    // saw it once in some 150 starts of one test): a start, not the program, is tried
+    // again, and a lasting failure names its error.
+    DWORD error = 0;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, TRUE, CREATE_SUSPENDED, nullptr,
+                           cwd.c_str(), &si, &pi)) {
+            error = 0;
+            break;
+        }
+        error = GetLastError();
+        Sleep(100);
+    }
+    if (error != 0) {
+        throw std::runtime_error("CreateProcess failed for " + exe + " (error " +
+                                 std::to_string(error) + ")");
     }
     if (AssignProcessToJobObject(KillOnCloseJob(), pi.hProcess) == 0) {
         TerminateProcess(pi.hProcess, 1);
