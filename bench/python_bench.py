@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """kinrec.features() on a recording held in NumPy arrays against the console tool on the
-same recording as a file, in one run (not a test: figures for README's Performance).
+same recording as a file, in one run (not a test: figures for docs/performance.md).
 
     PYTHONPATH=build/python /usr/bin/python3 bench/python_bench.py [--samples 1000000]
         [--repeat 3] [--kinrec build/kinrec]

@@ -10,7 +10,7 @@
 #     --quiet    no apt progress, only errors
 # Debian, Ubuntu: when dpkg-query finds every package nothing else happens (no network);
 # else apt-get installs the missing ones, as root or through sudo. Other systems: the
-# commands are checked, and the README says what to install by hand.
+# commands are checked, and docs/development.md says what to install by hand.
 set -eu
 me=tools/deps.sh
 level=build
@@ -76,7 +76,7 @@ give_up() {
     echo "$me: missing $kind:$missing" >&2
     echo "$me: needed: ${needs#, }." >&2
     how="apt-get install --no-install-recommends$missing"
-    [ "$kind" = packages ] || how="see README.md"
+    [ "$kind" = packages ] || how="see docs/development.md"
     echo "$me: cannot install them: $1. Install them by hand ($how) and try again." >&2
     exit 1
 }

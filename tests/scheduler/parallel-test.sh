@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the README's GNU parallel recipe, eight shares on one machine, and checks that
+# Runs the documented GNU parallel recipe, eight shares on one machine, and checks that
 # their tables are byte for byte those of one `kinrec -r`.
 #
 #   tests/scheduler/parallel-test.sh <kinrec> <gen_recording>

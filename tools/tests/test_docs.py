@@ -1,5 +1,6 @@
-"""The README and the man page against the program: every configuration key and every
-table column is documented, and the README's command for many directories works."""
+"""The documentation and the man page against the program: every configuration key and
+every table column is documented, the pages' links lead somewhere, and the command for
+many directories works as written."""
 
 import filecmp
 import os
@@ -63,10 +64,10 @@ class DocumentedNamesTest(unittest.TestCase):
         self.assertEqual(len(self.COLUMNS), 19, self.COLUMNS)
 
     def test_settings_tables_follow_the_source(self):
-        """The README's table of keys is the source's, row by row; the man page gives
-        every key with its default."""
-        readme = read("README.md")
-        rows = re.findall(r"^\| `([A-Z]+)` \| (-?\d+) \| (.*) \|$", readme, re.M)
+        """The configuration page's table of keys is the source's, row by row; the man
+        page gives every key with its default."""
+        page = read("docs", "configuration.md")
+        rows = re.findall(r"^\| `([A-Z]+)` \| (-?\d+) \| (.*) \|$", page, re.M)
         expected = [(key, str(default), meaning)
                     for _, key, _, default, meaning in self.SETTINGS if key]
         self.assertEqual(rows, expected)
@@ -77,19 +78,49 @@ class DocumentedNamesTest(unittest.TestCase):
                     self.assertRegex(man, r"(?m)^\.B " + key + " " + str(default) + "$")
 
     def test_names_in_documents(self):
-        documents = {"README.md": read("README.md"), "kinrec.1": man_text(read("kinrec.1.in"))}
-        for document, text in documents.items():
-            for name in self.KEYS + self.COLUMNS:
+        man = man_text(read("kinrec.1.in"))
+        documents = [("docs/configuration.md", self.KEYS), ("docs/usage.md", self.COLUMNS),
+                     ("kinrec.1", self.KEYS + self.COLUMNS)]
+        for document, names in documents:
+            text = man if document == "kinrec.1" else read(*document.split("/"))
+            for name in names:
                 with self.subTest(document=document, name=name):
                     self.assertTrue(mentions(text, name), name + " is not in " + document)
 
 
+def anchor(heading):
+    """The fragment a Markdown renderer gives a heading: lower case, punctuation dropped,
+    spaces as hyphens."""
+    return re.sub(r"[^a-z0-9 _-]", "", heading.strip().lower()).replace(" ", "-")
+
+
+class LinksTest(unittest.TestCase):
+    def test_relative_links_lead_somewhere(self):
+        """Every link between the README and the pages names a file that exists and, with
+        a fragment, one of its headings."""
+        pages = ["README.md"] + [os.path.join("docs", name)
+                                 for name in sorted(os.listdir(os.path.join(REPO, "docs")))
+                                 if name.endswith(".md")]
+        self.assertGreater(len(pages), 5)
+        for page in pages:
+            text = re.sub(r"^```.*?^```", "", read(page), flags=re.S | re.M)
+            for target in re.findall(r"\]\(([^)\s]+)\)", text):
+                if re.match(r"[a-z]+:", target):
+                    continue
+                with self.subTest(page=page, link=target):
+                    path, _, fragment = target.partition("#")
+                    full = os.path.normpath(os.path.join(REPO, os.path.dirname(page), path))
+                    self.assertTrue(os.path.exists(full), full)
+                    if fragment:
+                        with open(full, encoding="utf-8") as f:
+                            headings = re.findall(r"^#+ (.*)$", f.read(), re.M)
+                        self.assertIn(fragment, [anchor(h) for h in headings])
+
+
 def readme_batch_line():
-    """The find ... | xargs line of the fenced blocks under "Many files, many machines"."""
-    readme = read("README.md")
-    m = re.search(r"^## Many files, many machines\n(.*?)(?=^## )", readme, re.S | re.M)
-    section = m.group(1) if m else ""
-    blocks = re.findall(r"^```\n(.*?)^```", section, re.S | re.M)
+    """The find ... | xargs line of the fenced blocks of "Many files, many machines"."""
+    page = read("docs", "many-machines.md")
+    blocks = re.findall(r"^```\n(.*?)^```", page, re.S | re.M)
     lines = [line for block in blocks for line in block.splitlines()]
     found = [line for line in lines if line.startswith("find data ") and "xargs" in line]
     return found[0] if len(found) == 1 else None
