@@ -180,9 +180,52 @@ for run in "all $all_status reference" "sel $sel_status reference-sel"; do
     same_lines converted "$work/$ref.out" "$tmp/out/$name"-{1,2,3,4}.out || bad=1
     same_lines failed "$work/$ref.err" "$tmp/out/$name"-{1,2,3,4}.err || bad=1
 done
+# The documented line as typed in the repository's top folder after the quick start: a
+# folder with tools/kinrec-array.sbatch and build/kinrec, no kinrec on PATH, no --wait,
+# no --output; sixteen tasks with the script's own resources (two CPUs each).
+doc_line=$(awk '/^```/ {f = !f; next} f && /^KINREC=build\/kinrec sbatch --array=1-16 /' \
+    "$here/../../docs/many-machines.md")
+if [ -z "$doc_line" ] || [ "$(printf '%s\n' "$doc_line" | wc -l)" != 1 ]; then
+    echo "FAIL: docs/many-machines.md has no single 'KINREC=build/kinrec sbatch --array=1-16' line"
+    bad=1
+elif [[ $node != *" CPUs="[2-9]* && $node != *" CPUs="[1-9][0-9]* ]]; then
+    echo "the documented line needs two CPUs a task; this node has fewer: not run"
+else
+    checkout=$tmp/checkout
+    mkdir -p "$checkout/tools" "$checkout/build" "$work/doc" &&
+        cp "$script" "$checkout/tools/" && cp "$kinrec" "$checkout/build/kinrec" &&
+        cp -R "$work/tree/." "$work/doc/" || exit 1
+    job_path=$(dirname "$(command -v sbatch)"):/usr/bin:/bin
+    (cd "$checkout" && env -u KINREC PATH="$job_path" sh -c "${doc_line//\/path\/to\/tree/$work/doc}") \
+        >"$tmp/sbatch-doc.txt" 2>&1
+    job=$(awk '/^Submitted batch job/ {print $NF}' "$tmp/sbatch-doc.txt")
+    end=$((SECONDS + 120))
+    while [ -n "$job" ] && squeue -h -j "$job" -o %i 2>/dev/null | grep -q . &&
+        [ $SECONDS -lt $end ]; do
+        sleep 0.5
+    done
+    logs=()
+    for k in $(seq 16); do logs+=("$checkout/kinrec-${job}_$k.out"); done
+    if [ -z "$job" ] || [ $SECONDS -ge $end ]; then
+        echo "FAIL: the documented line did not run to its end within 120 s:"
+        cat "$tmp/sbatch-doc.txt"
+        squeue
+        bad=1
+    elif ! ls "${logs[@]}" >/dev/null; then
+        echo "FAIL: the sixteen tasks' logs are not kinrec-<job>_<task>.out in the submit folder:"
+        ls "$checkout"
+        bad=1
+    else
+        same_tables "$work/reference" "$work/doc" || bad=1
+        kept_plan "$work/doc" 16 || bad=1
+        same_lines converted "$work/reference.out" "${logs[@]}" || bad=1
+        same_lines failed "$work/reference.err" "${logs[@]}" || bad=1
+    fi
+fi
+
 if [ $bad != 0 ]; then
     echo "--- the shares' standard error"
     tail -n 5 "$tmp/out"/*.err
     exit 1
 fi
-echo "PASS: four SLURM array tasks wrote the tables and lines of one kinrec -r (with and without a selector)"
+echo "PASS: SLURM array tasks wrote the tables and lines of one kinrec -r (four with and without a selector, sixteen from the documented line)"
