@@ -62,10 +62,11 @@ std::size_t HeadOf(const std::vector<PlannedFile>& files, const DsvConfig* cfg,
     return i;
 }
 
-// The files own (after the head), each from the count's limit, on the workers; the
-// console lines in their order.
+// The files own, each from the gyro bias count start (the count's limit after the head,
+// 0 for files converted as if alone), on the workers; the console lines in their order.
 void RunRest(const std::vector<PlannedFile>& files, const std::vector<std::size_t>& own,
-             const DsvConfig* cfg, int workers, BatchResult* result) {
+             const DsvConfig* cfg, int workers, BatchResult* result,
+             std::int32_t start = kinrec::BiasCountLimit()) {
     ConvertOptions serial;
     serial.skipTables = true;
     bool inPlace = false;
@@ -76,7 +77,7 @@ void RunRest(const std::vector<PlannedFile>& files, const std::vector<std::size_
         // Tables written in place (to a terminal, say) share the console's stream: one
         // at a time, in order.
         for (std::size_t j : own) {
-            std::int32_t count = kinrec::BiasCountLimit();
+            std::int32_t count = start;
             Count(ConvertOne(files[j], cfg, &count, serial), result);
         }
         return;
@@ -92,7 +93,7 @@ void RunRest(const std::vector<PlannedFile>& files, const std::vector<std::size_
     const DsvConfig shared = *cfg;
     auto job = [&](std::size_t k) {
         DsvConfig local = shared;
-        std::int32_t count = kinrec::BiasCountLimit();
+        std::int32_t count = start;
         ConvertOptions opt;
         opt.console = &slots[k].console;
         opt.skipTables = true;
@@ -112,10 +113,18 @@ void RunRest(const std::vector<PlannedFile>& files, const std::vector<std::size_
 } // namespace
 
 BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig* cfg,
-                         std::int32_t* biasCount, int workers) {
+                         std::int32_t* biasCount, int workers, bool alone) {
     BatchResult result;
     DiskView disk;
     const std::vector<PlannedFile> files = PlanFiles(paths, disk);
+    if (alone) {
+        std::vector<std::size_t> all(files.size());
+        for (std::size_t j = 0; j < files.size(); ++j) {
+            all[j] = j;
+        }
+        RunRest(files, all, cfg, workers, &result, 0);
+        return result;
+    }
     // One worker converts every file on the count it inherits; several convert the head
     // one after another first.
     std::size_t head = files.size();
@@ -276,11 +285,11 @@ void NoteOtherSettings(const std::string& start, const std::vector<std::string>&
 } // namespace
 
 int ConvertDirectory(const char* dir, const char* selector, bool recursive, const DsvConfig* cfg,
-                     std::int32_t* biasCount, int workers, BatchResult* result,
-                     const Shard& shard) {
+                     std::int32_t* biasCount, int workers, BatchResult* result, const Shard& shard,
+                     bool alone) {
     const std::string sel = selector != nullptr ? selector : "";
-    const WalkResult walk =
-        Walk(DiskDirectories(), dir, selector != nullptr ? &sel : nullptr, recursive);
+    DiskDirectories disk;
+    const WalkResult walk = Walk(disk, dir, selector != nullptr ? &sel : nullptr, recursive);
     for (const auto& [path, error] : walk.unreadable) {
         StdConsole().Fail(path, ErrorText(error));
     }
@@ -289,7 +298,7 @@ int ConvertDirectory(const char* dir, const char* selector, bool recursive, cons
     BatchResult r = shard.count > 1
                         ? ConvertShare(dir, walk.files, selector != nullptr ? &sel : nullptr, cfg,
                                        biasCount, workers, shard, unreadable > 0)
-                        : ConvertFiles(walk.files, cfg, biasCount, workers);
+                        : ConvertFiles(walk.files, cfg, biasCount, workers, alone);
     if (r.failed > 0) {
         StdConsole().Err("kinrec: " + std::to_string(r.failed) + " of " +
                          std::to_string(r.attempted) + " conversions failed\n");

@@ -4,8 +4,8 @@
 #ifndef KINREC_CONVERT_DIRECTORY_H
 #define KINREC_CONVERT_DIRECTORY_H
 
-#include "app/Walk.h"
 #include "features/DsvConfig.h"
+#include "input/Walk.h"
 
 #include <cstdint>
 #include <string>
@@ -33,9 +33,10 @@ struct Shard {
 // limit whatever ran before it). Files that read or write one file (by what their names
 // resolve to) never run at the same time; tables written in place are written one after
 // another; the console lines come in the order of the files. An input that is a device,
-// a FIFO or a directory is reported and skipped.
+// a FIFO or a directory is reported and skipped. alone: every file starts the count at
+// 0, as when converted by itself, so none waits for another (*biasCount stays).
 BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig* cfg,
-                         std::int32_t* biasCount, int workers);
+                         std::int32_t* biasCount, int workers, bool alone = false);
 
 // The walk on the disk, converting with ConvertFiles; a directory that cannot be listed
 // is reported, a walk with failed conversions ends with a summary line on standard
@@ -48,6 +49,6 @@ BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig*
 // the plan, and says every file the walk finds that the plan does not hold.
 int ConvertDirectory(const char* dir, const char* selector, bool recursive, const DsvConfig* cfg,
                      std::int32_t* biasCount, int workers, BatchResult* result = nullptr,
-                     const Shard& shard = Shard());
+                     const Shard& shard = Shard(), bool alone = false);
 
 #endif

@@ -14,13 +14,17 @@ namespace platform {
 // The file-system calls the library makes too (features/FileSystem.h).
 using kinrec::detail::CanWrite;
 using kinrec::detail::CreateNew;
+using kinrec::detail::DirEntry;
 using kinrec::detail::FileId;
 using kinrec::detail::IdOf;
 using kinrec::detail::Inspect;
+using kinrec::detail::IsAbsolutePath;
 using kinrec::detail::IsDirectory;
 using kinrec::detail::IsPathSeparator;
+using kinrec::detail::kPathSeparator;
 using kinrec::detail::LandNew;
 using kinrec::detail::LastSeparator;
+using kinrec::detail::ListEntries;
 using kinrec::detail::MoveOnto;
 using kinrec::detail::PathInfo;
 using kinrec::detail::PathKind;
@@ -28,25 +32,8 @@ using kinrec::detail::ProcessId;
 using kinrec::detail::RemoveFile;
 using kinrec::detail::ResolveTarget;
 
-// The separator used to join paths: '/' on POSIX systems, '\\' on Windows.
-extern const char kPathSeparator;
-
-// Whether path is absolute: starts with a separator, or on Windows with a drive ("C:").
-bool IsAbsolutePath(const std::string& path);
-
 // The full path of the running executable, or "" when the system does not tell.
 std::string ExecutablePath();
-
-struct DirEntry {
-    std::string name;
-    bool isDirectory; // a directory, or a link to one
-    bool isLink;      // a symbolic link (reparse point on Windows)
-};
-
-// The entries of dir without "." and "..", in the order the system gives them. A
-// directory that cannot be read gives the entries read so far, with *error set to the
-// errno (0 when the whole listing was read).
-std::vector<DirEntry> ListEntries(const std::string& dir, int* error);
 
 // Whether anything exists under path (a dangling link included).
 bool Exists(const std::string& path);

@@ -57,11 +57,14 @@ std::string Wrapped(const std::string& text, std::size_t width) {
 void PrintHelp() {
     PrintUsage();
     std::printf("       kinrec --shard <k>/<n> -r [<file_selector>]\n"
+                "       kinrec --alone -r [<file_selector>]\n"
                 "\n"
                 "Turns sensor recordings (*.csv, *.bin) into feature tables (*_DSV.csv)\n"
                 "beside them. -r converts the current directory and all below it;\n"
                 "--shard k/n converts share k of n of that batch, so that n processes\n"
                 "(a job array, GNU parallel) write exactly the tables of one run.\n"
+                "--alone -r gives every file the table it gets converted by itself\n"
+                "(its gyro bias count starting afresh), all files on every CPU.\n"
                 "\n");
     std::string settings = "Settings come from kinrec.cnf in the current directory (after the "
                            ".cnf file beside the program):";
@@ -157,9 +160,10 @@ int ConvertFileOrSelector(const char* arg, Run* run) {
                : kFailedStatus;
 }
 
-int ConvertTree(const char* selector, Run* run, const Shard& shard) {
+int ConvertTree(const char* selector, Run* run, const Shard& shard, bool alone = false) {
     BatchResult walk;
-    ConvertDirectory(".", selector, true, &run->cfg, &run->biasCount, run->workers, &walk, shard);
+    ConvertDirectory(".", selector, true, &run->cfg, &run->biasCount, run->workers, &walk, shard,
+                     alone);
     return walk.failed > 0 || walk.unreadable > 0 ? kFailedStatus : 0;
 }
 
@@ -169,7 +173,14 @@ int Main(int argc, char** argv) {
     // A file of that name comes first: it is converted like any other.
     Shard shard;
     const bool sharded = argc >= 2 && Is(argv[1], "--shard") && !platform::Exists(argv[1]);
-    if (sharded) {
+    const bool alone = argc >= 2 && Is(argv[1], "--alone") && !platform::Exists(argv[1]);
+    if (alone) {
+        if (argc < 3 || argc > 4 || !Is(argv[2], "-r")) {
+            PrintUsage();
+            StdConsole().Err("kinrec: --alone is followed by -r, as in \"kinrec --alone -r\"\n");
+            return kUsageStatus;
+        }
+    } else if (sharded) {
         if (argc < 4 || argc > 5 || !ParseShard(argv[2], &shard) || !Is(argv[3], "-r")) {
             PrintUsage();
             StdConsole().Err("kinrec: --shard takes k/n (1 <= k <= n) and then -r, as in "
@@ -203,7 +214,9 @@ int Main(int argc, char** argv) {
 
     const bool recursive = Is(argv[1], "-r");
     int status = 0;
-    if (sharded) {
+    if (alone) {
+        status = ConvertTree(argc == 4 ? argv[3] : nullptr, &run, Shard(), true);
+    } else if (sharded) {
         status = ConvertTree(argc == 5 ? argv[4] : nullptr, &run, shard);
     } else if (argc == 2) {
         status =

@@ -18,51 +18,6 @@
 
 namespace platform {
 
-const char kPathSeparator = '/';
-
-bool IsAbsolutePath(const std::string& path) {
-    return !path.empty() && path[0] == '/';
-}
-
-std::vector<DirEntry> ListEntries(const std::string& dir, int* error) {
-    std::vector<DirEntry> entries;
-    *error = 0;
-    DIR* d = opendir(dir.c_str());
-    if (d == nullptr) {
-        *error = errno != 0 ? errno : EIO;
-        return entries;
-    }
-    for (;;) {
-        errno = 0;
-        const dirent* e = readdir(d);
-        if (e == nullptr) {
-            *error = errno; // 0 at the end of the listing
-            break;
-        }
-        const std::string name = e->d_name;
-        if (name == "." || name == "..") {
-            continue;
-        }
-#ifdef _DIRENT_HAVE_D_TYPE
-        // The entry's type comes with it on most file systems: no need to ask again.
-        if (e->d_type == DT_REG || e->d_type == DT_DIR) {
-            entries.push_back(DirEntry{name, e->d_type == DT_DIR, false});
-            continue;
-        }
-#endif
-        std::string path = dir;
-        path += kPathSeparator;
-        path += name;
-        struct stat ls;
-        struct stat st;
-        const bool isLink = lstat(path.c_str(), &ls) == 0 && S_ISLNK(ls.st_mode);
-        const bool isDir = stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-        entries.push_back(DirEntry{name, isDir, isLink});
-    }
-    closedir(d);
-    return entries;
-}
-
 bool Exists(const std::string& path) {
     struct stat st;
     return lstat(path.c_str(), &st) == 0;

@@ -17,12 +17,6 @@ namespace platform {
 
 using kinrec::detail::ErrnoFromLastError;
 
-const char kPathSeparator = '\\';
-
-bool IsAbsolutePath(const std::string& path) {
-    return !path.empty() && (IsPathSeparator(path[0]) || (path.size() >= 2 && path[1] == ':'));
-}
-
 std::string ExecutablePath() {
     std::string buf(MAX_PATH, '\0');
     for (;;) {
@@ -36,37 +30,6 @@ std::string ExecutablePath() {
         }
         buf.resize(buf.size() * 2);
     }
-}
-
-std::vector<DirEntry> ListEntries(const std::string& dir, int* error) {
-    std::vector<DirEntry> entries;
-    *error = 0;
-    WIN32_FIND_DATAA fdFile;
-    const std::string szFindPath = dir + kPathSeparator + "*";
-    if (szFindPath.size() >= MAX_PATH) {
-        // The narrow calls stop at MAX_PATH: say so rather than find nothing.
-        *error = ENAMETOOLONG;
-        return entries;
-    }
-    HANDLE h = FindFirstFileA(szFindPath.c_str(), &fdFile);
-    if (h == INVALID_HANDLE_VALUE) {
-        *error = ErrnoFromLastError();
-        return entries;
-    }
-    do {
-        const std::string name = fdFile.cFileName;
-        if (name == "." || name == "..") {
-            continue;
-        }
-        const bool isDir = (fdFile.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        const bool isLink = (fdFile.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-        entries.push_back(DirEntry{name, isDir, isLink});
-    } while (FindNextFileA(h, &fdFile) != 0);
-    if (GetLastError() != ERROR_NO_MORE_FILES) {
-        *error = ErrnoFromLastError();
-    }
-    FindClose(h);
-    return entries;
 }
 
 bool Exists(const std::string& path) {

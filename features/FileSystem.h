@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace kinrec::detail {
 
@@ -25,6 +26,23 @@ inline std::size_t LastSeparator(const std::string& path) {
 
 // Whether path names an existing directory.
 bool IsDirectory(const std::string& path);
+
+// The separator used to join paths: '/' on POSIX systems, '\\' on Windows.
+extern const char kPathSeparator;
+
+// Whether path is absolute: starts with a separator, or on Windows with a drive ("C:").
+bool IsAbsolutePath(const std::string& path);
+
+struct DirEntry {
+    std::string name;
+    bool isDirectory; // a directory, or a link to one
+    bool isLink;      // a symbolic link (reparse point on Windows)
+};
+
+// The entries of dir without "." and "..", in the order the system gives them. A
+// directory that cannot be read gives the entries read so far, with *error set to the
+// errno (0 when the whole listing was read).
+std::vector<DirEntry> ListEntries(const std::string& dir, int* error);
 
 // What a table's path names, following links.
 enum class PathKind {

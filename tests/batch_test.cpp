@@ -74,4 +74,42 @@ TEST_F(BatchTest, WorkersGiveTheOneByOneResults) {
     EXPECT_NE(Get("alone_DSV.csv"), Get("one/b11_DSV.csv"));
 }
 
+TEST_F(BatchTest, AloneGivesEveryFileItsOwnTable) {
+    // --alone -r on one and on two workers against one kinrec per file; a plain -r
+    // gives the files after the first other tables (the count carries), so the
+    // comparison has teeth.
+    const std::vector<std::string> names = {"a", "b", "sub/c", "sub/d"};
+    for (const char* top : {"one", "two", "each", "batch"}) {
+        const std::string t = top;
+        MakeDir(W(t));
+        MakeDir(W(t + "/sub"));
+        Put(t + "/kinrec.cnf", "RESAMPLECOUNT 2\n");
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            Put(t + "/" + names[i] + ".csv",
+                Recording(3000 + 500 * static_cast<int>(i), 70u + static_cast<unsigned>(i)));
+        }
+    }
+    const RunResult one = RunWith("1", {"--alone", "-r"}, "one");
+    const RunResult two = RunWith("2", {"--alone", "-r"}, "two");
+    EXPECT_EQ(RunWith("1", {"-r"}, "batch").status, 0);
+    EXPECT_EQ(one.status, 0);
+    EXPECT_EQ(one.err, "");
+    EXPECT_EQ(two.out, one.out);
+    for (const std::string& n : names) {
+        const RunResult each = RunWith("1", {Dot({n + ".csv"})}, "each");
+        ASSERT_EQ(each.status, 0) << each.err;
+        const std::string alone = Get("each/" + n + "_DSV.csv");
+        EXPECT_EQ(Get("one/" + n + "_DSV.csv"), alone) << n;
+        EXPECT_EQ(Get("two/" + n + "_DSV.csv"), alone) << n;
+        EXPECT_EQ(Get("batch/" + n + "_DSV.csv") == alone, n == "a") << n;
+    }
+    // Only with -r; not with a share.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--alone"},
+                                                 {"--alone", "x.csv"},
+                                                 {"--shard", "1/2", "--alone", "-r"}}) {
+        const RunResult bad = RunWith("1", args, "one");
+        EXPECT_EQ(bad.status, 1) << args.back();
+    }
+}
+
 } // namespace

@@ -1,5 +1,5 @@
 #include "app/ConvertDirectory.h"
-#include "app/Pattern.h"
+#include "input/Pattern.h"
 
 #include <gtest/gtest.h>
 
@@ -61,16 +61,16 @@ TEST(IsInputFileTest, SuffixRule) {
 class FakeTree : public DirectorySource {
   public:
     void Add(const std::string& dir, const std::string& name, bool isDir, bool isLink = false) {
-        tree_[dir].push_back(platform::DirEntry{name, isDir, isLink});
+        tree_[dir].push_back(DirEntry{name, isDir, isLink});
     }
     // dir exists but cannot be listed.
     void Refuse(const std::string& dir, int error) { errors_[dir] = error; }
-    std::vector<platform::DirEntry> List(const std::string& dir, const std::string& pattern,
+    std::vector<DirEntry> List(const std::string& dir, const std::string& pattern,
                                          int* error) override {
         listed.push_back(dir + " " + pattern);
         const auto refused = errors_.find(dir);
         *error = refused != errors_.end() ? refused->second : tree_.count(dir) != 0 ? 0 : ENOENT;
-        std::vector<platform::DirEntry> out;
+        std::vector<DirEntry> out;
         if (*error != 0) {
             return out;
         }
@@ -84,7 +84,7 @@ class FakeTree : public DirectorySource {
     std::vector<std::string> listed; // "<dir> <pattern>" of every List call, in order
 
   private:
-    std::map<std::string, std::vector<platform::DirEntry>> tree_;
+    std::map<std::string, std::vector<DirEntry>> tree_;
     std::map<std::string, int> errors_;
 };
 
@@ -92,7 +92,7 @@ std::string J(std::initializer_list<const char*> parts) {
     std::string s;
     for (const char* p : parts) {
         if (!s.empty()) {
-            s += platform::kPathSeparator;
+            s += kPathSeparator;
         }
         s += p;
     }
@@ -200,7 +200,7 @@ TEST_F(WalkTest, LinkedDirectoriesAreNotEntered) {
 }
 
 TEST_F(WalkTest, SelectorWithADirectoryPart) {
-    const std::string sel = std::string("sub") + platform::kPathSeparator + "*.csv";
+    const std::string sel = std::string("sub") + kPathSeparator + "*.csv";
     EXPECT_EQ(Walk(sel.c_str(), false), (Paths{J({".", "sub", "c.csv"})}));
     EXPECT_EQ(t_.listed, Paths{Listing({".", "sub"}, "*.csv")}); // "." itself is not listed
     const std::string deep = J({"sub", "deep", "*"});
@@ -221,13 +221,13 @@ TEST_F(WalkTest, UnreadableDirectoriesAreReportedAndPassedOver) {
 }
 
 TEST(IsAbsolutePathTest, SeparatorAndDrive) {
-    EXPECT_TRUE(platform::IsAbsolutePath(std::string(1, platform::kPathSeparator) + "data"));
-    EXPECT_FALSE(platform::IsAbsolutePath("data"));
-    EXPECT_FALSE(platform::IsAbsolutePath(""));
+    EXPECT_TRUE(IsAbsolutePath(std::string(1, kPathSeparator) + "data"));
+    EXPECT_FALSE(IsAbsolutePath("data"));
+    EXPECT_FALSE(IsAbsolutePath(""));
 #ifdef _WIN32
-    EXPECT_TRUE(platform::IsAbsolutePath("C:\\data"));
+    EXPECT_TRUE(IsAbsolutePath("C:\\data"));
 #else
-    EXPECT_FALSE(platform::IsAbsolutePath("c:dir")); // an ordinary name here
+    EXPECT_FALSE(IsAbsolutePath("c:dir")); // an ordinary name here
 #endif
 }
 

@@ -299,6 +299,25 @@ std::string TableNameFor(const std::string& input);
 Written WriteTable(const std::string& input, const std::string& table, const Settings& settings,
                    Run* run = nullptr, WriteHooks* hooks = nullptr);
 
+// The recordings under a folder, in the order one `kinrec -r [selector]` run there
+// converts them: entries sorted by name (byte order), files and folders interleaved;
+// with a selector ("*" any run of characters, "?" one, case-sensitive; it may name a
+// sub-folder: "sub/*.csv"), each folder's matching files first, then its sub-folders.
+// Folders reached through a link are not entered. An input's name ends in ".csv" (but
+// not "_DSV.csv") or ".bin". Paths begin with top ("./a/b.csv" from ".").
+struct Inputs {
+    std::vector<std::string> files;      // the recordings, in the batch's order
+    std::vector<std::string> tables;     // inputs' names holding kinrec tables: never converted
+    std::vector<std::string> special;    // FIFOs, devices, folders with an input's name: skipped
+    std::vector<std::string> unreadable; // folders that could not be listed (wholly or in part)
+    std::vector<int> unreadableErrno;    // the errno of each of them
+};
+// The first line of each file is read to tell tables from recordings; nothing is
+// opened that is not a regular file. recursive false: only top itself (as `kinrec
+// 'selector'` searches the current folder).
+Inputs FindInputs(const std::string& top = ".", const std::string* selector = nullptr,
+                  bool recursive = true);
+
 // The counts a physical value becomes (see the top of this header).
 std::int16_t AccCounts(double g);
 std::int16_t GyroCounts(double degPerSecond);

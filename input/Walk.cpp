@@ -1,10 +1,14 @@
-#include "app/Walk.h"
+#include "input/Walk.h"
 
-#include "app/Pattern.h"
+#include "input/InputFile.h"
+#include "input/Pattern.h"
+#include "kinrec.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <string_view>
+
+namespace kinrec::detail {
 
 namespace {
 
@@ -14,26 +18,8 @@ bool EndsWith(const std::string& s, const char* suffix) {
 }
 
 std::string Join(const std::string& dir, const std::string& name) {
-    return dir + platform::kPathSeparator + name;
+    return dir + kPathSeparator + name;
 }
-
-class DiskSource : public DirectorySource {
-  public:
-    std::vector<platform::DirEntry> List(const std::string& dir, const std::string& pattern,
-                                         int* error) override {
-        std::vector<platform::DirEntry> entries = platform::ListEntries(dir, error);
-        entries.erase(std::remove_if(entries.begin(), entries.end(),
-                                     [&pattern](const platform::DirEntry& e) {
-                                         return !MatchPattern(pattern, e.name);
-                                     }),
-                      entries.end());
-        std::sort(entries.begin(), entries.end(),
-                  [](const platform::DirEntry& a, const platform::DirEntry& b) {
-                      return a.name < b.name;
-                  });
-        return entries;
-    }
-};
 
 // A walk's question, settled once: where it starts, the directory part of its selector
 // to search below every directory (relative; "" for none) and the name pattern.
@@ -50,7 +36,7 @@ Search MakeSearch(const std::string& dir, const std::string* selector, bool recu
     if (selector == nullptr) {
         return s;
     }
-    const std::size_t cut = platform::LastSeparator(*selector);
+    const std::size_t cut = LastSeparator(*selector);
     if (cut == std::string::npos) {
         s.pattern = *selector;
         return s;
@@ -59,7 +45,7 @@ Search MakeSearch(const std::string& dir, const std::string* selector, bool recu
     s.pattern = selector->substr(cut + 1);
     // An absolute directory part is a new starting point, not a part to repeat below
     // every sub-directory.
-    if (platform::IsAbsolutePath(part)) {
+    if (IsAbsolutePath(part)) {
         s.start = part;
     } else {
         s.sub = part;
@@ -68,7 +54,7 @@ Search MakeSearch(const std::string& dir, const std::string* selector, bool recu
 }
 
 // The listing drops "." and ".."; links to directories are not entered.
-bool Enters(const platform::DirEntry& e) {
+bool Enters(const DirEntry& e) {
     return e.isDirectory && !e.isLink;
 }
 
@@ -80,10 +66,10 @@ struct Visitor {
 // A listing; a directory that exists but cannot be read is handed to the visitor's
 // failed (one that does not exist, as a selector's sub-directory mostly does not, is
 // just empty).
-std::vector<platform::DirEntry> ListOf(DirectorySource& source, const std::string& dir,
-                                       const std::string& pattern, const Visitor& v) {
+std::vector<DirEntry> ListOf(DirectorySource& source, const std::string& dir,
+                             const std::string& pattern, const Visitor& v) {
     int error = 0;
-    std::vector<platform::DirEntry> entries = source.List(dir, pattern, &error);
+    std::vector<DirEntry> entries = source.List(dir, pattern, &error);
     if (error != 0 && error != ENOENT && error != ENOTDIR && v.failed) {
         v.failed(dir, error);
     }
@@ -93,20 +79,20 @@ std::vector<platform::DirEntry> ListOf(DirectorySource& source, const std::strin
 void WalkFrom(DirectorySource& source, const Search& s, const std::string& dir, const Visitor& v) {
     const std::string searchDir = s.sub.empty() ? dir : Join(dir, s.sub);
     if (s.selected && s.recursive) {
-        for (const platform::DirEntry& e : ListOf(source, searchDir, s.pattern, v)) {
+        for (const DirEntry& e : ListOf(source, searchDir, s.pattern, v)) {
             const std::string path = Join(searchDir, e.name);
             if (!e.isDirectory && IsInputFile(path)) {
                 v.convert(path);
             }
         }
-        for (const platform::DirEntry& e : ListOf(source, dir, "*", v)) {
+        for (const DirEntry& e : ListOf(source, dir, "*", v)) {
             if (Enters(e)) {
                 WalkFrom(source, s, Join(dir, e.name), v);
             }
         }
         return;
     }
-    for (const platform::DirEntry& e : ListOf(source, searchDir, s.pattern, v)) {
+    for (const DirEntry& e : ListOf(source, searchDir, s.pattern, v)) {
         const std::string path = Join(searchDir, e.name);
         if (e.isDirectory) {
             if (s.recursive && Enters(e)) {
@@ -120,9 +106,16 @@ void WalkFrom(DirectorySource& source, const Search& s, const std::string& dir, 
 
 } // namespace
 
-DirectorySource& DiskDirectories() {
-    static DiskSource disk; // keeps nothing between listings
-    return disk;
+std::vector<DirEntry> DiskDirectories::List(const std::string& dir, const std::string& pattern,
+                                            int* error) {
+    std::vector<DirEntry> entries = ListEntries(dir, error);
+    entries.erase(
+        std::remove_if(entries.begin(), entries.end(),
+                       [&pattern](const DirEntry& e) { return !MatchPattern(pattern, e.name); }),
+        entries.end());
+    std::sort(entries.begin(), entries.end(),
+              [](const DirEntry& a, const DirEntry& b) { return a.name < b.name; });
+    return entries;
 }
 
 bool IsInputFile(const std::string& path) {
@@ -146,4 +139,30 @@ WalkResult Walk(DirectorySource& source, const std::string& dir, const std::stri
             result.unreadable.emplace_back(path, error);
         });
     return result;
+}
+
+} // namespace kinrec::detail
+
+kinrec::Inputs kinrec::FindInputs(const std::string& top, const std::string* selector,
+                                  bool recursive) {
+    detail::DiskDirectories disk;
+    const detail::WalkResult walk = detail::Walk(disk, top, selector, recursive);
+    Inputs in;
+    for (const std::string& path : walk.files) {
+        // What a batch skips: anything but a regular file is not even opened (a FIFO
+        // would wait for a writer), and a table is never a recording.
+        const detail::PathInfo info = detail::Inspect(path);
+        if (info.kind == detail::PathKind::kOther && info.id.known) {
+            in.special.push_back(path);
+            continue;
+        }
+        const bool table = info.kind == detail::PathKind::kRegular &&
+                           detail::IsKinrecTable(path.c_str()) == detail::TableCheck::kTable;
+        (table ? in.tables : in.files).push_back(path);
+    }
+    for (const auto& [path, error] : walk.unreadable) {
+        in.unreadable.push_back(path);
+        in.unreadableErrno.push_back(error);
+    }
+    return in;
 }

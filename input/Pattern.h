@@ -5,6 +5,10 @@
 
 #include <string_view>
 
+namespace kinrec::detail {
+
 bool MatchPattern(std::string_view pattern, std::string_view name);
+
+} // namespace kinrec::detail
 
 #endif

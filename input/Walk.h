@@ -1,6 +1,7 @@
 // The walk: which input files a directory (and, recursively, the tree below it) holds,
 // in the order a batch converts them. It only lists and names files: nothing here opens
-// them or says anything, so the console, the library and Python can all use it.
+// them or says anything: the console's batches and the library's FindInputs both walk
+// with it, so they find the same files in the same order.
 //
 // An input file is a non-directory entry whose path ends in ".csv" but not "_DSV.csv",
 // or in ".bin" (exact, case-sensitive). Entries come sorted by name, so a batch run is
@@ -9,12 +10,14 @@
 #ifndef KINREC_WALK_H
 #define KINREC_WALK_H
 
-#include "app/Platform.h"
+#include "features/FileSystem.h"
 
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
+
+namespace kinrec::detail {
 
 // Where the walk gets directory listings from: the disk, or a test's fake tree.
 class DirectorySource {
@@ -22,13 +25,17 @@ class DirectorySource {
     virtual ~DirectorySource() = default;
     // The entries of dir whose names match pattern, in the order to visit them; *error
     // is the errno when dir could not be listed (wholly or in part), else 0.
-    virtual std::vector<platform::DirEntry> List(const std::string& dir, const std::string& pattern,
-                                                 int* error) = 0;
+    virtual std::vector<DirEntry> List(const std::string& dir, const std::string& pattern,
+                                       int* error) = 0;
 };
 
 // The disk, the same on every platform: names are matched by kinrec itself
 // (case-sensitively) and sorted by name in byte order.
-DirectorySource& DiskDirectories();
+class DiskDirectories : public DirectorySource {
+  public:
+    std::vector<DirEntry> List(const std::string& dir, const std::string& pattern,
+                               int* error) override;
+};
 
 bool IsInputFile(const std::string& path);
 
@@ -53,5 +60,7 @@ struct WalkResult {
 };
 WalkResult Walk(DirectorySource& source, const std::string& dir, const std::string* selector,
                 bool recursive);
+
+} // namespace kinrec::detail
 
 #endif

@@ -1,4 +1,6 @@
-#include "app/Pattern.h"
+#include "input/Pattern.h"
+
+namespace kinrec::detail {
 
 bool MatchPattern(std::string_view pattern, std::string_view name) {
     // Greedy matching with backtracking to the last star: linear in practice, and never
@@ -26,3 +28,5 @@ bool MatchPattern(std::string_view pattern, std::string_view name) {
     }
     return p == pattern.size();
 }
+
+} // namespace kinrec::detail
