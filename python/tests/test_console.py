@@ -147,6 +147,52 @@ def test_a_run_reproduces_a_console_batch(exe, tmp_path):
         assert_frame_equal(rows(frame), table)
 
 
+def test_walk_is_the_console_batch(exe, tmp_path, monkeypatch):
+    """walk() gives the files in the order kinrec -r converts them (sorted() does not:
+    a folder "a" walks before "a-b.csv"); with a Run they give kinrec -r's tables,
+    without one those of kinrec --alone -r."""
+    names = ["a-b.csv", "a/x.csv", "a/y/z.bin", "b.csv", "c.csv"]
+    for i, name in enumerate(names):
+        path = tmp_path / name
+        path.parent.mkdir(parents=True, exist_ok=True)
+        acc, gyro = motion_counts(3000, seed=40 + i)
+        write_recording(path, 1, acc, gyro)
+    (tmp_path / "a" / "t.csv").write_text(HEADER.replace(",f", ", f") + "\n1,2\n")  # a table
+    write_config(tmp_path, 1)
+    out = console(tmp_path, "-r")
+    order = [line.split(" -> ")[0] for line in out.splitlines() if " -> " in line]
+    monkeypatch.chdir(tmp_path)
+    walked = list(kinrec.walk())
+    assert walked == order
+    assert walked == [os.path.join(".", *n.split("/")) for n in
+                      ["a/x.csv", "a/y/z.bin", "a-b.csv", "b.csv", "c.csv"]]
+    assert sorted(walked) != walked
+    assert list(kinrec.walk(".", "*.csv", recursive=False)) == [os.path.join(".", "a-b.csv"),
+                                                               os.path.join(".", "b.csv"),
+                                                               os.path.join(".", "c.csv")]
+    tables = {p: kinrec.read_table(p[:-4] + "_DSV.csv").rename_axis(None) for p in walked}
+    for frame, path in zip(kinrec.read_many(walked, run=kinrec.Run(), workers=2), walked):
+        assert_frame_equal(rows(frame), tables[path])
+    console(tmp_path, "--alone", "-r")
+    alone = kinrec.read_many(walked, workers=2)
+    differ = 0
+    for frame, path in zip(alone, walked):
+        table = kinrec.read_table(path[:-4] + "_DSV.csv").rename_axis(None)
+        assert_frame_equal(rows(frame), table)
+        differ += not table.equals(tables[path])
+    assert differ >= 3  # the later files of the carried batch got other tables
+
+
+@pytest.mark.skipif(not hasattr(os, "mkfifo"), reason="no FIFOs here")
+def test_walk_says_what_it_skips(tmp_path):
+    os.mkfifo(tmp_path / "d.csv")  # never opened: it would wait for a writer
+    (tmp_path / "r.csv").write_text("0,1,2,3,4,5,6\n")
+    with pytest.warns(kinrec.KinrecWarning, match=r"d\.csv: is not a regular file; skipped"):
+        found = list(kinrec.walk(tmp_path))
+    assert found == [os.path.join(str(tmp_path), "r.csv")]
+    assert list(kinrec.walk(os.fsencode(tmp_path), "r*")) == [os.path.join(os.fsencode(tmp_path), b"r.csv")]
+
+
 def test_many_equal_one_by_one(tmp_path):
     arrays = [motion_counts(n, seed=n) for n in (50, 700, 0, 1200, 300)]
     items = [arrays[0], {"acc": arrays[1][0], "gyro": arrays[1][1], "time": np.arange(700) * 0.5},

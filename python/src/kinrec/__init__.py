@@ -11,6 +11,7 @@ integers, bit for bit.
 - :func:`convert` writes a table file exactly as the console tool does;
 - :func:`read_table` loads a table kinrec wrote;
 - :func:`features_many` and :func:`read_many` convert many recordings on all CPUs;
+- :func:`walk` finds the recordings under a folder in the order ``kinrec -r`` takes;
 - :class:`Stream` converts a recording as it arrives, chunk by chunk, into the rows
   :func:`features` gives for the whole;
 - :class:`Run` carries the gyro bias count from one conversion to the next.
@@ -30,7 +31,8 @@ import inspect
 import os
 import textwrap
 import warnings
-from typing import Any, Callable, Dict, List, Mapping, Optional, Sequence, Tuple, Union
+from typing import (Any, Callable, Dict, Iterator, List, Mapping, Optional, Sequence, Tuple,
+                    Union)
 
 import numpy as np
 
@@ -55,6 +57,7 @@ __all__ = [
     "read",
     "read_many",
     "read_table",
+    "walk",
 ]
 __version__: str = _kinrec.__version_info__
 
@@ -810,6 +813,40 @@ def read_many(
         return read(names[i], filetype, rate=rate, run=r, as_frame=as_frame, **common)
 
     return _many(len(names), one, run, count)
+
+
+def walk(top: PathLike = ".", selector: Optional[str] = None, *,
+         recursive: bool = True) -> Iterator[Union[str, bytes]]:
+    """The recordings under top, in exactly the order ``kinrec -r [selector]`` run in
+    top converts them (the console tool's own walk).
+
+    Entries are sorted by name in byte order, files and folders interleaved, which is not
+    ``sorted(paths)``: a folder ``a`` comes before a file ``a-b.csv``. With a selector
+    (``*`` any run of characters, ``?`` one, case-sensitive; it may name a sub-folder,
+    ``"sub/*.csv"``) each folder's matching files come first, then its sub-folders.
+    Folders reached through a link are not entered. An input's name ends in ``.csv``
+    (not ``_DSV.csv``) or ``.bin``; files holding kinrec tables are left out, as the
+    console leaves them. Paths begin with top (``./a/b.csv``), str or bytes as top is.
+    recursive=False searches top alone, as ``kinrec 'selector'`` does.
+
+    What the console reports without stopping comes as a :class:`KinrecWarning`: a
+    FIFO, device or folder with an input's name (skipped), a folder that could not be
+    listed. With ``read_many(list(kinrec.walk(top)), run=kinrec.Run())`` the tables are
+    those of ``kinrec -r`` in top; without a run, each file's table is the one it gets
+    alone (``kinrec --alone -r``).
+    """
+    name = _path(top)
+    as_bytes = isinstance(os.fspath(top), bytes)
+    sel = None if selector is None else _path(selector)
+    files, _tables, special, unreadable = _kinrec._find_inputs(name, sel, bool(recursive))
+    text = os.fsdecode
+    for path in special:
+        warnings.warn(f"{text(path)}: is not a regular file; skipped", KinrecWarning,
+                      stacklevel=2)
+    for path, err in unreadable:
+        warnings.warn(f"{text(path)}: {os.strerror(err)}", KinrecWarning, stacklevel=2)
+    for path in files:
+        yield path if as_bytes else text(path)
 
 
 class Stream:

@@ -422,6 +422,30 @@ py::tuple Convert(const py::bytes& inputBytes, const py::object& output,
     return py::make_tuple(py::bytes(w.table), notes);
 }
 
+// The inputs of a walk: (files, tables, special, [(folder, errno)]), names as bytes.
+py::tuple FindInputs(const py::bytes& topBytes, const py::object& selector, bool recursive) {
+    const std::string top = topBytes;
+    const bool selected = !selector.is_none();
+    const std::string sel = selected ? std::string(selector.cast<py::bytes>()) : std::string();
+    kinrec::Inputs in;
+    {
+        py::gil_scoped_release release;
+        in = kinrec::FindInputs(top, selected ? &sel : nullptr, recursive);
+    }
+    auto names = [](const std::vector<std::string>& paths) {
+        py::list out;
+        for (const std::string& p : paths) {
+            out.append(py::bytes(p));
+        }
+        return out;
+    };
+    py::list unreadable;
+    for (std::size_t i = 0; i < in.unreadable.size(); ++i) {
+        unreadable.append(py::make_tuple(py::bytes(in.unreadable[i]), in.unreadableErrno[i]));
+    }
+    return py::make_tuple(names(in.files), names(in.tables), names(in.special), unreadable);
+}
+
 } // namespace
 
 PYBIND11_MODULE(_kinrec, m) {
@@ -491,6 +515,7 @@ order nobody chose. Give each thread its own Run unless the order is fixed.)")
     m.def("_features", &Features, py::arg("channels"), py::arg("acc_unit"), py::arg("gyro_unit"),
           py::arg("settings"), py::arg("run"));
     m.def("_read", &Read, py::arg("path"), py::arg("settings"), py::arg("run"));
+    m.def("_find_inputs", &FindInputs, py::arg("top"), py::arg("selector"), py::arg("recursive"));
     m.def("_convert", &Convert, py::arg("input"), py::arg("output"), py::arg("settings"),
           py::arg("run"));
     py::class_<PyStream>(m, "_Stream")
