@@ -8,7 +8,8 @@ same recording as a file, in one run (not a test: figures for docs/performance.m
 Generates a counts recording with bench/gen_recording.cpp (compiled with g++ into a
 temporary folder, removed afterwards), loads it into int16 arrays (not timed), then
 times, median of --repeat turns each (the cases taking turns): the console tool converting the file into a table;
-kinrec.read() of the file; kinrec.features() of the arrays. Prints samples per second,
+kinrec.read() of the file; kinrec.features() of the arrays, as a DataFrame and as
+a structured array. Prints samples per second,
 the ratios to the console tool and the bytes per value of the features() result.
 """
 import argparse
@@ -62,11 +63,12 @@ def main():
         table = Path(tmp) / "rec_DSV.csv"
         # No kinrec.cnf in the temporary folder: the defaults, as features() has them.
         result = {}
-        console, read, arrays = median_seconds(args.repeat, [
+        console, read, arrays, records = median_seconds(args.repeat, [
             lambda: subprocess.run([exe, str(recording), str(table)], cwd=tmp, check=True,
                                    stdout=subprocess.DEVNULL),
             lambda: kinrec.read(recording),
             lambda: result.update(frame=kinrec.features(acc, gyro)),
+            lambda: kinrec.features(acc, gyro, as_frame=False),
         ])
         frame = result["frame"]
         if not frame.reset_index(drop=True).equals(kinrec.read_table(table)):
@@ -78,7 +80,8 @@ def main():
     print(f"{'case':<34}{'wall (s)':>10}{'samples/s':>12}{'vs console':>12}")
     for name, seconds in [("console tool, file to table", console),
                           ("kinrec.read(), file to DataFrame", read),
-                          ("kinrec.features(), arrays", arrays)]:
+                          ("kinrec.features(), arrays", arrays),
+                          ("features(as_frame=False)", records)]:
         print(f"{name:<34}{seconds:>10.3f}{n / seconds / 1e6:>11.2f}M{console / seconds:>11.2f}x")
     print(f"features() result: {size / values:.2f} bytes per value "
           f"({frame.shape[1]} int32 columns, {frame.index.__class__.__name__})")

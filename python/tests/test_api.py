@@ -81,6 +81,11 @@ def test_index_time_and_structured_arrays():
     for name in frame.columns:
         assert array[name].tolist() == frame[name].tolist()
     assert array.dtype["accX"] == np.int32 and array.itemsize == 8 + 8 + 4 * 19
+    # Date-time stamps keep their type in the records.
+    dt = np.datetime64("2026-01-01") + np.arange(100) * np.timedelta64(10, "ms")
+    dated = kinrec.features(acc, gyro, resample_count=3, time=dt, as_frame=False)
+    assert dated["time"].tolist() == dt[::3].tolist()
+    assert dated["yaw_diff"].tolist() == frame["yaw_diff"].tolist()
     # Four bytes per value: the columns are one int32 block.
     assert frame.drop(columns="time").memory_usage(index=True, deep=True).sum() < 4 * 19 * 34 + 200
 

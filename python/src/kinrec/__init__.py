@@ -456,12 +456,41 @@ def _time_values(
     return None
 
 
+def _lead(as_frame: bool, timed: bool) -> int:
+    """How the compiled part lays out the rows: 0 for the columns of a DataFrame, else
+    the int32 words before each record's values (the int64 sample, a float64 time)."""
+    if as_frame and _pd is not None:
+        return 0
+    return 4 if timed else 2
+
+
+def _records(names: List[str], records: np.ndarray, timed: bool,
+             time_of: Optional[Callable[[np.ndarray], Optional[np.ndarray]]]) -> np.ndarray:
+    """The structured array over the records the compiled part wrote, without a copy."""
+    fields: List[Tuple[str, Any]] = [("sample", np.int64)]
+    if timed:
+        fields.append(("time", np.float64))
+    fields += [(n, np.int32) for n in names]
+    out = records.view(np.dtype(fields)).reshape(records.shape[0])
+    if timed and time_of is not None:
+        times = time_of(out["sample"])
+        if times is not None:
+            if times.dtype != np.float64:  # datetime64 stamps: a field of their own type
+                fields[1] = ("time", times.dtype)
+                out = out.view(np.dtype(fields))
+            out["time"] = times
+    return out
+
+
 def _result(
     raw: Tuple[List[str], np.ndarray, Any],
     as_frame: bool,
     time_of: Optional[Callable[[np.ndarray], Optional[np.ndarray]]] = None,
+    timed: bool = False,
 ) -> Result:
     names, block, index = raw
+    if index is None:  # records, as _lead asked for
+        return _records(names, block, timed, time_of)
     rows = block.shape[1]
     samples = np.arange(*index, dtype=np.int64) if isinstance(index, tuple) else index
     times = time_of(samples) if time_of is not None else None
@@ -540,8 +569,9 @@ def features(
     n = len(channels[0])
     if time is not None or rate is not None:
         _time_values(np.zeros(0, dtype=np.int64), rate, time, n)  # checked before converting
-    raw = _kinrec._features(channels, acc_code, gyro_code, settings, run)
-    return _result(raw, as_frame, lambda s: _time_values(s, rate, time, n))
+    timed = time is not None or rate is not None
+    raw = _kinrec._features(channels, acc_code, gyro_code, settings, run, _lead(as_frame, timed))
+    return _result(raw, as_frame, lambda s: _time_values(s, rate, time, n), timed)
 
 
 features.__doc__ = (features.__doc__ or "") + _SETTINGS_DOC + """
@@ -590,10 +620,11 @@ def read(
     name = os.fsdecode(path_bytes)
     if rate is not None:
         _time_values(np.zeros(0, dtype=np.int64), rate, None, 0)
-    raw, notes = _kinrec._read(path_bytes, settings, run)
+    timed = rate is not None
+    raw, notes = _kinrec._read(path_bytes, settings, run, _lead(as_frame, timed))
     for note in notes:
         warnings.warn(f"{name}: {note}", KinrecWarning, stacklevel=3)
-    return _result(raw, as_frame, lambda s: _time_values(s, rate, None, 0))
+    return _result(raw, as_frame, lambda s: _time_values(s, rate, None, 0), timed)
 
 
 read.__doc__ = (read.__doc__ or "") + _SETTINGS_DOC + """

@@ -130,56 +130,80 @@ void* AllocateBlock(std::size_t bytes) {
     return std::malloc(bytes);
 }
 
-// The rows straight into one int32 block, column by column, sized for the rows the
-// resample rule keeps, with the sample numbers kept only when they are not evenly spaced
-// from the first row's.
+// The rows straight into the result's memory, sized for the rows the resample rule
+// keeps. Two layouts:
+// - columns (a DataFrame's): one int32 block, a column after another; rows gather in a
+//   small tile first and go to the columns a tile at a time, so that each column is
+//   written in runs rather than one value per cache line. The sample numbers are kept
+//   only when they are not evenly spaced from the first row's.
+// - records (a structured array's): row after row, each `lead` int32 words (the int64
+//   sample number first, room for a float64 time after it when asked) and then the
+//   values, ready to be viewed as the records.
 class BlockSink : public kinrec::RowSink {
   public:
-    BlockSink(const std::vector<std::string>& names, std::size_t capacity, std::int64_t step)
-        : capacity_(capacity), step_(step), names_(names), cols_(names.size()) {
-        block_.reset(static_cast<std::int32_t*>(
-            AllocateBlock(std::max<std::size_t>(1, cols_ * capacity_) * sizeof(std::int32_t))));
+    BlockSink(const std::vector<std::string>& names, std::size_t capacity, std::int64_t step,
+              std::size_t lead = kColumns)
+        : capacity_(capacity), step_(step), names_(names), cols_(names.size()), lead_(lead),
+          width_(lead == kColumns ? 0 : lead + names.size()) {
+        if (cols_ > kMostCols) {
+            throw kinrec::Error("internal: more columns than a table has");
+        }
+        block_.reset(static_cast<std::int32_t*>(AllocateBlock(Bytes(capacity_))));
         if (!block_) {
             throw std::bad_alloc();
         }
     }
 
+    static constexpr std::size_t kColumns = ~std::size_t{0};
+
     void Row(const std::int32_t* values, int n, std::int64_t sample) override {
-        if (rows_ == capacity_) {
+        if (rows_ + tiled_ == capacity_) {
             Grow();
         }
-        std::int32_t* dst = block_.get() + rows_;
-        for (int c = 0; c < n; ++c) {
-            dst[static_cast<std::size_t>(c) * capacity_] = values[c];
+        if (width_ != 0) {
+            std::int32_t* dst = block_.get() + (rows_ + tiled_) * width_;
+            std::memcpy(dst, &sample, sizeof sample);
+            std::memcpy(dst + lead_, values, static_cast<std::size_t>(n) * sizeof(std::int32_t));
+            ++rows_;
+            return;
         }
-        if (rows_ == 0) {
+        std::memcpy(tile_[tiled_], values, static_cast<std::size_t>(n) * sizeof(std::int32_t));
+        if (rows_ + tiled_ == 0) {
             start_ = sample;
         }
-        const std::int64_t expected = start_ + static_cast<std::int64_t>(rows_) * step_;
+        const std::int64_t expected = start_ + static_cast<std::int64_t>(rows_ + tiled_) * step_;
         if (!irregular_ && sample != expected) {
             irregular_ = true;
-            for (std::size_t r = 0; r < rows_; ++r) {
+            for (std::size_t r = 0; r < rows_ + tiled_; ++r) {
                 samples_.push_back(start_ + static_cast<std::int64_t>(r) * step_);
             }
         }
         if (irregular_) {
             samples_.push_back(sample);
         }
-        ++rows_;
+        if (++tiled_ == kTile) {
+            Flush();
+        }
     }
 
     py::tuple Take() {
+        Flush();
         py::list names;
         for (const std::string& name : names_) {
             names.append(py::str(name));
         }
         std::int32_t* data = block_.release();
         py::capsule owner(data, [](void* p) { std::free(p); });
-        const auto cols = static_cast<py::ssize_t>(cols_);
         const auto rows = static_cast<py::ssize_t>(rows_);
-        const auto stride = static_cast<py::ssize_t>(capacity_ * sizeof(std::int32_t));
-        py::array_t<std::int32_t> block(
-            {cols, rows}, {stride, static_cast<py::ssize_t>(sizeof(std::int32_t))}, data, owner);
+        constexpr auto word = static_cast<py::ssize_t>(sizeof(std::int32_t));
+        if (width_ != 0) {
+            const auto width = static_cast<py::ssize_t>(width_);
+            py::array_t<std::int32_t> records({rows, width}, {width * word, word}, data, owner);
+            return py::make_tuple(names, records, py::none());
+        }
+        const auto cols = static_cast<py::ssize_t>(cols_);
+        const auto stride = static_cast<py::ssize_t>(capacity_) * word;
+        py::array_t<std::int32_t> block({cols, rows}, {stride, word}, data, owner);
         py::object index;
         if (!irregular_) {
             index =
@@ -196,17 +220,42 @@ class BlockSink : public kinrec::RowSink {
     struct Free {
         void operator()(std::int32_t* p) const { std::free(p); }
     };
+    static constexpr std::size_t kTile = 64;     // rows gathered before they go to columns
+    static constexpr std::size_t kMostCols = 32; // more than a table has
+
+    std::size_t Bytes(std::size_t capacity) const {
+        return std::max<std::size_t>(1, (width_ != 0 ? width_ : cols_) * capacity) *
+               sizeof(std::int32_t);
+    }
+
+    // The tile's rows into the columns.
+    void Flush() {
+        std::int32_t* base = block_.get() + rows_;
+        for (std::size_t c = 0; c < cols_; ++c) {
+            std::int32_t* dst = base + c * capacity_;
+            for (std::size_t r = 0; r < tiled_; ++r) {
+                dst[r] = tile_[r][c];
+            }
+        }
+        rows_ += tiled_;
+        tiled_ = 0;
+    }
 
     void Grow() {
+        Flush();
         const std::size_t capacity = capacity_ * 2 + 16;
         std::unique_ptr<std::int32_t, Free> bigger(
-            static_cast<std::int32_t*>(AllocateBlock(cols_ * capacity * sizeof(std::int32_t))));
+            static_cast<std::int32_t*>(AllocateBlock(Bytes(capacity))));
         if (!bigger) {
             throw std::bad_alloc();
         }
-        for (std::size_t c = 0; c < cols_; ++c) {
-            std::memcpy(bigger.get() + c * capacity, block_.get() + c * capacity_,
-                        rows_ * sizeof(std::int32_t));
+        if (width_ != 0) {
+            std::memcpy(bigger.get(), block_.get(), rows_ * width_ * sizeof(std::int32_t));
+        } else {
+            for (std::size_t c = 0; c < cols_; ++c) {
+                std::memcpy(bigger.get() + c * capacity, block_.get() + c * capacity_,
+                            rows_ * sizeof(std::int32_t));
+            }
         }
         block_ = std::move(bigger);
         capacity_ = capacity;
@@ -216,8 +265,12 @@ class BlockSink : public kinrec::RowSink {
     std::int64_t step_;
     std::vector<std::string> names_;
     std::size_t cols_ = 0;
+    std::size_t lead_;
+    std::size_t width_; // int32 words a record; 0 for columns
     std::size_t rows_ = 0;
     std::unique_ptr<std::int32_t, Free> block_;
+    std::int32_t tile_[kTile][kMostCols] = {};
+    std::size_t tiled_ = 0;             // rows in the tile
     std::int64_t start_ = 0;            // the first row's sample
     bool irregular_ = false;            // row r is not sample start + r * step
     std::vector<std::int64_t> samples_; // when irregular_
@@ -266,8 +319,13 @@ std::size_t CapacityFor(std::size_t n, std::int64_t step) {
     return n / static_cast<std::size_t>(step) + 1;
 }
 
+// lead: 0 for a column block, else the int32 words before each record's values.
+std::size_t LayoutOf(int lead) {
+    return lead <= 0 ? BlockSink::kColumns : static_cast<std::size_t>(lead);
+}
+
 py::tuple Features(const py::list& channels, int accUnit, int gyroUnit,
-                   const std::array<std::int32_t, 9>& settings, PyRun* run) {
+                   const std::array<std::int32_t, 9>& settings, PyRun* run, int lead) {
     CheckNotHeld(run);
     const Counts16 counts = ToCounts(channels, accUnit, gyroUnit);
     const kinrec::Settings s = ToSettings(settings);
@@ -277,7 +335,8 @@ py::tuple Features(const py::list& channels, int accUnit, int gyroUnit,
         py::gil_scoped_release release;
         const std::unique_lock<std::mutex> lock = TakeTurn(run);
         kinrec::Stream stream(s, RunOf(run));
-        sink = std::make_unique<BlockSink>(stream.Names(), CapacityFor(counts.n, step), step);
+        sink = std::make_unique<BlockSink>(stream.Names(), CapacityFor(counts.n, step), step,
+                                           LayoutOf(lead));
         stream.Push(counts.View(), *sink);
     }
     return sink->Take();
@@ -347,8 +406,8 @@ class PyStream {
     std::int64_t samplesAtClose_ = 0;
 };
 
-py::tuple Read(const py::bytes& pathBytes, const std::array<std::int32_t, 9>& settings,
-               PyRun* run) {
+py::tuple Read(const py::bytes& pathBytes, const std::array<std::int32_t, 9>& settings, PyRun* run,
+               int lead) {
     CheckNotHeld(run);
     const std::string path = pathBytes;
     const kinrec::Settings s = ToSettings(settings);
@@ -363,7 +422,7 @@ py::tuple Read(const py::bytes& pathBytes, const std::array<std::int32_t, 9>& se
         (void)std::fclose(probe);
     }
     const auto guess = static_cast<std::size_t>(bytes > 0 ? bytes / 24 : 0);
-    BlockSink sink(kinrec::ColumnNames(s), CapacityFor(guess, step), step);
+    BlockSink sink(kinrec::ColumnNames(s), CapacityFor(guess, step), step, LayoutOf(lead));
     kinrec::Notes notes;
     {
         py::gil_scoped_release release;
@@ -513,8 +572,9 @@ order nobody chose. Give each thread its own Run unless the order is fixed.)")
     m.attr("SETTINGS") = settings;
     m.attr("__version_info__") = py::str(kinrec::Version());
     m.def("_features", &Features, py::arg("channels"), py::arg("acc_unit"), py::arg("gyro_unit"),
-          py::arg("settings"), py::arg("run"));
-    m.def("_read", &Read, py::arg("path"), py::arg("settings"), py::arg("run"));
+          py::arg("settings"), py::arg("run"), py::arg("lead") = 0);
+    m.def("_read", &Read, py::arg("path"), py::arg("settings"), py::arg("run"),
+          py::arg("lead") = 0);
     m.def("_find_inputs", &FindInputs, py::arg("top"), py::arg("selector"), py::arg("recursive"));
     m.def("_convert", &Convert, py::arg("input"), py::arg("output"), py::arg("settings"),
           py::arg("run"));

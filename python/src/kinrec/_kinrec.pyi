@@ -15,10 +15,10 @@ class Run:
 
 def _features(
     channels: List[np.ndarray], acc_unit: int, gyro_unit: int, settings: List[int],
-    run: Optional[Run],
+    run: Optional[Run], lead: int = 0,
 ) -> Tuple[List[str], np.ndarray, Any]: ...
 def _read(
-    path: bytes, settings: List[int], run: Optional[Run]
+    path: bytes, settings: List[int], run: Optional[Run], lead: int = 0
 ) -> Tuple[Tuple[List[str], np.ndarray, Any], List[str]]: ...
 def _convert(
     input: bytes, output: Optional[bytes], settings: List[int], run: Optional[Run]
