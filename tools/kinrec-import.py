@@ -327,7 +327,8 @@ def write_rows(path, rows):
     with open(path, "w", encoding="ascii", newline="") as f:
         f.write(HEADER + "\n")
         for t, source_row, values in rows:
-            f.write("%.6f,%d,%s\n" % (t, source_row, ",".join(readers.format_value(v) for v in values)))
+            f.write("%.6f,%d,%s\n" % (t, source_row,
+                                      ",".join(readers.format_value(v) for v in values)))
 
 
 def wrapping(rows):

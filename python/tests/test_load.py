@@ -66,7 +66,8 @@ GEOTEC_ARGS = "--acc-unit m/s^2 --gyro-unit rad/s --time-unit ms"
 # (label, files made in a folder or None for an extract, the command's arguments with
 # {in} for the folder, load()'s arguments likewise)
 CASES = [
-    ("xio pelvis", None, "{in}/xio-imu-mocap-pelvis.csv", dict(path="{in}/xio-imu-mocap-pelvis.csv")),
+    ("xio pelvis", None, "{in}/xio-imu-mocap-pelvis.csv",
+     dict(path="{in}/xio-imu-mocap-pelvis.csv")),
     ("xio gait, 400 Hz", None, "{in}/xio-gait-tracking-short_walk.csv",
      dict(path="{in}/xio-gait-tracking-short_walk.csv")),
     ("GeoTec, uneven", None, GEOTEC_ARGS + " {in}/geotec-s01_01_sw.csv",
@@ -154,7 +155,8 @@ BAD = [
      r"acceleration unit of .*geotec-s01_01_sw.csv is not in its header; give acc_unit \("),
     (dict(path=PELVIS, acc_cols=(XIO_X, "nope", 3)), kinrec.LoadError,
      "acceleration column 'nope' not found"),
-    (dict(path=PELVIS, acc_cols=(1, 2)), ValueError, r"acc_cols takes three columns \(x, y, z\), not 2"),
+    (dict(path=PELVIS, acc_cols=(1, 2)), ValueError,
+     r"acc_cols takes three columns \(x, y, z\), not 2"),
     (dict(path=PELVIS, time_col=0), ValueError, "time_col: column positions count from 1, not 0"),
     (dict(path=PELVIS, acc_unit="kg"), kinrec.LoadError, "unknown acceleration unit 'kg'; use g,"),
     (dict(path=PELVIS, acc_unit="g", acc_scale=256), kinrec.LoadError,

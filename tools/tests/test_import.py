@@ -4,7 +4,6 @@ formats and bad input."""
 import datetime
 import math
 import os
-import re
 import shlex
 import unittest
 

@@ -176,7 +176,7 @@ class Table:
             return index
         if self.names is None:
             raise LoadError("%s has no header line: give the %s column by position (1, 2, ...)"
-                             % (self.path, role))
+                            % (self.path, role))
         for exact in (True, False):
             for i, name in enumerate(self.names):
                 if name == wanted if exact else name.lower() == wanted.lower():
@@ -247,7 +247,7 @@ def find_axes(table, sensor, wanted, bare_ok):
                 (table.column(p, role), 1.0) for p in parts]
     if table.names is None:
         raise LoadError("%s has no header line: give %s by position, e.g. %s 2,3,4"
-                         % (table.path, option, option))
+                        % (table.path, option, option))
     parsed = [split_name(n) for n in table.names]
     found = []
     for axis in "xyz":
@@ -257,7 +257,7 @@ def find_axes(table, sensor, wanted, bare_ok):
         if len(hits) != 1:
             how = "no" if not hits else "more than one"
             raise LoadError("%s %s column for axis %s found in %s (its columns: %s); give %s"
-                             % (how, role, axis, table.path, ", ".join(table.names), option))
+                            % (how, role, axis, table.path, ", ".join(table.names), option))
         found.append((hits[0], 1.0))
     return found
 
@@ -271,7 +271,7 @@ def find_time(table, wanted):
             if any(w.startswith("time") for w in words) or words in (["t"], ["ts"]):
                 return i
     raise LoadError("no time column found in %s; give --time-col, or --source-rate when "
-                     "the rows are evenly spaced" % table.path)
+                    "the rows are evenly spaced" % table.path)
 
 
 def unit_factor(name, units, scale, what, scale_option, where):
@@ -425,8 +425,8 @@ def held(stream, at, rate, report):
     says so when the stream is slower than the grid, so that values are held."""
     source_rate = timing(stream.times)[0]
     if source_rate is not None and source_rate < 0.9 * rate:
-        report("note", stream.label, "about %.4g Hz, slower than the %.4g Hz grid: each value is held "
-             "for about %.2g grid steps" % (source_rate, rate, rate / source_rate))
+        report("note", stream.label, "about %.4g Hz, slower than the %.4g Hz grid: each value "
+               "is held for about %.2g grid steps" % (source_rate, rate, rate / source_rate))
     return [bisect.bisect_right(stream.times, t + 1e-9) - 1 for t in at]
 
 
@@ -715,9 +715,6 @@ class Recording:
     def __iter__(self) -> Iterator[Any]:
         return iter((self.acc, self.gyro, self.rate))
 
-    def __len__(self) -> int:
-        return 3
-
     def __repr__(self) -> str:
         rate = "an uneven rate" if self.rate is None else "%.4g Hz" % self.rate
         return "<kinrec.Recording %s: %d samples at %s>" % (self.source, len(self.acc), rate)
@@ -797,10 +794,11 @@ def load(
     Raises LoadError (a ValueError) with the importer's reason for input it cannot
     take; for a file that cannot be read the LoadError is also an OSError.
 
-    >>> import kinrec                                                # doctest: +SKIP
-    >>> acc, gyro, rate = kinrec.load(acc="accelerometer/S01A10T01.csv",
-    ...                               gyro="gyroscope/S01A10T01.csv", layout="smartfallmm")
-    >>> table = kinrec.features(acc, gyro, acc_unit="g", gyro_unit="deg/s", rate=rate)
+    Example, a trial of the SmartFallMM data set (its two folders' files of one name)::
+
+        acc, gyro, rate = kinrec.load(acc="accelerometer/S01A10T01.csv",
+                                      gyro="gyroscope/S01A10T01.csv", layout="smartfallmm")
+        table = kinrec.features(acc, gyro, acc_unit="g", gyro_unit="deg/s", rate=rate)
     """
     import numpy as np
 
