@@ -1,9 +1,10 @@
 """kinrec-import.py: the three real data sets, merging, rate advice, wrap warnings,
 formats and bad input."""
 
+import datetime
 import math
 import os
-import re
+import shlex
 import unittest
 
 from support import IMPORT, TempDirTest, cnf_settings, data, read_rows, run, write
@@ -75,42 +76,64 @@ class RealDataTest(ImportTest):
 
 
 class LayoutTest(ImportTest):
-    """The layouts of three fall data sets, each imported in one command: raw counts with
-    the data set's own scale, two files with different spans, one long file tagged by
-    sensor. Each first row is worked out by hand from the generated lines."""
+    """The layouts of three fall data sets, each imported with the README's command as
+    typed there (run where path/to/ holds the files): raw counts with the data set's
+    own scale, two folders of files with different spans, one long file tagged by
+    sensor. The rows expected are worked out by hand from the generated lines."""
 
-    T0 = 1678886400000  # ms
+    RECIPES = {
+        "SisFall": "--acc-cols 1,2,3 --gyro-cols 4,5,6 --acc-unit counts --acc-scale 256 "
+                   "--gyro-unit counts --gyro-scale 16.384 --source-rate 200 "
+                   "path/to/sisfall/SA01 --out-dir run/sisfall",
+        "SmartFallMM": "--layout smartfallmm --acc-file path/to/smartfall/accelerometer "
+                       "--gyro-file path/to/smartfall/gyroscope --out-dir run/smartfall",
+        "UMAFall": "--time-col 1 --time-unit ms --acc-cols 3,4,5 --gyro-cols 3,4,5 "
+                   "--acc-unit g --gyro-unit deg/s --where 7=4 --acc-where 6=0 "
+                   "--gyro-where 6=1 path/to/umafall/trial.csv -o run/umafall/trial.csv",
+    }
+    T0 = 1678886400000  # ms: 2023-03-15 13:20:00 UTC
+
+    def make(self, name, text):
+        path = self.path(name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        return write(path, text)
 
     def sisfall(self):
         # no header, 9 columns, ';' ending each line, a leading space; ADXL345 counts
-        # (256 per g), ITG3200 counts (16.384 per deg/s, as the data set's readme gives them), a second accelerometer
+        # (256 per g), ITG3200 counts (16.384 per deg/s, as the data set's readme gives
+        # them), a second accelerometer
         lines = [" 1100,-256,-31,29,-58,115,3,-1020,-110;"]
         lines += [" 10,-256,-30,0,0,0,1,-1020,-110;"] * 39
-        src = write(self.path("D01_SA01_R01.txt"), "\n".join(lines) + "\n")
-        return src, ["--acc-cols", "1,2,3", "--gyro-cols", "4,5,6", "--acc-unit", "counts",
-                     "--acc-scale", "256", "--gyro-unit", "counts", "--gyro-scale", "16.384",
-                     "--source-rate", "200", src, "-o", self.path("out.csv")]
+        self.make("path/to/sisfall/SA01/D01_SA01_R01.txt", "\n".join(lines) + "\n")
+
+    def smartfall_line(self, ms, start, values):
+        """A line of the published files: epoch ms, ISO date-time, seconds from the
+        file's first line, x, y, z."""
+        when = datetime.datetime.fromtimestamp(ms / 1000, datetime.timezone.utc)
+        return "%d,%s,%.3f,%s\n" % (ms, when.strftime("%Y-%m-%dT%H:%M:%S.%f")[:-3],
+                                    (ms - start) / 1000, ",".join(map(repr, values)))
 
     def smartfall(self):
-        # accelerometer (m/s^2) every 20 ms over 0..580 ms, gyroscope (rad/s) every
-        # 40 ms over 100..540 ms; sample k = (0.1 k, 1, -0.2) g and (k, -2 k, 180) deg/s.
-        # The second pair has date-time stamps in place of ms.
-        g, deg = 9.80665, math.pi / 180
-        stamps = [lambda ms: str(self.T0 + ms),
-                  lambda ms: "2023-03-15 14:20:%06.3f" % (ms / 1000)]
-        for name, stamp in zip(("S01A10T01.csv", "S01A10T02.csv"), stamps):
+        # accelerometer (g) every 20 ms over 0..580 ms, gyroscope (deg/s) every 40 ms over
+        # 100..540 ms; sample k = (0.1 k, 1, -0.2) g and (k, -2 k, Z) deg/s, Z = 180 in
+        # the first pair, -90 in the second
+        for name, z in (("S01A10T01.csv", 180), ("S01A10T02.csv", -90)):
             for folder, step, start, count, sample in (
-                    ("acc", 20, 0, 30, lambda k: (0.1 * k * g, g, -0.2 * g)),
-                    ("gyro", 40, 100, 12, lambda k: (k * deg, -2 * k * deg, math.pi))):
-                os.makedirs(self.path(folder), exist_ok=True)
-                write(self.path(os.path.join(folder, name)), "".join(
-                    "%s,%r,%r,%r\n" % ((stamp(start + k * step),) + sample(k))
+                    ("accelerometer", 20, 0, 30, lambda k: (0.1 * k, 1, -0.2)),
+                    ("gyroscope", 40, 100, 12, lambda k: (k, -2 * k, z))):
+                first = self.T0 + start
+                self.make("path/to/smartfall/%s/%s" % (folder, name), "".join(
+                    self.smartfall_line(first + k * step, first, sample(k))
                     for k in range(count)))
-        write(self.path(os.path.join("acc", "S01A10T03.csv")), "0,0,9.8,0\n")  # no partner
-        return None, ["--time-col", "1", "--time-unit", "ms", "--acc-cols", "2,3,4",
-                      "--gyro-cols", "2,3,4", "--acc-unit", "m/s^2", "--gyro-unit", "rad/s",
-                      "--acc-file", self.path("acc"), "--gyro-file", self.path("gyro"),
-                      "--out-dir", self.path("out")]
+        self.make("path/to/smartfall/accelerometer/S01A10T03.csv",  # no partner
+                  self.smartfall_line(self.T0, self.T0, (0, 0, 1)))
+
+    @staticmethod
+    def smartfall_rows(z):
+        # grid 100, 120, ... 540 ms: accelerometer samples 5, 6, 7 ...; gyroscope 0, 0,
+        # 1, 1 ...: the 25 Hz gyroscope holds each value for two rows
+        return [("%.6f" % (0.02 * n), 5 + n, [0.1 * (5 + n), 1, -0.2, n // 2, -2 * (n // 2), z])
+                for n in range(23)]
 
     def umafall(self):
         # '%' comments, then rows "ms;sample;x;y;z;type;id": sensors 0 and 4, types
@@ -126,59 +149,58 @@ class LayoutTest(ImportTest):
                           "%d;%d;%d;%d;3;1;%d" % (1005 + 20 * k, k, 9 if same else k, -2 * k,
                                                   sensor),
                           "%d;%d;30;20;10;2;%d" % (1007 + 20 * k, k, sensor)]
-        src = write(self.path("uma.csv"), "\n".join(lines) + "\n")
-        return src, ["--time-col", "1", "--time-unit", "ms", "--acc-cols", "3,4,5",
-                     "--gyro-cols", "3,4,5", "--acc-unit", "g", "--gyro-unit", "deg/s",
-                     "--where", "7=4", "--acc-where", "6=0", "--gyro-where", "6=1.0",
-                     src, "-o", self.path("out.csv")]
+        self.make("path/to/umafall/trial.csv", "\n".join(lines) + "\n")
 
     CASES = [
-        dict(name="SisFall", make=sisfall, outputs=["out.csv"], rows=40,
+        dict(name="SisFall", make=sisfall, rows=40,
              settings=["FILETYPE 2", "RESAMPLECOUNT 4", "SAMPLINGFREQUENCY 50"],
-             first=[(0, [4.296875, -1, -0.12109375, 29 / 16.384, -58 / 16.384, 115 / 16.384])],
+             expected={"run/sisfall/D01_SA01_R01.csv": [
+                 ("0.000000", 0, [4.296875, -1, -0.12109375,
+                                  29 / 16.384, -58 / 16.384, 115 / 16.384]),
+                 ("0.005000", 1, [10 / 256, -1, -30 / 256, 0, 0, 0])]},
              stderr=["D01_SA01_R01.txt: 1 acceleration value(s) beyond +-4 g"]),
-        # grid 100, 120, ... 540 ms: accelerometer samples 5, 6, 7 ...; gyroscope 0, 0, 1:
-        # the 25 Hz gyroscope holds each value for two rows
-        dict(name="SmartFallMM", make=smartfall,
-             outputs=["out/S01A10T01.csv", "out/S01A10T02.csv"], rows=23,
-             settings=["FILETYPE 2"],
-             first=[(5, [0.5, 1, -0.2, 0, 0, 180]), (6, [0.6, 1, -0.2, 0, 0, 180]),
-                    (7, [0.7, 1, -0.2, 1, -2, 180])],
-             stderr=["S01A10T01.csv: trimmed to the time span both sensors cover: 0.100 s "
-                     "lost at the start (accelerometer only), 0.040 s at the end "
+        # g and deg/s as written; the epoch milliseconds put both files on one clock
+        dict(name="SmartFallMM", make=smartfall, rows=23, settings=["FILETYPE 2"],
+             expected={"run/smartfall/S01A10T01.csv": smartfall_rows.__func__(180),
+                       "run/smartfall/S01A10T02.csv": smartfall_rows.__func__(-90)},
+             stderr=["path/to/smartfall/accelerometer/S01A10T01.csv, path/to/smartfall/"
+                     "gyroscope/S01A10T01.csv: trimmed to the time span both sensors cover: "
+                     "0.100 s lost at the start (accelerometer only), 0.040 s at the end "
                      "(accelerometer only)",
-                     "gyro/S01A10T01.csv: about 25 Hz, slower than the 50 Hz grid: each "
-                     "value is held", "gyro/S01A10T02.csv: about 25 Hz",
-                     "acc/S01A10T03.csv: no file of that name in "]),
+                     "gyroscope/S01A10T01.csv: about 25 Hz, slower than the 50 Hz grid: each "
+                     "value is held", "gyroscope/S01A10T02.csv: about 25 Hz",
+                     "accelerometer/S01A10T03.csv: no file of that name in "
+                     "path/to/smartfall/gyroscope; left out"]),
         # grid 1005, 1025 ... 1465 ms; source rows: sensor 4's accelerometer row is the
         # 4th of each group of six
-        dict(name="UMAFall", make=umafall, outputs=["out.csv"], rows=24,
-             settings=["FILETYPE 2"],
-             first=[(3, [0, -1, 0.05, 0, 0, 3]), (9, [0.01, -1, 0.05, 1, -2, 3])],
-             stderr=["uma.csv: trimmed to the time span both sensors cover: 0.005 s lost at "
+        dict(name="UMAFall", make=umafall, rows=24, settings=["FILETYPE 2"],
+             expected={"run/umafall/trial.csv": [("0.000000", 3, [0, -1, 0.05, 0, 0, 3]),
+                                                 ("0.020000", 9, [0.01, -1, 0.05, 1, -2, 3])]},
+             stderr=["trial.csv: trimmed to the time span both sensors cover: 0.005 s lost at "
                      "the start (accelerometer only), 0.005 s at the end (gyroscope only)"]),
     ]
 
     def test_layouts(self):
         for case in self.CASES:
             with self.subTest(case["name"]):
-                _, args = case["make"](self)
-                status, stdout, stderr = run(IMPORT, *args)
+                case["make"](self)
+                os.makedirs(self.path(os.path.dirname(next(iter(case["expected"])))))
+                status, stdout, stderr = run(IMPORT, *shlex.split(self.RECIPES[case["name"]]),
+                                             cwd=self.tmp)
                 self.assertEqual(status, 0, stderr)
                 self.assertEqual(cnf_settings(stdout), case["settings"])
-                for output in case["outputs"]:
-                    self.assertIn("# %s: %d samples" % (self.path(output), case["rows"]),
-                                  stdout)
+                for output, expected in case["expected"].items():
+                    self.assertIn("# %s: %d samples" % (output, case["rows"]), stdout)
                     _, rows = read_rows(self.path(output))
                     self.assertEqual(len(rows), case["rows"])
-                    for row, (source_row, values) in zip(rows, case["first"]):
+                    for row, (time, source_row, values) in zip(rows, expected):
+                        self.assertEqual(row[0], time)
                         self.assertEqual(int(row[1]), source_row)
                         self.assertRowValues(row, values, 1e-6)
                 for text in case["stderr"]:
                     self.assertIn(text, stderr)
                 for line in stderr.splitlines():  # every message names its file
-                    self.assertRegex(line, r"^kinrec-import: (warning|note): %s" %
-                                     re.escape(self.tmp))
+                    self.assertRegex(line, r"^kinrec-import: (warning|note): path/to/")
 
 
 class MergeTest(ImportTest):
@@ -446,6 +468,15 @@ class BadInputTest(ImportTest):
               "--time-col", "1", "--acc-cols", "2,3,4", "--gyro-cols", "2,3,4",
               "--time-unit", "ms", "--acc-unit", "g", "--gyro-unit", "dps"], 1,
              "one has date-time stamps, the other numbers"),
+            ("a date-time where numbers are wanted",  # SmartFallMM's columns miscounted
+             ["--acc-file", write(self.path("dated.csv"), "0,2023-03-15T13:20:00.000,0.000,0,0,1\n"
+                                  "20,2023-03-15T13:20:00.020,0.020,0,0,1\n"),
+              "--gyro-file", pelvis, "--time-col", "1", "--acc-cols", "2,3,4", "--acc-unit",
+              "g", "--time-unit", "ms"], 1,
+             "none of its 2 data rows has numbers in the columns used (first at line 1: "
+             "column 2 holds '2023-03-15T13:20:00.000')"),
+            ("a two-file layout for one input", [pelvis, "--layout", "smartfallmm"], 2,
+             "--layout smartfallmm takes --acc-file and --gyro-file"),
             ("folders without common names",
              ["--acc-file", self.folder("A", "x.csv"), "--gyro-file", self.folder("G", "y.csv")],
              2, "have no file names in common"),

@@ -10,6 +10,9 @@ integers, bit for bit.
 - :func:`read` converts a recording file of any kind kinrec reads;
 - :func:`convert` writes a table file exactly as the console tool does;
 - :func:`read_table` loads a table kinrec wrote;
+- :func:`load` reads a recording of another layout (a data set's files, a phone app's
+  export) into acceleration in g and angular rate in deg/s, as ``tools/kinrec-import.py``
+  does, for :func:`features`;
 - :func:`features_many` and :func:`read_many` convert many recordings on all CPUs;
 - :func:`walk` finds the recordings under a folder in the order ``kinrec -r`` takes;
 - :class:`Stream` converts a recording as it arrives, chunk by chunk, into the rows
@@ -39,6 +42,7 @@ import numpy as np
 from . import _kinrec
 from ._errors import FileRefusedError, KinrecWarning
 from ._kinrec import BIAS_COUNT_LIMIT, Run
+from ._load import LoadError, Recording, load
 
 try:
     import pandas as _pd
@@ -49,11 +53,14 @@ __all__ = [
     "BIAS_COUNT_LIMIT",
     "FileRefusedError",
     "KinrecWarning",
+    "LoadError",
+    "Recording",
     "Run",
     "Stream",
     "convert",
     "features",
     "features_many",
+    "load",
     "read",
     "read_many",
     "read_table",
@@ -64,6 +71,9 @@ __version__: str = _kinrec.__version_info__
 Run.__module__ = __name__
 FileRefusedError.__module__ = __name__
 KinrecWarning.__module__ = __name__
+LoadError.__module__ = __name__
+Recording.__module__ = __name__
+load.__module__ = __name__
 
 PathLike = Union[str, "os.PathLike[str]"]
 Result = Any  # a pandas.DataFrame, or a NumPy structured array
