@@ -4,10 +4,11 @@ formats and bad input."""
 import datetime
 import math
 import os
+import re
 import shlex
 import unittest
 
-from support import IMPORT, TempDirTest, cnf_settings, data, read_rows, run, write
+from support import IMPORT, REPO, TempDirTest, cnf_settings, data, read_rows, run, write
 
 HEADER = ["time_s", "source_row", "acc_x_g", "acc_y_g", "acc_z_g",
           "gyro_x_dps", "gyro_y_dps", "gyro_z_dps"]
@@ -75,22 +76,31 @@ class RealDataTest(ImportTest):
                     self.assertNotIn("warning", stderr)
 
 
+def recipes():
+    """The importer's arguments in the data-set commands of docs/data.md, by data set:
+    the fenced lines that start with tools/kinrec-import.py, continuation lines joined,
+    the redirection of the printed settings left off."""
+    with open(os.path.join(REPO, "docs", "data.md"), encoding="utf-8") as f:
+        page = f.read()
+    blocks = re.findall(r"^```\n(.*?)^```", page, re.S | re.M)
+    commands = [c for b in blocks for c in re.sub(r"\\\n\s*", "", b).splitlines()
+                if c.startswith("tools/kinrec-import.py ")]
+    found = {}
+    for name, folder in (("SisFall", "sisfall"), ("SmartFallMM", "smartfall"),
+                         ("UMAFall", "umafall")):
+        mine = [c for c in commands if "path/to/%s/" % folder in c]
+        if len(mine) == 1:
+            found[name] = mine[0][len("tools/kinrec-import.py "):].split(" > ")[0]
+    return found
+
+
 class LayoutTest(ImportTest):
     """The layouts of three fall data sets, each imported with the README's command as
     typed there (run where path/to/ holds the files): raw counts with the data set's
     own scale, two folders of files with different spans, one long file tagged by
     sensor. The rows expected are worked out by hand from the generated lines."""
 
-    RECIPES = {
-        "SisFall": "--acc-cols 1,2,3 --gyro-cols 4,5,6 --acc-unit counts --acc-scale 256 "
-                   "--gyro-unit counts --gyro-scale 16.384 --source-rate 200 "
-                   "path/to/sisfall/SA01 --out-dir run/sisfall",
-        "SmartFallMM": "--layout smartfallmm --acc-file path/to/smartfall/accelerometer "
-                       "--gyro-file path/to/smartfall/gyroscope --out-dir run/smartfall",
-        "UMAFall": "--time-col 1 --time-unit ms --acc-cols 3,4,5 --gyro-cols 3,4,5 "
-                   "--acc-unit g --gyro-unit deg/s --where 7=4 --acc-where 6=0 "
-                   "--gyro-where 6=1 path/to/umafall/trial.csv -o run/umafall/trial.csv",
-    }
+    RECIPES = recipes()
     T0 = 1678886400000  # ms: 2023-03-15 13:20:00 UTC
 
     def make(self, name, text):
@@ -183,6 +193,7 @@ class LayoutTest(ImportTest):
     def test_layouts(self):
         for case in self.CASES:
             with self.subTest(case["name"]):
+                self.assertIn(case["name"], self.RECIPES, "no single command in docs/data.md")
                 case["make"](self)
                 os.makedirs(self.path(os.path.dirname(next(iter(case["expected"])))))
                 status, stdout, stderr = run(IMPORT, *shlex.split(self.RECIPES[case["name"]]),
