@@ -46,8 +46,9 @@ Table FromCounts(const Recording<std::int16_t>& rec, const Settings& settings, R
     return t;
 }
 
-Table FromPhysical(const Recording<double>& rec, const Settings& settings, Run* run) {
-    Stream stream(settings, run);
+Table FromPhysical(const Recording<double>& rec, const Settings& settings, Run* run,
+                   Overflow overflow) {
+    Stream stream(settings, run, overflow);
     Table t;
     stream.Push(rec, t);
     return t;

@@ -1,7 +1,9 @@
 // The stream: one DsvConverter that lives as long as the recording, fed by chunks.
+#include "Include/IntConv.h"
 #include "features/DsvConverter.h"
 #include "features/StreamAccess.h"
 #include "features/TableSink.h"
+#include "input/CsvParsers.h"
 #include "input/SampleSource.h"
 #include "kinrec.h"
 
@@ -17,6 +19,7 @@ struct Stream::Impl {
     std::vector<std::string> names;
     Notes notes;
     WrapCounts wraps; // over every chunk so far
+    Overflow overflow = Overflow::kWrap;
     bool finished = false;
 };
 
@@ -40,12 +43,34 @@ std::size_t Check(const Recording<T>& rec) {
 }
 
 // The n samples of a checked chunk through the stream, read by a Source of its kind.
-template <class Source, class T>
-void FeedChunk(Stream& stream, const Recording<T>& chunk, std::size_t n, RowSink& sink) {
+template <class Source, class T, class... Options>
+void FeedChunk(Stream& stream, const Recording<T>& chunk, std::size_t n, RowSink& sink,
+               Options... options) {
     const T* const channels[6] = {chunk.accX.data,  chunk.accY.data,  chunk.accZ.data,
                                   chunk.gyroX.data, chunk.gyroY.data, chunk.gyroZ.data};
-    Source source(channels, n);
+    Source source(channels, n, options...);
     StreamAccess::Feed(stream, source, sink);
+}
+
+// A physical chunk under kRaise: refused whole when a value does not fit the counts.
+void Refuse(const Recording<double>& chunk, std::size_t n, std::int64_t start) {
+    const double* const channels[6] = {chunk.accX.data,  chunk.accY.data,  chunk.accZ.data,
+                                       chunk.gyroX.data, chunk.gyroY.data, chunk.gyroZ.data};
+    static const char* const kNames[6] = {"accX", "accY", "accZ", "gyroX", "gyroY", "gyroZ"};
+    for (std::size_t i = 0; i < n; ++i) {
+        for (int c = 0; c < 6; ++c) {
+            const double v = channels[c][i];
+            const std::int32_t counts =
+                TruncToInt32(v * (c < 3 ? kPhysAccFactor : kPhysGyroFactor));
+            if (counts < -32768 || counts > 32767) {
+                throw Error(std::string(kNames[c]) + " of sample " +
+                            std::to_string(start + static_cast<std::int64_t>(i)) + " (" +
+                            std::to_string(v) +
+                            ") is beyond the 16-bit range of counts; "
+                            "nothing of this chunk was converted");
+            }
+        }
+    }
 }
 
 // The rows n samples can give at most.
@@ -56,8 +81,10 @@ std::size_t RowsFor(const DsvConfig& cfg, std::size_t n) {
 
 } // namespace
 
-Stream::Stream(const Settings& settings, Run* run) : impl_(std::make_unique<Impl>()) {
+Stream::Stream(const Settings& settings, Run* run, Overflow overflow)
+    : impl_(std::make_unique<Impl>()) {
     CheckRun(run);
+    impl_->overflow = overflow;
     DsvConverter& conv = impl_->conv;
     OpenDsvConverter(&conv, &settings, run != nullptr ? &run->biasCount : &impl_->fresh, nullptr);
     impl_->names.assign(conv.names, conv.names + conv.columnCount);
@@ -77,7 +104,11 @@ void Stream::Push(const Recording<std::int16_t>& chunk, RowSink& sink) {
 }
 
 void Stream::Push(const Recording<double>& chunk, RowSink& sink) {
-    FeedChunk<PhysicalSource>(*this, chunk, Check(chunk), sink);
+    const std::size_t n = Check(chunk);
+    if (impl_ && impl_->overflow == Overflow::kRaise) {
+        Refuse(chunk, n, impl_->conv.samples);
+    }
+    FeedChunk<PhysicalSource>(*this, chunk, n, sink, impl_ && impl_->overflow == Overflow::kClip);
 }
 
 void Stream::Push(const Recording<std::int16_t>& chunk, Table& table) {
@@ -90,7 +121,7 @@ void Stream::Push(const Recording<std::int16_t>& chunk, Table& table) {
 void Stream::Push(const Recording<double>& chunk, Table& table) {
     const std::size_t n = Check(chunk);
     TableSink sink(table, impl_->names, RowsFor(impl_->conv.config, n));
-    FeedChunk<PhysicalSource>(*this, chunk, n, sink);
+    Push(chunk, static_cast<RowSink&>(sink));
     table.notes = impl_->notes;
 }
 

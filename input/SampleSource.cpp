@@ -2,6 +2,7 @@
 
 #include "Include/IntConv.h"
 
+#include <algorithm>
 #include <cerrno>
 
 namespace kinrec::detail {
@@ -103,7 +104,8 @@ bool CountsSource::Next(SampleRecord* rec) {
     return true;
 }
 
-PhysicalSource::PhysicalSource(const double* const channels[6], std::size_t n) : n_(n) {
+PhysicalSource::PhysicalSource(const double* const channels[6], std::size_t n, bool clip)
+    : n_(n), clip_(clip) {
     for (int c = 0; c < 6; ++c) {
         ch_[c] = channels[c];
     }
@@ -120,6 +122,10 @@ bool PhysicalSource::Next(SampleRecord* rec) {
     for (int c = 0; c < 6; ++c) {
         const std::int32_t counts =
             TruncToInt32(ch_[c][i_] * (c < 3 ? kPhysAccFactor : kPhysGyroFactor));
+        if (clip_) {
+            rec->*fields[c] = static_cast<std::int16_t>(std::clamp(counts, -32768, 32767));
+            continue;
+        }
         NoteWrap(counts, &peak);
         rec->*fields[c] = WrapInt16(counts);
     }

@@ -134,14 +134,16 @@ class CountsSource : public SampleSource {
 class PhysicalSource : public SampleSource {
   public:
     // Acceleration in g, rate in deg/s, made counts exactly as the physical CSV layout
-    // makes them (PhysicalToCounts), so values beyond the range wrap in the same way.
-    PhysicalSource(const double* const channels[6], std::size_t n);
+    // makes them (PhysicalToCounts), so values beyond the range wrap in the same way;
+    // with clip, they saturate at the range's ends instead (and nothing wraps).
+    PhysicalSource(const double* const channels[6], std::size_t n, bool clip = false);
     bool Next(SampleRecord* rec) override;
 
   private:
     const double* ch_[6];
     std::size_t n_;
     std::size_t i_ = 0;
+    bool clip_;
 };
 
 // Opens a recording by FileType: 4 a dataset file, anything else a CSV layout. Null

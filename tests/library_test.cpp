@@ -182,6 +182,53 @@ TEST(LibraryTest, PhysicalAndCountChannelsMatchTheirFileLayouts) {
     EXPECT_EQ(kinrec::AccCounts(std::nan("")), 0);
 }
 
+TEST(LibraryTest, OverflowWrapsClipsOrRefuses) {
+    const Physical p = Motion(400, 11, 25.0); // many samples beyond +-4 g and +-500 deg/s
+    std::vector<std::int16_t> clipped[6];
+    for (int c = 0; c < 6; ++c) {
+        const double factor = c < 3 ? 8192.0 : 65.53600311279297;
+        for (double v : p.ch[c]) {
+            clipped[c].push_back(
+                static_cast<std::int16_t>(std::clamp(std::trunc(v * factor), -32768.0, 32767.0)));
+        }
+    }
+    const std::size_t n = clipped[0].size();
+    const kinrec::Recording<std::int16_t> saturated{{clipped[0].data(), n}, {clipped[1].data(), n},
+                                                    {clipped[2].data(), n}, {clipped[3].data(), n},
+                                                    {clipped[4].data(), n}, {clipped[5].data(), n}};
+
+    const kinrec::Table wrap = kinrec::FromPhysical(View(p), {}, nullptr, kinrec::Overflow::kWrap);
+    const kinrec::Table clip = kinrec::FromPhysical(View(p), {}, nullptr, kinrec::Overflow::kClip);
+    EXPECT_EQ(wrap.columns, kinrec::FromPhysical(View(p)).columns); // the default
+    EXPECT_GT(wrap.notes.wrapped, 50);
+    EXPECT_EQ(clip.columns, kinrec::FromCounts(saturated).columns);
+    EXPECT_NE(clip.columns, wrap.columns);
+    EXPECT_EQ(clip.notes.wrapped, 0);
+
+    // Refused before any of the chunk is converted: the stream goes on from where it was.
+    const Physical calm = Motion(100, 12, 1.0);
+    std::size_t first = 0;
+    while (first < n && std::all_of(clipped, clipped + 6, [&](const std::vector<std::int16_t>& c) {
+               return c[first] > -32768 && c[first] < 32767;
+           })) {
+        ++first;
+    }
+    ASSERT_LT(first, n);
+    kinrec::Stream stream({}, nullptr, kinrec::Overflow::kRaise);
+    kinrec::Table rows;
+    stream.Push(View(calm), rows);
+    try {
+        stream.Push(View(p), rows);
+        ADD_FAILURE() << "no kinrec::Error";
+    } catch (const kinrec::Error& e) {
+        EXPECT_NE(std::string(e.what()).find("of sample " + std::to_string(100 + first) + " ("),
+                  std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(stream.Samples(), 100);
+    EXPECT_EQ(rows.columns, kinrec::FromPhysical(View(calm)).columns);
+}
+
 // Every call starts its own bias count, prints nothing and leaves nothing behind that
 // the next call would see; a Run carries the count like a batch.
 TEST(LibraryTest, CallsAreIndependentUnlessTheyShareARun) {

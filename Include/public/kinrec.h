@@ -179,6 +179,13 @@ namespace detail {
 struct StreamAccess;
 } // namespace detail
 
+// What becomes of a physical value beyond the 16-bit counts (about +-4 g, +-500 deg/s):
+// kWrap wraps it around as a physical CSV file's value wraps (the console's tables;
+// Notes count such samples), kClip saturates it at -32768 or 32767 as a saturated
+// sensor reads, kRaise refuses the chunk holding it (kinrec::Error naming the sample),
+// before any of its samples is converted.
+enum class Overflow { kWrap, kClip, kRaise };
+
 // One recording converted as it arrives, in chunks of any size: the rows are exactly those
 // of converting the whole recording in one call (FromCounts, FromPhysical, FromFile,
 // the console's table), whatever the chunks, and a row's sample number runs on from
@@ -186,7 +193,8 @@ struct StreamAccess;
 // conversion may use that Run until the stream is finished.
 class Stream {
   public:
-    explicit Stream(const Settings& settings = Settings(), Run* run = nullptr);
+    explicit Stream(const Settings& settings = Settings(), Run* run = nullptr,
+                    Overflow overflow = Overflow::kWrap);
     ~Stream();
     Stream(Stream&& other) noexcept;
     Stream& operator=(Stream&& other) noexcept;
@@ -196,8 +204,8 @@ class Stream {
     // The table's column names, in row order.
     const std::vector<std::string>& Names() const;
     // The next samples: raw counts, or acceleration in g and rate in deg/s (made counts
-    // as FromPhysical makes them). Each kept row goes to sink, or is appended to table
-    // (whose names are set when it has none).
+    // as FromPhysical makes them, beyond the range as the stream's Overflow says). Each kept row
+    // goes to sink, or is appended to table (whose names are set when it has none).
     void Push(const Recording<std::int16_t>& chunk, RowSink& sink);
     void Push(const Recording<double>& chunk, RowSink& sink);
     void Push(const Recording<std::int16_t>& chunk, Table& table);
@@ -220,7 +228,7 @@ Table FromCounts(const Recording<std::int16_t>& rec, const Settings& settings = 
                  Run* run = nullptr);
 // Acceleration in g, rate in deg/s.
 Table FromPhysical(const Recording<double>& rec, const Settings& settings = Settings(),
-                   Run* run = nullptr);
+                   Run* run = nullptr, Overflow overflow = Overflow::kWrap);
 // A recording file as settings.FileType says (1 to 4), read without writing anything.
 Table FromFile(const std::string& path, const Settings& settings = Settings(), Run* run = nullptr);
 // The same with each row handed to sink as it is made (columns: ColumnNames(settings));
