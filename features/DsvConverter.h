@@ -36,7 +36,6 @@
 namespace kinrec::detail {
 
 constexpr int kHistorySize = 64; // a power of two
-constexpr int kMaxColumns = 19;
 
 // The rings of the history, one per value that is differenced.
 enum HistoryRing { kRingLpfAcc, kRingLpfOmega, kRingRoll, kRingPitch, kRingYaw, kRingCount };

@@ -44,14 +44,13 @@ class DsvOutput {
     int Error() const { return error_; }
 
     // Room for one row: a cursor to format into, handed back with EndRow. Formatting
-    // through a local cursor keeps the buffer's bookkeeping out of the inner loop.
-    char* BeginRow() {
-        if (kBufferSize - len_ < kRowReserve) {
-            Flush();
-        }
-        return buf_.get() + len_;
+    // through a local cursor keeps the buffer's bookkeeping out of the inner loop. Room
+    // for a row is kept free after each row and text, so the cursor needs no check.
+    char* BeginRow() { return buf_.get() + len_; }
+    void EndRow(const char* end) {
+        len_ = static_cast<std::size_t>(end - buf_.get());
+        KeepRowRoom();
     }
-    void EndRow(const char* end) { len_ = static_cast<std::size_t>(end - buf_.get()); }
     void PutText(const char* s) {
         const std::size_t n = std::strlen(s);
         if (kBufferSize - len_ < n) {
@@ -63,6 +62,7 @@ class DsvOutput {
         }
         std::memcpy(buf_.get() + len_, s, n);
         len_ += n;
+        KeepRowRoom();
     }
 
     // ",<v>" at p; returns the end. Up to 13 bytes at p may be written.
@@ -70,6 +70,11 @@ class DsvOutput {
     static char* PutInt(char* p, std::int32_t v) { return intformat::PutFirst(p, v); }
 
   private:
+    void KeepRowRoom() {
+        if (kBufferSize - len_ < kRowReserve) {
+            Flush();
+        }
+    }
     void Fail();
     void Flush();
     void Write(const char* data, std::size_t n);

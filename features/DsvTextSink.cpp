@@ -1,5 +1,7 @@
 #include "features/DsvTextSink.h"
 
+#include <utility>
+
 namespace kinrec::detail {
 
 void DsvTextSink::Header(const char* const* names, int n) {
@@ -21,11 +23,26 @@ void DsvTextSink::Header(const std::vector<std::string>& names) {
     Header(c.data(), static_cast<int>(c.size()));
 }
 
+namespace {
+
+// The fields after the first of a row of every column, one after another without a loop.
+template <std::size_t... c>
+char* PutEveryField(char* p, const std::int32_t* values, std::index_sequence<c...> /*after*/) {
+    ((p = DsvOutput::PutField(p, values[c + 1])), ...);
+    return p;
+}
+
+} // namespace
+
 void DsvTextSink::Row(const std::int32_t* values, int n, std::int64_t /*sample*/) {
     char* p = out_.BeginRow();
     p = DsvOutput::PutInt(p, values[0]);
-    for (int c = 1; c < n; ++c) {
-        p = DsvOutput::PutField(p, values[c]);
+    if (n == kMaxColumns) {
+        p = PutEveryField(p, values, std::make_index_sequence<kMaxColumns - 1>());
+    } else {
+        for (int c = 1; c < n; ++c) {
+            p = DsvOutput::PutField(p, values[c]);
+        }
     }
     *p++ = '\n';
     out_.EndRow(p);

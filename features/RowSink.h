@@ -10,8 +10,10 @@
 
 namespace kinrec::detail {
 
-// The first ten columns are written always; the rest come in optional groups.
+// The first ten columns are written always; the rest come in optional groups, up to
+// kMaxColumns in all.
 constexpr int kFixedColumnCount = 10;
+constexpr int kMaxColumns = 19;
 
 using RowSink = ::kinrec::RowSink;
 

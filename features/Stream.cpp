@@ -153,9 +153,15 @@ void StreamAccess::Feed(Stream& stream, SampleSource& src, RowSink& sink) {
     DsvConverter* conv = &stream.impl_->conv;
     const std::int64_t start = conv->samples;
     conv->sink = &sink;
-    SampleRecord rec{};
-    while (src.Next(&rec)) {
-        WriteDsvRecord(conv, &rec);
+    // The samples come in batches: the source's own loop takes the lines.
+    constexpr std::size_t kBatch = 256;
+    SampleRecord recs[kBatch];
+    std::size_t got = kBatch;
+    while (got == kBatch) {
+        got = src.Fill(recs, kBatch);
+        for (std::size_t i = 0; i < got; ++i) {
+            WriteDsvRecord(conv, &recs[i]);
+        }
     }
     conv->sink = nullptr;
     WrapCounts& wraps = stream.impl_->wraps;

@@ -124,9 +124,8 @@ const char* PlainValue(const char* p, std::int32_t* v) {
     return p + n;
 }
 
-} // namespace
-
-const char* ParsePlainLine(const char* p, std::int32_t v[6]) {
+// ParsePlainLine, for the batch readers to inline.
+inline const char* PlainLine(const char* p, std::int32_t v[6]) {
     // The first column: an optional minus sign, then digits up to the comma.
     if (!IsSampleLine(p)) {
         return nullptr;
@@ -153,7 +152,8 @@ const char* ParsePlainLine(const char* p, std::int32_t v[6]) {
     return p[0] == '\r' && p[1] == '\n' ? p + 2 : nullptr;
 }
 
-void StoreCounts(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak) {
+// StoreCounts and StoreCounts100, for the batch readers to inline.
+inline void CountsValues(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak) {
     // Nearly always every value fits: one test for all six.
     std::uint32_t beyond = 0;
     for (int i = 0; i < 6; ++i) {
@@ -169,7 +169,7 @@ void StoreCounts(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapP
     Store(rec, c);
 }
 
-void StoreCounts100(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak) {
+inline void HundredsValues(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak) {
     std::int16_t c[6];
     for (int i = 0; i < 6; ++i) {
         NoteWrap(static_cast<std::int64_t>(v[i]) * 100, wrapPeak);
@@ -179,14 +179,52 @@ void StoreCounts100(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wr
     Store(rec, c);
 }
 
-CountsLayout CountsLayoutFor(int fileType) {
+} // namespace
+
+const char* ParsePlainLine(const char* p, std::int32_t v[6]) {
+    return PlainLine(p, v);
+}
+
+void StoreCounts(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak) {
+    CountsValues(v, rec, wrapPeak);
+}
+
+void StoreCounts100(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak) {
+    HundredsValues(v, rec, wrapPeak);
+}
+
+namespace {
+
+template <CountsLayout store>
+const char* ReadPlainLines(const char* p, const char* end, SampleRecord* recs, std::size_t max,
+                           std::size_t* taken, std::int64_t* wrapPeak) {
+    std::size_t n = 0;
+    while (n < max && static_cast<std::size_t>(end - p) >= kPlainLineMax) {
+        std::int32_t v[6];
+        const char* next = PlainLine(p, v);
+        if (next == nullptr) {
+            break;
+        }
+        p = next;
+        store(v, &recs[n++], wrapPeak);
+        if (*wrapPeak != 0) {
+            break;
+        }
+    }
+    *taken = n;
+    return p;
+}
+
+} // namespace
+
+PlainLinesReader PlainLinesReaderFor(int fileType) {
     switch (fileType) {
     case 2:
         return nullptr;
     case 3:
-        return StoreCounts100;
+        return ReadPlainLines<HundredsValues>;
     default:
-        return StoreCounts;
+        return ReadPlainLines<CountsValues>;
     }
 }
 

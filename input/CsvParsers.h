@@ -64,8 +64,17 @@ const char* ParsePlainLine(const char* p, std::int32_t v[6]);
 typedef void (*CountsLayout)(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak);
 void StoreCounts(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak);
 void StoreCounts100(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak);
+
+// Plain lines one after another from p, while kPlainLineMax bytes or more are left before
+// end, into recs[0..max) as a layout stores them: stops before the first line that is
+// not plain, and after a line with a value that wrapped (its wrap in *wrapPeak, 0
+// before). Returns the end of the last line taken (p when none was) and their number in
+// *taken. Reads nothing at or past end.
+typedef const char* (*PlainLinesReader)(const char* p, const char* end, SampleRecord* recs,
+                                        std::size_t max, std::size_t* taken,
+                                        std::int64_t* wrapPeak);
 // The one for a FileType whose lines can be plain; null for the physical layout.
-CountsLayout CountsLayoutFor(int fileType);
+PlainLinesReader PlainLinesReaderFor(int fileType);
 
 // The parser for a FileType: 2 physical, 3 hundreds of counts, anything else counts.
 CsvLineParser CsvParserFor(int fileType);

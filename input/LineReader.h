@@ -35,7 +35,10 @@ class LineReader {
         }
         return PeekSlow(want);
     }
-    // Takes the bytes before end, a line that Peek showed, as read.
+    // The end of the bytes the last Peek showed, all of them buffered, for a caller that
+    // reads several lines in place.
+    const char* PeekEnd() const { return buf_.data() + end_; }
+    // Takes the bytes before end, lines that Peek showed, as read.
     void Skip(const char* end) { pos_ = static_cast<std::size_t>(end - buf_.data()); }
 
   private:

@@ -7,81 +7,107 @@
 
 namespace kinrec::detail {
 
-CsvSource::CsvSource(std::FILE* file, int fileType)
-    : file_(file), reader_(file), parse_(CsvParserFor(fileType)),
-      plain_(CountsLayoutFor(fileType)) {
-    first_ = reader_.Next();
+std::size_t SampleSource::Fill(SampleRecord* recs, std::size_t max) {
+    std::size_t n = 0;
+    while (n < max && Next(&recs[n])) {
+        ++n;
+    }
+    return n;
 }
 
-bool CsvSource::NextPlain(SampleRecord* rec) {
-    const char* p = reader_.Peek(kPlainLineMax);
-    if (p == nullptr) {
-        return false;
-    }
-    std::int32_t v[6];
-    const char* end = ParsePlainLine(p, v);
-    if (end == nullptr) {
-        return false;
-    }
-    reader_.Skip(end);
-    ++counts_.lines;
-    ++counts_.sampleLike;
-    std::int64_t peak = 0;
-    plain_(v, rec, &peak);
-    if (peak != 0) {
-        wraps_.Note(counts_.samples, peak);
-    }
-    ++counts_.samples;
-    counts_.lastLineShort = 0;
-    return true;
+CsvSource::CsvSource(std::FILE* file, int fileType)
+    : file_(file), reader_(file), parse_(CsvParserFor(fileType)),
+      plain_(PlainLinesReaderFor(fileType)) {
+    first_ = reader_.Next();
 }
 
 CsvSource::~CsvSource() {
     (void)std::fclose(file_); // opened for reading: nothing to lose
 }
 
-bool CsvSource::Next(SampleRecord* rec) {
-    for (;;) {
-        if (first_ == nullptr && plain_ != nullptr && NextPlain(rec)) {
-            return true;
-        }
-        char* line = first_ != nullptr ? first_ : reader_.Next();
-        first_ = nullptr;
-        if (line == nullptr) {
-            return false;
-        }
-        ++counts_.lines;
-        if (IsSampleLine(line)) {
-            ++counts_.sampleLike;
-            std::int64_t peak = 0;
-            if (parse_(line, rec, &peak) == 0) {
-                if (peak != 0) {
-                    wraps_.Note(counts_.samples, peak);
-                }
-                ++counts_.samples;
-                counts_.lastLineShort = 0;
-                return true;
+std::size_t CsvSource::Fill(SampleRecord* recs, std::size_t max) {
+    std::size_t n = 0;
+    while (n < max) {
+        if (first_ == nullptr && plain_ != nullptr) {
+            n += TakePlain(recs + n, max - n);
+            if (n == max) {
+                break;
             }
-            if (counts_.samples > 0) {
-                ++counts_.skipped;
-                ++counts_.shortLines;
-                counts_.lastLineShort = 1;
-            }
-            continue;
         }
-        if (counts_.samples == 0) {
-            continue; // titles before the samples are expected
+        const Line line = TakeLine(&recs[n]);
+        if (line == Line::kEnd) {
+            break;
         }
-        const char c = line[0];
-        if (c == '\n' || c == '\r' || c == '\0') {
-            continue; // a blank line says nothing
-        }
-        ++counts_.skipped;
-        counts_.lastLineShort = 0;
-        if (c == ' ' || c == '\t') {
-            ++counts_.blankStart;
-        }
+        n += line == Line::kSample ? 1 : 0;
     }
+    return n;
+}
+
+std::size_t CsvSource::TakePlain(SampleRecord* recs, std::size_t max) {
+    std::size_t n = 0;
+    while (n < max) {
+        const char* p = reader_.Peek(kPlainLineMax);
+        if (p == nullptr) {
+            break;
+        }
+        std::size_t taken = 0;
+        std::int64_t peak = 0;
+        const char* end = plain_(p, reader_.PeekEnd(), recs + n, max - n, &taken, &peak);
+        if (taken == 0) {
+            break;
+        }
+        reader_.Skip(end);
+        const auto t = static_cast<long long>(taken);
+        counts_.lines += t;
+        counts_.sampleLike += t;
+        counts_.samples += t;
+        counts_.lastLineShort = 0;
+        if (peak != 0) {
+            wraps_.Note(counts_.samples - 1, peak); // the last line taken
+        }
+        n += taken;
+    }
+    return n;
+}
+
+CsvSource::Line CsvSource::TakeLine(SampleRecord* rec) {
+    char* line = first_ != nullptr ? first_ : reader_.Next();
+    first_ = nullptr;
+    if (line == nullptr) {
+        return Line::kEnd;
+    }
+    ++counts_.lines;
+    if (IsSampleLine(line)) {
+        ++counts_.sampleLike;
+        std::int64_t peak = 0;
+        if (parse_(line, rec, &peak) == 0) {
+            if (peak != 0) {
+                wraps_.Note(counts_.samples, peak);
+            }
+            ++counts_.samples;
+            counts_.lastLineShort = 0;
+            return Line::kSample;
+        }
+        if (counts_.samples > 0) {
+            ++counts_.skipped;
+            ++counts_.shortLines;
+            counts_.lastLineShort = 1;
+        }
+        return Line::kOther;
+    }
+    if (counts_.samples == 0) {
+        return Line::kOther; // titles before the samples are expected
+    }
+    const char c = line[0];
+    if (c == '\n' || c == '\r' || c == '\0') {
+        return Line::kOther; // a blank line says nothing
+    }
+    ++counts_.skipped;
+    counts_.lastLineShort = 0;
+    if (c == ' ' || c == '\t') {
+        ++counts_.blankStart;
+    }
+    return Line::kOther;
 }
 
 CountsSource::CountsSource(const std::int16_t* const channels[6], std::size_t n) : n_(n) {

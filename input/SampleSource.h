@@ -48,6 +48,9 @@ class SampleSource {
     virtual ~SampleSource() = default;
     // The next sample; false at the end of the input, or once reading failed.
     virtual bool Next(SampleRecord* rec) = 0;
+    // The next samples, up to max of them, into recs; how many. Fewer than max only at
+    // the end of the input, or once reading failed (then, as for Next, no more follow).
+    virtual std::size_t Fill(SampleRecord* recs, std::size_t max);
     // The errno of a failed read; 0 while none failed.
     virtual int Error() const { return 0; }
     // Bytes of the input read so far, for a progress display; -1 where that means nothing.
@@ -83,20 +86,26 @@ class CsvSource : public SampleSource {
     // The first line, before any sample was taken (null for an empty file).
     const char* FirstLine() const { return first_; }
 
-    bool Next(SampleRecord* rec) override;
+    bool Next(SampleRecord* rec) override { return Fill(rec, 1) == 1; }
+    std::size_t Fill(SampleRecord* recs, std::size_t max) override;
     int Error() const override { return reader_.Error(); }
     long long Position() override { return std::ftell(file_); }
     const LineCounts& Counts() const { return counts_; }
 
   private:
-    // A plain line (see ParsePlainLine) read in the reader's buffer; false, with nothing
-    // read, when the next line is not one.
-    bool NextPlain(SampleRecord* rec);
+    enum class Line { kSample, kOther, kEnd };
+
+    // Plain lines (see ParsePlainLine) read in the reader's buffer, up to max of them;
+    // how many. Stops before a line that is not plain, and where fewer bytes are left in
+    // the file than a plain line can take.
+    std::size_t TakePlain(SampleRecord* recs, std::size_t max);
+    // One line the general way: a sample into *rec, a line that is none, or the end.
+    Line TakeLine(SampleRecord* rec);
 
     std::FILE* file_;
     LineReader reader_;
     CsvLineParser parse_;
-    CountsLayout plain_; // null where lines are never plain
+    PlainLinesReader plain_; // null where lines are never plain
     char* first_;
     LineCounts counts_;
 };

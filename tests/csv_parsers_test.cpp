@@ -203,9 +203,8 @@ TEST(CsvPlainLineTest, ReadsAsTheParsersOrNotAtAll) {
     }
 }
 
-// A recording of mixed lines, long ones and a block boundary among them, reads as the
-// line reader's pieces one by one through the parser.
-TEST(CsvSourceTest, ReadsAsThePiecesOneByOne) {
+// A recording of mixed lines, long ones and a block boundary among them.
+std::string MixedRecording() {
     std::string bytes = "time,ax,ay,az,gx,gy,gz\n";
     std::mt19937 gen(7);
     const char* const odd[] = {"\n",
@@ -231,16 +230,28 @@ TEST(CsvSourceTest, ReadsAsThePiecesOneByOne) {
         }
     }
     bytes += "5,1,2,3,4,5,6"; // the last line without its end
-    for (const int fileType : {1, 3}) {
-        std::FILE* f = std::tmpfile();
-        ASSERT_NE(f, nullptr);
+    return bytes;
+}
+
+// A temporary file that holds bytes, read from the start.
+std::FILE* FileOf(const std::string& bytes) {
+    std::FILE* f = std::tmpfile();
+    if (f != nullptr) {
         (void)std::fwrite(bytes.data(), 1, bytes.size(), f);
         std::rewind(f);
+    }
+    return f;
+}
+
+// The mixed recording reads as the line reader's pieces one by one through the parser.
+TEST(CsvSourceTest, ReadsAsThePiecesOneByOne) {
+    const std::string bytes = MixedRecording();
+    for (const int fileType : {1, 3}) {
+        std::FILE* f = FileOf(bytes);
+        ASSERT_NE(f, nullptr);
         CsvSource source(f, fileType);
-        std::FILE* g = std::tmpfile();
+        std::FILE* g = FileOf(bytes);
         ASSERT_NE(g, nullptr);
-        (void)std::fwrite(bytes.data(), 1, bytes.size(), g);
-        std::rewind(g);
         LineReader reader(g);
         long long lines = 0;
         long long samples = 0;
@@ -269,6 +280,51 @@ TEST(CsvSourceTest, ReadsAsThePiecesOneByOne) {
         EXPECT_EQ(source.Wraps().samples, wraps.samples);
         EXPECT_EQ(source.Wraps().first, wraps.first);
         EXPECT_EQ(source.Wraps().peak, wraps.peak);
+    }
+}
+
+// Batches of samples hold what Next gives one by one, whatever their size, and leave
+// the same counts: a batch stops for no line shape, wrap or block boundary.
+TEST(CsvSourceTest, FillsBatchesAsNextReads) {
+    const std::string bytes = MixedRecording();
+    for (const int fileType : {1, 2, 3}) {
+        std::FILE* f = FileOf(bytes);
+        ASSERT_NE(f, nullptr);
+        CsvSource one(f, fileType);
+        std::vector<SampleRecord> want;
+        SampleRecord rec{};
+        while (one.Next(&rec)) {
+            want.push_back(rec);
+        }
+        for (const std::size_t batch :
+             {std::size_t{2}, std::size_t{7}, std::size_t{256}, std::size_t{100000}}) {
+            std::FILE* g = FileOf(bytes);
+            ASSERT_NE(g, nullptr);
+            CsvSource source(g, fileType);
+            std::vector<SampleRecord> got;
+            std::vector<SampleRecord> recs(batch);
+            std::size_t n = batch;
+            while (n == batch) {
+                n = source.Fill(recs.data(), batch);
+                got.insert(got.end(), recs.begin(), recs.begin() + static_cast<std::ptrdiff_t>(n));
+            }
+            EXPECT_EQ(source.Fill(recs.data(), batch), 0u);
+            ASSERT_EQ(got.size(), want.size()) << batch;
+            EXPECT_EQ(std::memcmp(got.data(), want.data(), want.size() * sizeof(SampleRecord)), 0)
+                << batch;
+            const LineCounts& a = one.Counts();
+            const LineCounts& b = source.Counts();
+            EXPECT_EQ(b.lines, a.lines);
+            EXPECT_EQ(b.samples, a.samples);
+            EXPECT_EQ(b.sampleLike, a.sampleLike);
+            EXPECT_EQ(b.skipped, a.skipped);
+            EXPECT_EQ(b.blankStart, a.blankStart);
+            EXPECT_EQ(b.shortLines, a.shortLines);
+            EXPECT_EQ(b.lastLineShort, a.lastLineShort);
+            EXPECT_EQ(source.Wraps().samples, one.Wraps().samples);
+            EXPECT_EQ(source.Wraps().first, one.Wraps().first);
+            EXPECT_EQ(source.Wraps().peak, one.Wraps().peak);
+        }
     }
 }
 
