@@ -12,6 +12,8 @@ install(EXPORT kinrecTargets NAMESPACE kinrec:: FILE kinrecTargets.cmake
         DESTINATION ${CMAKE_INSTALL_LIBDIR}/cmake/kinrec)
 file(WRITE ${CMAKE_CURRENT_BINARY_DIR}/kinrecConfig.cmake.in [=[
 @PACKAGE_INIT@
+include(CMakeFindDependencyMacro)
+find_dependency(Threads)
 include("${CMAKE_CURRENT_LIST_DIR}/kinrecTargets.cmake")
 check_required_components(kinrec)
 ]=])

@@ -71,7 +71,7 @@ Notes FromFile(const std::string& path, RowSink& sink, const Settings& settings,
         throw FileError(path, 0, "is a kinrec table, not a recording");
     }
     Stream stream(settings, run);
-    StreamAccess::Feed(stream, *source, sink);
+    StreamAccess::FeedAhead(stream, *source, sink);
     Notes notes = stream.Noted();
     if (csv != nullptr) {
         NoteLineCounts(csv->Counts(), settings.FileType, &notes);

@@ -7,7 +7,13 @@
 #include "input/SampleSource.h"
 #include "kinrec.h"
 
+#include <condition_variable>
+#include <exception>
+#include <mutex>
 #include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 namespace kinrec {
 
@@ -164,12 +170,119 @@ void StreamAccess::Feed(Stream& stream, SampleSource& src, RowSink& sink) {
         }
     }
     conv->sink = nullptr;
+    NoteWraps(stream, src, start);
+}
+
+void StreamAccess::NoteWraps(Stream& stream, const SampleSource& src, std::int64_t start) {
     WrapCounts& wraps = stream.impl_->wraps;
     wraps.Add(src.Wraps(), start);
     Notes& n = stream.impl_->notes;
     n.wrapped = wraps.samples;
     n.firstWrapped = wraps.first;
     n.wrapPeak = wraps.peak;
+}
+
+void StreamAccess::FeedAhead(Stream& stream, SampleSource& src, RowSink& sink) {
+    if (!stream.impl_ || stream.impl_->finished) {
+        throw Error("samples pushed to a stream that was finished");
+    }
+    // Two batches take turns: the reader fills one while this thread converts the other.
+    constexpr std::size_t kBatch = 1024;
+    struct Batch {
+        std::vector<SampleRecord> recs = std::vector<SampleRecord>(kBatch);
+        std::size_t n = 0;
+        bool full = false;
+    };
+    Batch batches[2];
+    std::mutex m;
+    std::condition_variable turn;
+    bool stop = false;  // the converting side gave up: the reader ends
+    bool ended = false; // the reader is done (the input's end, or error)
+    std::exception_ptr error;
+    auto read = [&]() {
+        try {
+            for (int k = 0;; k ^= 1) {
+                Batch& b = batches[k];
+                {
+                    std::unique_lock<std::mutex> lock(m);
+                    turn.wait(lock, [&] { return !b.full || stop; });
+                    if (stop) {
+                        break;
+                    }
+                }
+                const std::size_t got = src.Fill(b.recs.data(), kBatch);
+                {
+                    const std::lock_guard<std::mutex> lock(m);
+                    b.n = got;
+                    b.full = true;
+                }
+                turn.notify_all();
+                if (got < kBatch) {
+                    break;
+                }
+            }
+        } catch (...) {
+            const std::lock_guard<std::mutex> lock(m);
+            error = std::current_exception();
+        }
+        {
+            const std::lock_guard<std::mutex> lock(m);
+            ended = true;
+        }
+        turn.notify_all();
+    };
+    std::thread reader;
+    try {
+        reader = std::thread(read);
+    } catch (const std::system_error&) {
+        Feed(stream, src, sink); // no thread to spare: one thread does both
+        return;
+    }
+    auto join = [&]() {
+        {
+            const std::lock_guard<std::mutex> lock(m);
+            stop = true;
+        }
+        turn.notify_all();
+        reader.join();
+    };
+    DsvConverter* conv = &stream.impl_->conv;
+    const std::int64_t start = conv->samples;
+    conv->sink = &sink;
+    try {
+        for (int k = 0;; k ^= 1) {
+            Batch& b = batches[k];
+            {
+                std::unique_lock<std::mutex> lock(m);
+                turn.wait(lock, [&] { return b.full || ended; });
+                if (!b.full) {
+                    break; // the reader failed before this batch
+                }
+            }
+            for (std::size_t i = 0; i < b.n; ++i) {
+                WriteDsvRecord(conv, &b.recs[i]);
+            }
+            const bool last = b.n < kBatch;
+            {
+                const std::lock_guard<std::mutex> lock(m);
+                b.full = false;
+            }
+            turn.notify_all();
+            if (last) {
+                break;
+            }
+        }
+    } catch (...) {
+        conv->sink = nullptr;
+        join();
+        throw;
+    }
+    conv->sink = nullptr;
+    join();
+    if (error) {
+        std::rethrow_exception(error);
+    }
+    NoteWraps(stream, src, start);
 }
 
 } // namespace detail

@@ -12,6 +12,13 @@ struct StreamAccess {
     // Every sample of src, in order, through the stream into sink. A sink that fails
     // does not stop the reading: the samples still advance the stream (and its Run).
     static void Feed(Stream& stream, SampleSource& src, RowSink& sink);
+    // The same, with src read on a thread of its own one batch ahead of the conversion
+    // (a source that is not shared: a file's), so that reading and converting overlap.
+    // Without a thread to spare it is Feed.
+    static void FeedAhead(Stream& stream, SampleSource& src, RowSink& sink);
+
+  private:
+    static void NoteWraps(Stream& stream, const SampleSource& src, std::int64_t start);
 };
 
 // Throws kinrec::Error for a Run whose bias count is out of range (none is fine).

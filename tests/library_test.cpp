@@ -152,7 +152,9 @@ TEST(LibraryTest, MemoryValuesAreTheTablesForEveryInputKindAndColumnChoice) {
 // what the counts layout gives.
 TEST(LibraryTest, PhysicalAndCountChannelsMatchTheirFileLayouts) {
     TempDir dir;
-    const Physical p = Motion(600, 9, 25.0); // many samples beyond +-4 g and +-500 deg/s
+    // Many samples beyond +-4 g and +-500 deg/s; long enough for the file to be read in
+    // several batches ahead of the conversion.
+    const Physical p = Motion(2600, 9, 25.0);
     int beyond = 0;
     for (double v : p.ch[3]) {
         beyond += std::fabs(v) > 500.0 ? 1 : 0;
@@ -164,6 +166,11 @@ TEST(LibraryTest, PhysicalAndCountChannelsMatchTheirFileLayouts) {
     const kinrec::Table fromFile = kinrec::FromFile(dir.Path("phys.csv"), s);
     const kinrec::Table fromMemory = kinrec::FromPhysical(View(p), s);
     EXPECT_EQ(fromMemory.columns, fromFile.columns);
+    EXPECT_EQ(fromMemory.samples, fromFile.samples);
+    EXPECT_GT(fromFile.notes.wrapped, 200);
+    EXPECT_EQ(fromFile.notes.wrapped, fromMemory.notes.wrapped);
+    EXPECT_EQ(fromFile.notes.firstWrapped, fromMemory.notes.firstWrapped);
+    EXPECT_EQ(fromFile.notes.wrapPeak, fromMemory.notes.wrapPeak);
 
     std::vector<std::int16_t> counts[6];
     for (int c = 0; c < 6; ++c) {

@@ -132,10 +132,8 @@ void* AllocateBlock(std::size_t bytes) {
 
 // The rows straight into the result's memory, sized for the rows the resample rule
 // keeps. Two layouts:
-// - columns (a DataFrame's): one int32 block, a column after another; rows gather in a
-//   small tile first and go to the columns a tile at a time, so that each column is
-//   written in runs rather than one value per cache line. The sample numbers are kept
-//   only when they are not evenly spaced from the first row's.
+// - columns (a DataFrame's): one int32 block, a column after another. The sample
+//   numbers are kept only when they are not evenly spaced from the first row's.
 // - records (a structured array's): row after row, each `lead` int32 words (the int64
 //   sample number first, room for a float64 time after it when asked) and then the
 //   values, ready to be viewed as the records.
@@ -145,9 +143,6 @@ class BlockSink : public kinrec::RowSink {
               std::size_t lead = kColumns)
         : capacity_(capacity), step_(step), names_(names), cols_(names.size()), lead_(lead),
           width_(lead == kColumns ? 0 : lead + names.size()) {
-        if (cols_ > kMostCols) {
-            throw kinrec::Error("internal: more columns than a table has");
-        }
         block_.reset(static_cast<std::int32_t*>(AllocateBlock(Bytes(capacity_))));
         if (!block_) {
             throw std::bad_alloc();
@@ -157,37 +152,37 @@ class BlockSink : public kinrec::RowSink {
     static constexpr std::size_t kColumns = ~std::size_t{0};
 
     void Row(const std::int32_t* values, int n, std::int64_t sample) override {
-        if (rows_ + tiled_ == capacity_) {
+        if (rows_ == capacity_) {
             Grow();
         }
         if (width_ != 0) {
-            std::int32_t* dst = block_.get() + (rows_ + tiled_) * width_;
+            std::int32_t* dst = block_.get() + rows_ * width_;
             std::memcpy(dst, &sample, sizeof sample);
             std::memcpy(dst + lead_, values, static_cast<std::size_t>(n) * sizeof(std::int32_t));
             ++rows_;
             return;
         }
-        std::memcpy(tile_[tiled_], values, static_cast<std::size_t>(n) * sizeof(std::int32_t));
-        if (rows_ + tiled_ == 0) {
+        std::int32_t* dst = block_.get() + rows_;
+        for (int c = 0; c < n; ++c) {
+            dst[static_cast<std::size_t>(c) * capacity_] = values[c];
+        }
+        if (rows_ == 0) {
             start_ = sample;
         }
-        const std::int64_t expected = start_ + static_cast<std::int64_t>(rows_ + tiled_) * step_;
+        const std::int64_t expected = start_ + static_cast<std::int64_t>(rows_) * step_;
         if (!irregular_ && sample != expected) {
             irregular_ = true;
-            for (std::size_t r = 0; r < rows_ + tiled_; ++r) {
+            for (std::size_t r = 0; r < rows_; ++r) {
                 samples_.push_back(start_ + static_cast<std::int64_t>(r) * step_);
             }
         }
         if (irregular_) {
             samples_.push_back(sample);
         }
-        if (++tiled_ == kTile) {
-            Flush();
-        }
+        ++rows_;
     }
 
     py::tuple Take() {
-        Flush();
         py::list names;
         for (const std::string& name : names_) {
             names.append(py::str(name));
@@ -220,29 +215,13 @@ class BlockSink : public kinrec::RowSink {
     struct Free {
         void operator()(std::int32_t* p) const { std::free(p); }
     };
-    static constexpr std::size_t kTile = 64;     // rows gathered before they go to columns
-    static constexpr std::size_t kMostCols = 32; // more than a table has
 
     std::size_t Bytes(std::size_t capacity) const {
         return std::max<std::size_t>(1, (width_ != 0 ? width_ : cols_) * capacity) *
                sizeof(std::int32_t);
     }
 
-    // The tile's rows into the columns.
-    void Flush() {
-        std::int32_t* base = block_.get() + rows_;
-        for (std::size_t c = 0; c < cols_; ++c) {
-            std::int32_t* dst = base + c * capacity_;
-            for (std::size_t r = 0; r < tiled_; ++r) {
-                dst[r] = tile_[r][c];
-            }
-        }
-        rows_ += tiled_;
-        tiled_ = 0;
-    }
-
     void Grow() {
-        Flush();
         const std::size_t capacity = capacity_ * 2 + 16;
         std::unique_ptr<std::int32_t, Free> bigger(
             static_cast<std::int32_t*>(AllocateBlock(Bytes(capacity))));
@@ -269,8 +248,6 @@ class BlockSink : public kinrec::RowSink {
     std::size_t width_; // int32 words a record; 0 for columns
     std::size_t rows_ = 0;
     std::unique_ptr<std::int32_t, Free> block_;
-    std::int32_t tile_[kTile][kMostCols] = {};
-    std::size_t tiled_ = 0;             // rows in the tile
     std::int64_t start_ = 0;            // the first row's sample
     bool irregular_ = false;            // row r is not sample start + r * step
     std::vector<std::int64_t> samples_; // when irregular_
