@@ -65,8 +65,7 @@ std::size_t HeadOf(const std::vector<PlannedFile>& files, const DsvConfig* cfg,
 // The files own, each from the gyro bias count start (the count's limit after the head,
 // 0 for files converted as if alone), on the workers; the console lines in their order.
 void RunRest(const std::vector<PlannedFile>& files, const std::vector<std::size_t>& own,
-             const DsvConfig* cfg, int workers, BatchResult* result,
-             std::int32_t start = kinrec::BiasCountLimit()) {
+             const DsvConfig* cfg, int workers, BatchResult* result, std::int32_t start) {
     ConvertOptions serial;
     serial.skipTables = true;
     bool inPlace = false;
@@ -117,18 +116,13 @@ BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig*
     BatchResult result;
     DiskView disk;
     const std::vector<PlannedFile> files = PlanFiles(paths, disk);
-    if (alone) {
-        std::vector<std::size_t> all(files.size());
-        for (std::size_t j = 0; j < files.size(); ++j) {
-            all[j] = j;
-        }
-        RunRest(files, all, cfg, workers, &result, 0);
-        return result;
-    }
     // One worker converts every file on the count it inherits; several convert the head
-    // one after another first.
+    // one after another first. Files converted as if alone have no head: each starts
+    // from 0.
     std::size_t head = files.size();
-    if (workers > 1) {
+    if (alone) {
+        head = 0;
+    } else if (workers > 1) {
         head = 0;
         ConvertOptions serial;
         serial.skipTables = true;
@@ -143,7 +137,7 @@ BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig*
         rest.push_back(j);
     }
     if (!rest.empty()) {
-        RunRest(files, rest, cfg, workers, &result);
+        RunRest(files, rest, cfg, workers, &result, alone ? 0 : kinrec::BiasCountLimit());
     }
     return result;
 }
@@ -249,7 +243,7 @@ BatchResult ConvertShare(const std::string& dir, const std::vector<std::string>&
         RunHead(plan.files, plan.head, cfg, biasCount, &result);
     }
     if (!own.empty()) {
-        RunRest(plan.files, own, cfg, workers, &result);
+        RunRest(plan.files, own, cfg, workers, &result, kinrec::BiasCountLimit());
     }
     // A share that failed keeps the plan, so that its rerun converts the same files.
     if (result.failed == 0 && result.unreadable == 0 && !walkFailed &&

@@ -7,6 +7,7 @@
 #include "input/SampleSource.h"
 #include "kinrec.h"
 
+#include <array>
 #include <condition_variable>
 #include <exception>
 #include <mutex>
@@ -31,17 +32,25 @@ struct Stream::Impl {
 
 namespace {
 
+constexpr const char* kChannelNames[6] = {"accX", "accY", "accZ", "gyroX", "gyroY", "gyroZ"};
+
+// The six channels' values, in kChannelNames' order.
+template <class T>
+std::array<const T*, 6> ValuesOf(const Recording<T>& rec) {
+    return {rec.accX.data,  rec.accY.data,  rec.accZ.data,
+            rec.gyroX.data, rec.gyroY.data, rec.gyroZ.data};
+}
+
 template <class T>
 std::size_t Check(const Recording<T>& rec) {
-    static const char* const kNames[6] = {"accX", "accY", "accZ", "gyroX", "gyroY", "gyroZ"};
     const Channel<T>* ch[6] = {&rec.accX, &rec.accY, &rec.accZ, &rec.gyroX, &rec.gyroY, &rec.gyroZ};
     for (int c = 0; c < 6; ++c) {
         if (ch[c]->data == nullptr && ch[c]->size > 0) {
-            throw Error(std::string("channel ") + kNames[c] + " has no data");
+            throw Error(std::string("channel ") + kChannelNames[c] + " has no data");
         }
         if (ch[c]->size != ch[0]->size) {
             throw Error(std::string("channels of unequal length: accX has ") +
-                        std::to_string(ch[0]->size) + " samples, " + kNames[c] + " " +
+                        std::to_string(ch[0]->size) + " samples, " + kChannelNames[c] + " " +
                         std::to_string(ch[c]->size));
         }
     }
@@ -52,24 +61,21 @@ std::size_t Check(const Recording<T>& rec) {
 template <class Source, class T, class... Options>
 void FeedChunk(Stream& stream, const Recording<T>& chunk, std::size_t n, RowSink& sink,
                Options... options) {
-    const T* const channels[6] = {chunk.accX.data,  chunk.accY.data,  chunk.accZ.data,
-                                  chunk.gyroX.data, chunk.gyroY.data, chunk.gyroZ.data};
-    Source source(channels, n, options...);
+    const std::array<const T*, 6> channels = ValuesOf(chunk);
+    Source source(channels.data(), n, options...);
     StreamAccess::Feed(stream, source, sink);
 }
 
 // A physical chunk under kRaise: refused whole when a value does not fit the counts.
 void Refuse(const Recording<double>& chunk, std::size_t n, std::int64_t start) {
-    const double* const channels[6] = {chunk.accX.data,  chunk.accY.data,  chunk.accZ.data,
-                                       chunk.gyroX.data, chunk.gyroY.data, chunk.gyroZ.data};
-    static const char* const kNames[6] = {"accX", "accY", "accZ", "gyroX", "gyroY", "gyroZ"};
+    const std::array<const double*, 6> channels = ValuesOf(chunk);
     for (std::size_t i = 0; i < n; ++i) {
-        for (int c = 0; c < 6; ++c) {
+        for (std::size_t c = 0; c < channels.size(); ++c) {
             const double v = channels[c][i];
             const std::int32_t counts =
                 TruncToInt32(v * (c < 3 ? kPhysAccFactor : kPhysGyroFactor));
             if (counts < -32768 || counts > 32767) {
-                throw Error(std::string(kNames[c]) + " of sample " +
+                throw Error(std::string(kChannelNames[c]) + " of sample " +
                             std::to_string(start + static_cast<std::int64_t>(i)) + " (" +
                             std::to_string(v) +
                             ") is beyond the 16-bit range of counts; "
@@ -152,11 +158,15 @@ void CheckRun(const Run* run) {
     }
 }
 
-void StreamAccess::Feed(Stream& stream, SampleSource& src, RowSink& sink) {
+DsvConverter* StreamAccess::Open(Stream& stream) {
     if (!stream.impl_ || stream.impl_->finished) {
         throw Error("samples pushed to a stream that was finished");
     }
-    DsvConverter* conv = &stream.impl_->conv;
+    return &stream.impl_->conv;
+}
+
+void StreamAccess::Feed(Stream& stream, SampleSource& src, RowSink& sink) {
+    DsvConverter* conv = Open(stream);
     const std::int64_t start = conv->samples;
     conv->sink = &sink;
     // The samples come in batches: the source's own loop takes the lines.
@@ -183,9 +193,7 @@ void StreamAccess::NoteWraps(Stream& stream, const SampleSource& src, std::int64
 }
 
 void StreamAccess::FeedAhead(Stream& stream, SampleSource& src, RowSink& sink) {
-    if (!stream.impl_ || stream.impl_->finished) {
-        throw Error("samples pushed to a stream that was finished");
-    }
+    DsvConverter* conv = Open(stream);
     // Two batches take turns: the reader fills one while this thread converts the other.
     constexpr std::size_t kBatch = 1024;
     struct Batch {
@@ -246,7 +254,6 @@ void StreamAccess::FeedAhead(Stream& stream, SampleSource& src, RowSink& sink) {
         turn.notify_all();
         reader.join();
     };
-    DsvConverter* conv = &stream.impl_->conv;
     const std::int64_t start = conv->samples;
     conv->sink = &sink;
     try {

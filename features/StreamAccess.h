@@ -8,6 +8,8 @@
 
 namespace kinrec::detail {
 
+struct DsvConverter;
+
 struct StreamAccess {
     // Every sample of src, in order, through the stream into sink. A sink that fails
     // does not stop the reading: the samples still advance the stream (and its Run).
@@ -18,6 +20,8 @@ struct StreamAccess {
     static void FeedAhead(Stream& stream, SampleSource& src, RowSink& sink);
 
   private:
+    // The stream's converter; kinrec::Error when the stream was finished.
+    static DsvConverter* Open(Stream& stream);
     static void NoteWraps(Stream& stream, const SampleSource& src, std::int64_t start);
 };
 

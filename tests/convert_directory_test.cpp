@@ -66,7 +66,7 @@ class FakeTree : public DirectorySource {
     // dir exists but cannot be listed.
     void Refuse(const std::string& dir, int error) { errors_[dir] = error; }
     std::vector<DirEntry> List(const std::string& dir, const std::string& pattern,
-                                         int* error) override {
+                               int* error) override {
         listed.push_back(dir + " " + pattern);
         const auto refused = errors_.find(dir);
         *error = refused != errors_.end() ? refused->second : tree_.count(dir) != 0 ? 0 : ENOENT;
