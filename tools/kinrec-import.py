@@ -25,10 +25,10 @@ def load_readers():
     here = os.path.dirname(os.path.realpath(__file__))
     path = os.path.join(os.path.dirname(here), "python", "src", "kinrec", "_load.py")
     if os.path.isfile(path):
-        spec = importlib.util.spec_from_file_location("kinrec_import_readers", path)
-        module = importlib.util.module_from_spec(spec)
-        sys.modules[spec.name] = module  # dataclasses look their module up by name
-        spec.loader.exec_module(module)
+        found = importlib.util.spec_from_file_location("kinrec_import_readers", path)
+        module = importlib.util.module_from_spec(found)
+        sys.modules[found.name] = module  # dataclasses look their module up by name
+        found.loader.exec_module(module)
         return module
     try:
         from kinrec import _load

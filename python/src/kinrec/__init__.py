@@ -474,9 +474,11 @@ def _lead(as_frame: bool, timed: bool) -> int:
     return 4 if timed else 2
 
 
-def _records(names: List[str], records: np.ndarray, timed: bool,
+def _records(names: List[str], records: np.ndarray,
              time_of: Optional[Callable[[np.ndarray], Optional[np.ndarray]]]) -> np.ndarray:
-    """The structured array over the records the compiled part wrote, without a copy."""
+    """The structured array over the records the compiled part wrote, without a copy;
+    records with room for a time (see _lead) get one."""
+    timed = records.shape[1] - len(names) == 4
     fields: List[Tuple[str, Any]] = [("sample", np.int64)]
     if timed:
         fields.append(("time", np.float64))
@@ -496,11 +498,10 @@ def _result(
     raw: Tuple[List[str], np.ndarray, Any],
     as_frame: bool,
     time_of: Optional[Callable[[np.ndarray], Optional[np.ndarray]]] = None,
-    timed: bool = False,
 ) -> Result:
     names, block, index = raw
     if index is None:  # records, as _lead asked for
-        return _records(names, block, timed, time_of)
+        return _records(names, block, time_of)
     rows = block.shape[1]
     samples = np.arange(*index, dtype=np.int64) if isinstance(index, tuple) else index
     times = time_of(samples) if time_of is not None else None
@@ -579,9 +580,9 @@ def features(
     n = len(channels[0])
     if time is not None or rate is not None:
         _time_values(np.zeros(0, dtype=np.int64), rate, time, n)  # checked before converting
-    timed = time is not None or rate is not None
-    raw = _kinrec._features(channels, acc_code, gyro_code, settings, run, _lead(as_frame, timed))
-    return _result(raw, as_frame, lambda s: _time_values(s, rate, time, n), timed)
+    raw = _kinrec._features(channels, acc_code, gyro_code, settings, run,
+                            _lead(as_frame, time is not None or rate is not None))
+    return _result(raw, as_frame, lambda s: _time_values(s, rate, time, n))
 
 
 features.__doc__ = (features.__doc__ or "") + _SETTINGS_DOC + """
@@ -630,11 +631,10 @@ def read(
     name = os.fsdecode(path_bytes)
     if rate is not None:
         _time_values(np.zeros(0, dtype=np.int64), rate, None, 0)
-    timed = rate is not None
-    raw, notes = _kinrec._read(path_bytes, settings, run, _lead(as_frame, timed))
+    raw, notes = _kinrec._read(path_bytes, settings, run, _lead(as_frame, rate is not None))
     for note in notes:
         warnings.warn(f"{name}: {note}", KinrecWarning, stacklevel=3)
-    return _result(raw, as_frame, lambda s: _time_values(s, rate, None, 0), timed)
+    return _result(raw, as_frame, lambda s: _time_values(s, rate, None, 0))
 
 
 read.__doc__ = (read.__doc__ or "") + _SETTINGS_DOC + """
