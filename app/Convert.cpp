@@ -72,6 +72,9 @@ int ConvertFile(const char* input, const char* output, const DsvConfig* cfg,
         kinrec::WriteTable(input, output != nullptr ? output : "", *cfg, &run, &hooks);
     *biasCount = run.biasCount;
     hooks.Finish();
+    if (opt.row != nullptr && !(w.failure == Failure::kInputIsTable && opt.skipTables)) {
+        *opt.row = kinrec::SummaryOf(input, w);
+    }
     switch (w.failure) {
     case Failure::kInputNotOpened:
     case Failure::kNotDataSet:

@@ -4,6 +4,7 @@
 
 #include "app/Console.h"
 #include "features/DsvConfig.h"
+#include "kinrec.h"
 
 #include <cstdint>
 #include <string>
@@ -36,6 +37,9 @@ struct ConvertOptions {
     bool showProgress = true;   // the progress line, where it is shown at all
     // When set, an input that cannot be opened is not reported but described here.
     std::string* openFailure = nullptr;
+    // When set, the input's row of the batch summary (its status stays "" for a kinrec
+    // table skipped).
+    kinrec::SummaryRow* row = nullptr;
 };
 
 // The console a conversion's lines go to.

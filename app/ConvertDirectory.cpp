@@ -6,6 +6,7 @@
 #include "app/Plan.h"
 #include "app/Progress.h"
 #include "app/SharePlan.h"
+#include "input/InputFile.h"
 #include "kinrec.h"
 
 #include <set>
@@ -19,7 +20,10 @@ std::string Join(const std::string& dir, const std::string& name) {
     return dir + platform::kPathSeparator + name;
 }
 
-void Count(int status, BatchResult* result) {
+void Count(int status, kinrec::SummaryRow&& row, BatchResult* result) {
+    if (!row.status.empty()) {
+        result->rows.push_back(std::move(row));
+    }
     if (status == kSkippedTable) {
         return;
     }
@@ -30,22 +34,36 @@ void Count(int status, BatchResult* result) {
 }
 
 int ConvertOne(const PlannedFile& f, const DsvConfig* cfg, std::int32_t* biasCount,
-               const ConvertOptions& opt) {
+               ConvertOptions opt, kinrec::SummaryRow* row) {
     if (f.special) {
-        ConsoleOf(opt).Fail(f.path, "is not a regular file; skipped");
+        const char* why = "is not a regular file; skipped";
+        ConsoleOf(opt).Fail(f.path, why);
+        row->input = f.path;
+        row->table = OutputNameFor(f.path);
+        row->status = "not_regular_file";
+        row->notes = why;
         return kInputNotOpened;
     }
+    opt.row = row;
     return ConvertFile(f.path.c_str(), nullptr, cfg, biasCount, opt);
+}
+
+// One file on the count *biasCount, its lines straight through.
+void ConvertInTurn(const PlannedFile& f, const DsvConfig* cfg, std::int32_t* biasCount,
+                   BatchResult* result) {
+    ConvertOptions serial;
+    serial.skipTables = true;
+    kinrec::SummaryRow row;
+    const int status = ConvertOne(f, cfg, biasCount, serial, &row);
+    Count(status, std::move(row), result);
 }
 
 // The head: files[0, head) one after another on the count *biasCount, each starting
 // where the one before left it.
 void RunHead(const std::vector<PlannedFile>& files, std::size_t head, const DsvConfig* cfg,
              std::int32_t* biasCount, BatchResult* result) {
-    ConvertOptions serial;
-    serial.skipTables = true;
     for (std::size_t i = 0; i < head; ++i) {
-        Count(ConvertOne(files[i], cfg, biasCount, serial), result);
+        ConvertInTurn(files[i], cfg, biasCount, result);
     }
 }
 
@@ -66,8 +84,6 @@ std::size_t HeadOf(const std::vector<PlannedFile>& files, const DsvConfig* cfg,
 // 0 for files converted as if alone), on the workers; the console lines in their order.
 void RunRest(const std::vector<PlannedFile>& files, const std::vector<std::size_t>& own,
              const DsvConfig* cfg, int workers, BatchResult* result, std::int32_t start) {
-    ConvertOptions serial;
-    serial.skipTables = true;
     bool inPlace = false;
     for (std::size_t j : own) {
         inPlace = inPlace || files[j].inPlace;
@@ -77,7 +93,7 @@ void RunRest(const std::vector<PlannedFile>& files, const std::vector<std::size_
         // at a time, in order.
         for (std::size_t j : own) {
             std::int32_t count = start;
-            Count(ConvertOne(files[j], cfg, &count, serial), result);
+            ConvertInTurn(files[j], cfg, &count, result);
         }
         return;
     }
@@ -87,6 +103,7 @@ void RunRest(const std::vector<PlannedFile>& files, const std::vector<std::size_
     struct Slot {
         Console console{true};
         int status = kConverted;
+        kinrec::SummaryRow row;
     };
     std::vector<Slot> slots(own.size());
     const DsvConfig shared = *cfg;
@@ -97,11 +114,11 @@ void RunRest(const std::vector<PlannedFile>& files, const std::vector<std::size_
         opt.console = &slots[k].console;
         opt.skipTables = true;
         opt.showProgress = false;
-        slots[k].status = ConvertOne(files[own[k]], &local, &count, opt);
+        slots[k].status = ConvertOne(files[own[k]], &local, &count, opt, &slots[k].row);
     };
     auto done = [&](std::size_t k) {
         slots[k].console.Replay();
-        Count(slots[k].status, result);
+        Count(slots[k].status, std::move(slots[k].row), result);
         progress::Show(std::to_string(own[k] + 1) + " of " + std::to_string(files.size()) +
                        " files");
     };
@@ -124,10 +141,8 @@ BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig*
         head = 0;
     } else if (workers > 1) {
         head = 0;
-        ConvertOptions serial;
-        serial.skipTables = true;
         for (; head < files.size() && *biasCount < kinrec::BiasCountLimit(); ++head) {
-            Count(ConvertOne(files[head], cfg, biasCount, serial), &result);
+            ConvertInTurn(files[head], cfg, biasCount, &result);
         }
     } else {
         RunHead(files, head, cfg, biasCount, &result);
@@ -145,50 +160,89 @@ BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig*
 namespace {
 
 // The plan of this batch, made from the walk when no share has made one yet.
-Plan MakePlan(const std::vector<std::string>& paths, const std::string* selector,
-              const DsvConfig* cfg, std::int32_t biasCount, int count) {
+// What a plan of this run says besides its files.
+Plan PlanOfRun(const std::string* selector, const DsvConfig* cfg, int count, bool alone) {
     Plan plan;
+    plan.version = kinrec::Version();
+    plan.settings = kinrec::SettingsText(*cfg);
     plan.count = count;
     plan.selected = selector != nullptr;
     plan.selector = selector != nullptr ? *selector : "";
+    plan.alone = alone;
+    return plan;
+}
+
+// The plan of this batch, made from the walk when no share has made one yet.
+Plan MakePlan(const std::vector<std::string>& paths, const std::string* selector,
+              const DsvConfig* cfg, std::int32_t biasCount, int count, bool alone) {
+    Plan plan = PlanOfRun(selector, cfg, count, alone);
     plan.token = NewToken();
     DiskView disk;
     plan.files = PlanFiles(paths, disk);
-    plan.head = HeadOf(plan.files, cfg, biasCount);
+    plan.head = alone ? 0 : HeadOf(plan.files, cfg, biasCount);
     SplitShares(&plan.files, plan.head, count);
     return plan;
+}
+
+// Whether path holds a file kinrec wrote (a table, a batch summary): never an input, so
+// never a change to the batch, whenever it was written.
+bool IsKinrecOwn(const std::string& path) {
+    return IsKinrecTable(path.c_str()) == TableCheck::kTable;
+}
+
+// Why plan, made by another share, does not serve this run (ours): "" when it does.
+std::string Mismatch(const Plan& plan, const Plan& ours, const std::string& planPath) {
+    const std::string again =
+        "remove " + planPath + " and run all " + std::to_string(ours.count) + " shares again";
+    if (plan.count != ours.count || plan.selected != ours.selected ||
+        plan.selector != ours.selector || plan.alone != ours.alone) {
+        return "made for " + Describe(plan) + ", not " + Describe(ours) +
+               "; nothing converted: finish that batch with " + (plan.alone ? "--alone " : "") +
+               "--shard K/" + std::to_string(plan.count) +
+               ", or remove the plan to start a new one";
+    }
+    if (plan.version != ours.version) {
+        return "made by kinrec " + plan.version + ", not " + ours.version +
+               "; nothing converted: finish that batch with kinrec " + plan.version + ", or " +
+               again;
+    }
+    const std::string changed = SettingsDifference(plan.settings, ours.settings);
+    if (!changed.empty()) {
+        return "made under other settings (" + changed +
+               "); nothing converted: finish that batch under the settings it was made "
+               "under, or " +
+               again + " (each under the new settings)";
+    }
+    return "";
 }
 
 // Share shard of the batch whose walk found paths: the plan's files of that share,
 // checked against the plan first. walkFailed: a directory could not be listed.
 BatchResult ConvertShare(const std::string& dir, const std::vector<std::string>& paths,
                          const std::string* selector, const DsvConfig* cfg, std::int32_t* biasCount,
-                         int workers, const Shard& shard, bool walkFailed) {
+                         int workers, const Shard& shard, bool alone, bool walkFailed) {
     BatchResult result;
     Plan plan;
+    bool finished = false;
     std::string planPath;
     std::string error;
-    const auto make = [&] { return MakePlan(paths, selector, cfg, *biasCount, shard.count); };
-    if (!SharedPlan(dir, make, &plan, &planPath, &error)) {
+    const auto make = [&] {
+        return MakePlan(paths, selector, cfg, *biasCount, shard.count, alone);
+    };
+    if (!SharedPlan(dir, make, &plan, &finished, &planPath, &error)) {
         StdConsole().Fail(planPath, error + "; nothing converted");
         ++result.unreadable;
         return result;
     }
-    Plan ours;
-    ours.count = shard.count;
-    ours.selected = selector != nullptr;
-    ours.selector = selector != nullptr ? *selector : "";
-    const std::string again =
-        "remove " + planPath + " and run all " + std::to_string(shard.count) + " shares again";
-    if (plan.count != ours.count || plan.selected != ours.selected ||
-        plan.selector != ours.selector) {
-        StdConsole().Fail(planPath, "made for " + Describe(plan) + ", not " + Describe(ours) +
-                                        "; nothing converted: finish that batch with --shard K/" +
-                                        std::to_string(plan.count) +
-                                        ", or remove the plan to start a new one");
+    const std::string mismatch =
+        Mismatch(plan, PlanOfRun(selector, cfg, shard.count, alone), planPath);
+    if (!mismatch.empty()) {
+        StdConsole().Fail(planPath, mismatch);
         ++result.unreadable;
         return result;
     }
+    const std::string again =
+        "remove " + planPath + " and run all " + std::to_string(shard.count) + " shares again";
 
     // Files added since the plan was made are converted by no share: said.
     std::unordered_set<std::string> planned;
@@ -196,7 +250,7 @@ BatchResult ConvertShare(const std::string& dir, const std::vector<std::string>&
         planned.insert(f.path);
     }
     for (const std::string& path : paths) {
-        if (planned.count(path) == 0) {
+        if (planned.count(path) == 0 && !IsKinrecOwn(path)) {
             std::string why = "added after ";
             why += planPath;
             why += " was made; converted by no share: ";
@@ -217,7 +271,7 @@ BatchResult ConvertShare(const std::string& dir, const std::vector<std::string>&
         }
         const std::string how =
             f.written ? "" : Difference(f.stamp, StampOf(platform::Inspect(f.path)));
-        if (!how.empty()) {
+        if (!how.empty() && !IsKinrecOwn(f.path)) {
             std::string why = "changed since ";
             why += planPath;
             why += " was made (";
@@ -243,10 +297,10 @@ BatchResult ConvertShare(const std::string& dir, const std::vector<std::string>&
         RunHead(plan.files, plan.head, cfg, biasCount, &result);
     }
     if (!own.empty()) {
-        RunRest(plan.files, own, cfg, workers, &result, kinrec::BiasCountLimit());
+        RunRest(plan.files, own, cfg, workers, &result, alone ? 0 : kinrec::BiasCountLimit());
     }
     // A share that failed keeps the plan, so that its rerun converts the same files.
-    if (result.failed == 0 && result.unreadable == 0 && !walkFailed &&
+    if (!finished && result.failed == 0 && result.unreadable == 0 && !walkFailed &&
         !FinishShare(dir, plan, shard.index, &planPath, &error)) {
         StdConsole().Fail(planPath, error);
         ++result.unreadable;
@@ -291,7 +345,7 @@ int ConvertDirectory(const char* dir, const char* selector, bool recursive, cons
     const int unreadable = static_cast<int>(walk.unreadable.size());
     BatchResult r = shard.count > 1
                         ? ConvertShare(dir, walk.files, selector != nullptr ? &sel : nullptr, cfg,
-                                       biasCount, workers, shard, unreadable > 0)
+                                       biasCount, workers, shard, alone, unreadable > 0)
                         : ConvertFiles(walk.files, cfg, biasCount, workers, alone);
     if (r.failed > 0) {
         StdConsole().Err("kinrec: " + std::to_string(r.failed) + " of " +

@@ -6,6 +6,7 @@
 
 #include "features/DsvConfig.h"
 #include "input/Walk.h"
+#include "kinrec.h"
 
 #include <cstdint>
 #include <string>
@@ -19,6 +20,9 @@ struct BatchResult {
     // What failed the batch besides conversions: directories the walk could not list,
     // and for a share, files that differ from the batch's plan or a plan it cannot use.
     int unreadable = 0;
+    // A row per input converted or tried, in the batch's order (kinrec tables met on the
+    // way have none).
+    std::vector<kinrec::SummaryRow> rows;
 };
 
 // Share index (1-based) of count: the part of a batch one process converts.

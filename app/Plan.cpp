@@ -1,10 +1,13 @@
 #include "app/Plan.h"
 
 #include "app/Convert.h"
+#include "kinrec.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <map>
+#include <set>
 #include <unordered_map>
 #include <utility>
 
@@ -71,8 +74,7 @@ std::string Difference(const Stamp& planned, const Stamp& now) {
     if (now.kind != planned.kind) {
         return now.kind == PathKind::kRegular ? "now a regular file" : "no longer a regular file";
     }
-    if (now.id.known != planned.id.known || (now.id.known && (now.id.volume != planned.id.volume ||
-                                                              now.id.index != planned.id.index))) {
+    if (now.id.known != planned.id.known || (now.id.known && now.id.index != planned.id.index)) {
         return "replaced by another file";
     }
     if (now.size != planned.size) {
@@ -206,7 +208,7 @@ std::vector<std::vector<std::size_t>> Chains(const std::vector<PlannedFile>& fil
 
 namespace {
 
-constexpr const char* kPlanHeader = "kinrec plan 1";
+constexpr const char* kPlanHeader = "kinrec plan 2";
 
 // A name on one line: backslash, line ends and other control characters escaped.
 std::string Escape(const std::string& s) {
@@ -305,8 +307,11 @@ class Fields {
 
 std::string PlanText(const Plan& plan) {
     std::string t = std::string(kPlanHeader) + "\n";
+    t += "version " + Escape(plan.version) + "\n";
+    t += "settings " + Escape(plan.settings) + "\n";
     t += "shares " + std::to_string(plan.count) + "\n";
     t += plan.selected ? "selector " + Escape(plan.selector) + "\n" : std::string("every\n");
+    t += plan.alone ? "alone\n" : "batch\n";
     t += "token " + plan.token + "\n";
     t += "head " + std::to_string(plan.head) + "\n";
     t += "files " + std::to_string(plan.files.size()) + "\n";
@@ -359,13 +364,27 @@ bool ReadPlan(const std::string& text, Plan* plan, std::string* error) {
         return fail("not a kinrec plan of this version");
     }
     *plan = Plan();
-    unsigned long long count = 0;
+    // "<word> <text>" on line at: the text, unescaped.
+    auto textLine = [&](const char* word, std::string* v) {
+        const std::string prefix = std::string(word) + " ";
+        return at < lines.size() && lines[at].compare(0, prefix.size(), prefix) == 0 &&
+               Unescape(lines[at].substr(prefix.size()), v);
+    };
     at = 1;
+    if (!textLine("version", &plan->version) || plan->version.empty()) {
+        return fail("expected \"version <version>\"");
+    }
+    at = 2;
+    if (!textLine("settings", &plan->settings)) {
+        return fail("expected \"settings <settings>\"");
+    }
+    unsigned long long count = 0;
+    at = 3;
     if (!header("shares", 9999999, &count) || count < 2) {
         return fail("expected \"shares <n>\"");
     }
     plan->count = static_cast<int>(count);
-    at = 2;
+    at = 4;
     if (at < lines.size() && lines[at].compare(0, 9, "selector ") == 0) {
         plan->selected = true;
         if (!Unescape(lines[at].substr(9), &plan->selector)) {
@@ -374,24 +393,29 @@ bool ReadPlan(const std::string& text, Plan* plan, std::string* error) {
     } else if (at >= lines.size() || lines[at] != "every") {
         return fail("expected \"selector <pattern>\" or \"every\"");
     }
-    at = 3;
+    at = 5;
+    if (at >= lines.size() || (lines[at] != "alone" && lines[at] != "batch")) {
+        return fail("expected \"alone\" or \"batch\"");
+    }
+    plan->alone = lines[at] == "alone";
+    at = 6;
     if (at >= lines.size() || lines[at].compare(0, 6, "token ") != 0 || lines[at].size() == 6) {
         return fail("expected \"token <text>\"");
     }
     plan->token = lines[at].substr(6);
     unsigned long long head = 0;
     unsigned long long n = 0;
-    at = 4;
-    if (!header("head", ~0ull, &head)) {
-        return fail("expected \"head <n>\"");
+    at = 7;
+    if (!header("head", ~0ull, &head) || (plan->alone && head != 0)) {
+        return fail("expected \"head <n>\" (0 for files converted alone)");
     }
-    at = 5;
+    at = 8;
     if (!header("files", lines.size(), &n) || head > n) {
         return fail("expected \"files <n>\", at least the head");
     }
     plan->head = static_cast<std::size_t>(head);
     for (unsigned long long j = 0; j < n; ++j) {
-        at = 6 + static_cast<std::size_t>(j);
+        at = 9 + static_cast<std::size_t>(j);
         if (at >= lines.size()) {
             return fail("the file list ends early");
         }
@@ -435,7 +459,7 @@ bool ReadPlan(const std::string& text, Plan* plan, std::string* error) {
         }
         plan->files.push_back(std::move(p));
     }
-    at = 6 + static_cast<std::size_t>(n);
+    at = 9 + static_cast<std::size_t>(n);
     if (at >= lines.size() || lines[at] != "end" ||
         (at + 1 < lines.size() && !(at + 2 == lines.size() && lines[at + 1].empty()))) {
         return fail("expected \"end\" as the last line");
@@ -445,5 +469,93 @@ bool ReadPlan(const std::string& text, Plan* plan, std::string* error) {
 
 std::string Describe(const Plan& plan) {
     return std::to_string(plan.count) + " shares of " +
-           (plan.selected ? "'" + Escape(plan.selector) + "'" : std::string("every input file"));
+           (plan.selected ? "'" + Escape(plan.selector) + "'" : std::string("every input file")) +
+           (plan.alone ? ", each file alone" : "");
+}
+
+namespace {
+
+// "Label=value ..." as label -> value.
+std::map<std::string, std::string> SettingsOf(const std::string& text) {
+    std::map<std::string, std::string> m;
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::size_t end = text.find(' ', pos);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        const std::string item = text.substr(pos, end - pos);
+        const std::size_t eq = item.find('=');
+        if (eq != std::string::npos) {
+            m[item.substr(0, eq)] = item.substr(eq + 1);
+        } else if (!item.empty()) {
+            m[item] = "";
+        }
+        pos = end + 1;
+    }
+    return m;
+}
+
+// A setting's name as its user writes it: the configuration key where it has one.
+std::string KeyOf(const std::string& label) {
+    for (const kinrec::SettingInfo& s : kinrec::SettingTable()) {
+        if (label == s.label) {
+            return s.key != nullptr ? s.key : s.label;
+        }
+    }
+    return label;
+}
+
+} // namespace
+
+std::string SettingsDifference(const std::string& planned, const std::string& now) {
+    if (planned == now) {
+        return "";
+    }
+    const auto a = SettingsOf(planned);
+    const auto b = SettingsOf(now);
+    std::string out;
+    auto say = [&out](const std::string& label, const std::string& from, const std::string& to) {
+        out += (out.empty() ? "" : ", ") + KeyOf(label) + " " + (from.empty() ? "unset" : from) +
+               " -> " + (to.empty() ? "unset" : to);
+    };
+    // In the order of the settings table, then any the table does not know.
+    std::set<std::string> done;
+    for (const kinrec::SettingInfo& s : kinrec::SettingTable()) {
+        const auto x = a.find(s.label);
+        const auto y = b.find(s.label);
+        const std::string from = x != a.end() ? x->second : "";
+        const std::string to = y != b.end() ? y->second : "";
+        if (from != to) {
+            say(s.label, from, to);
+        }
+        done.insert(s.label);
+    }
+    for (const auto* m : {&a, &b}) {
+        for (const auto& [label, value] : *m) {
+            if (done.insert(label).second) {
+                const auto x = a.find(label);
+                const auto y = b.find(label);
+                say(label, x != a.end() ? x->second : "", y != b.end() ? y->second : "");
+            }
+        }
+    }
+    return out.empty() ? "the settings' text" : out;
+}
+
+bool SamePlan(const Plan& a, const Plan& b) {
+    if (a.version != b.version || a.settings != b.settings || a.count != b.count ||
+        a.selected != b.selected || a.selector != b.selector || a.alone != b.alone ||
+        a.head != b.head || a.files.size() != b.files.size()) {
+        return false;
+    }
+    for (std::size_t j = 0; j < a.files.size(); ++j) {
+        const PlannedFile& x = a.files[j];
+        const PlannedFile& y = b.files[j];
+        if (x.path != y.path || x.share != y.share || x.group != y.group ||
+            x.special != y.special || x.inPlace != y.inPlace || x.written != y.written ||
+            (!x.written && !Difference(x.stamp, y.stamp).empty())) {
+            return false;
+        }
+    }
+    return true;
 }

@@ -40,7 +40,9 @@ class DiskView : public FileSystemView {
 };
 
 // An input's identity as it was planned: a file that differs in any of these is not the
-// file the plan was made for.
+// file the plan was made for. The volume is kept but not compared: each machine of a
+// cluster may mount the shared file system under a device number of its own, while
+// the file's index there stays.
 struct Stamp {
     platform::PathKind kind = platform::PathKind::kMissing;
     long long size = 0;  // [bytes]
@@ -62,9 +64,12 @@ struct PlannedFile {
 };
 
 struct Plan {
+    std::string version;   // of the kinrec that made it
+    std::string settings;  // the settings it was made under (kinrec::SettingsText)
     int count = 1;         // shares
     bool selected = false; // a selector was given:
     std::string selector;  // this one
+    bool alone = false;    // each file converted as if alone (--alone): no head
     std::string token;     // tells this plan from any other
     std::size_t head = 0;  // the first files, converted one after another by share 1
     std::vector<PlannedFile> files;
@@ -93,7 +98,15 @@ std::uint64_t MulDiv(std::uint64_t a, std::uint64_t b, std::uint64_t d);
 std::string PlanText(const Plan& plan);
 bool ReadPlan(const std::string& text, Plan* plan, std::string* error);
 
-// "2 shares of every input file", "3 shares of '*.csv'".
+// "2 shares of every input file", "3 shares of '*.csv', each file alone".
 std::string Describe(const Plan& plan);
+
+// How the settings now differ from those planned, key by key ("RESAMPLECOUNT 0 -> 2,
+// CUTOFFFREQUENCY 5 -> 3"); "" when they do not.
+std::string SettingsDifference(const std::string& planned, const std::string& now);
+
+// Whether two plans convert the same files alike: all but their tokens agree, the
+// identities of inputs that tables are written into aside (they change under a batch).
+bool SamePlan(const Plan& a, const Plan& b);
 
 #endif

@@ -2,6 +2,7 @@
 
 #include "app/Console.h"
 #include "app/Platform.h"
+#include "app/TempFile.h"
 
 #include <cerrno>
 #include <chrono>
@@ -11,6 +12,7 @@
 #include <random>
 
 const char kPlanName[] = "kinrec.plan";
+const char kFinishedName[] = "kinrec.plan.finished";
 
 namespace {
 
@@ -47,33 +49,6 @@ bool HoldsToken(const std::string& record, const std::string& token) {
     return record == token + "\n" || record == token + "\r\n";
 }
 
-// Writes text to a new temporary file beside name; its path, or "" with errno set.
-std::string WriteTemporary(const std::string& name, const std::string& text) {
-    static int serial = 0;
-    for (int tries = 0; tries < 100; ++tries) {
-        std::string temp =
-            name + ".tmp-" + std::to_string(platform::ProcessId()) + "-" + std::to_string(++serial);
-        std::FILE* f = platform::CreateNew(temp);
-        if (f == nullptr) {
-            if (errno == EEXIST) {
-                continue; // left by an earlier process of this id
-            }
-            return "";
-        }
-        const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-        const bool flushed = std::fflush(f) == 0;
-        const int err = errno;
-        if (std::fclose(f) == 0 && written && flushed) {
-            return temp;
-        }
-        (void)platform::RemoveFile(temp);
-        errno = err != 0 ? err : EIO;
-        return "";
-    }
-    errno = EEXIST;
-    return "";
-}
-
 } // namespace
 
 std::string NewToken() {
@@ -100,8 +75,9 @@ std::string NewToken() {
 }
 
 bool SharedPlan(const std::string& dir, const std::function<Plan()>& make, Plan* plan,
-                std::string* path, std::string* error) {
+                bool* finished, std::string* path, std::string* error) {
     *path = Join(dir, kPlanName);
+    *finished = false;
     for (int attempt = 0; attempt < 2; ++attempt) {
         std::string text;
         if (ReadWhole(*path, &text)) {
@@ -119,18 +95,26 @@ bool SharedPlan(const std::string& dir, const std::function<Plan()>& make, Plan*
             break;
         }
         *plan = make();
+        // The batch this one would be has run to its end already: a share run again
+        // converts its files as planned then, and leaves no plan behind.
+        Plan done;
+        std::string ignored;
+        if (ReadWhole(Join(dir, kFinishedName), &text) && ReadPlan(text, &done, &ignored) &&
+            SamePlan(done, *plan)) {
+            *plan = done;
+            *finished = true;
+            return true;
+        }
         const std::string temp = WriteTemporary(*path, PlanText(*plan));
         if (temp.empty()) {
             *error = ErrorText(errno);
             return false;
         }
-        if (platform::LandNew(temp, *path)) {
+        if (Land(temp, *path, false)) {
             return true;
         }
-        const int err = errno;
-        (void)platform::RemoveFile(temp);
-        if (err != EEXIST) {
-            *error = ErrorText(err);
+        if (errno != EEXIST) {
+            *error = ErrorText(errno);
             return false;
         }
         // Another share landed its plan first: that one holds.
@@ -143,12 +127,8 @@ bool FinishShare(const std::string& dir, const Plan& plan, int index, std::strin
                  std::string* error) {
     *path = Join(dir, DoneName(index));
     const std::string temp = WriteTemporary(*path, plan.token + "\n");
-    if (temp.empty() || !platform::MoveOnto(temp, *path)) {
-        const int err = errno;
-        if (!temp.empty()) {
-            (void)platform::RemoveFile(temp);
-        }
-        *error = ErrorText(err);
+    if (temp.empty() || !Land(temp, *path, true)) {
+        *error = ErrorText(errno);
         return false;
     }
     // Whether every share has finished, starting with those after this one (which,
@@ -167,7 +147,11 @@ bool FinishShare(const std::string& dir, const Plan& plan, int index, std::strin
         lying.token != plan.token) {
         return true; // removed by another share that found them all, at the same time
     }
-    (void)platform::RemoveFile(planPath); // the records without a plan mean nothing
+    // The plan is kept as the finished batch's, which a share run again still follows;
+    // the records without a plan mean nothing.
+    if (!platform::MoveOnto(planPath, Join(dir, kFinishedName))) {
+        (void)platform::RemoveFile(planPath); // then a rerun plans afresh: no harm
+    }
     for (int k = 1; k <= plan.count; ++k) {
         (void)platform::RemoveFile(Join(dir, DoneName(k)));
     }

@@ -5,9 +5,11 @@
 // another share landed meanwhile (shares of a job array start at the same moment, on a
 // shared file system); every other share, and a rerun of any share, reads it. A share
 // that finishes without a failure leaves kinrec.plan.done-K holding the plan's token;
-// the share that finds every share's record removes the plan and the records, so that
-// the next batch over the tree plans afresh. The names end in neither .csv nor .bin: a
-// walk never takes them as inputs.
+// the share that finds every share's record moves the plan to kinrec.plan.finished and
+// removes the records, so that the next batch over the tree plans afresh. A share run
+// again after that, over the same files and settings, follows the finished plan and
+// leaves none behind. The names end in neither .csv nor .bin: a walk never takes them as
+// inputs.
 #ifndef KINREC_SHARE_PLAN_H
 #define KINREC_SHARE_PLAN_H
 
@@ -16,15 +18,18 @@
 #include <functional>
 #include <string>
 
-extern const char kPlanName[]; // "kinrec.plan"
+extern const char kPlanName[];     // "kinrec.plan"
+extern const char kFinishedName[]; // "kinrec.plan.finished"
 
 // A text that no other plan holds.
 std::string NewToken();
 
-// The plan lying in dir, or the one make() gives, landed there when none lies there yet.
-// False when neither can be had, with *path and *error saying which file and why.
+// The plan lying in dir, or the one make() gives, landed there when none lies there yet;
+// *finished when make() gave the plan of the batch that finished there last, which is
+// then not landed again. False when neither can be had, with *path and *error saying
+// which file and why.
 bool SharedPlan(const std::string& dir, const std::function<Plan()>& make, Plan* plan,
-                std::string* path, std::string* error);
+                bool* finished, std::string* path, std::string* error);
 
 // Records that share index of plan has finished; the last to finish removes the plan
 // and the records. False when the record cannot be written, with *path and *error.

@@ -5,6 +5,7 @@
 #include "app/ConvertDirectory.h"
 #include "app/Platform.h"
 #include "app/Progress.h"
+#include "app/Summary.h"
 #include "app/TempTables.h"
 #include "input/NumberText.h"
 #include "kinrec.h"
@@ -15,6 +16,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <vector>
 
 using namespace kinrec::detail;
 
@@ -56,8 +59,9 @@ std::string Wrapped(const std::string& text, std::size_t width) {
 
 void PrintHelp() {
     PrintUsage();
-    std::printf("       kinrec --shard <k>/<n> -r [<file_selector>]\n"
+    std::printf("       kinrec [--alone] --shard <k>/<n> -r [<file_selector>]\n"
                 "       kinrec --alone -r [<file_selector>]\n"
+                "       kinrec --summary <file> ... (before any of the above)\n"
                 "\n"
                 "Turns sensor recordings (*.csv, *.bin) into feature tables (*_DSV.csv)\n"
                 "beside them. -r converts the current directory and all below it;\n"
@@ -65,6 +69,8 @@ void PrintHelp() {
                 "(a job array, GNU parallel) write exactly the tables of one run.\n"
                 "--alone -r gives every file the table it gets converted by itself\n"
                 "(its gyro bias count starting afresh), all files on every CPU.\n"
+                "--summary <file> writes a CSV row per input (status, samples, rows,\n"
+                "values beyond the range, notes) after kinrec's version and settings.\n"
                 "\n");
     std::string settings = "Settings come from kinrec.cnf in the current directory (after the "
                            ".cnf file beside the program):";
@@ -139,16 +145,22 @@ int BatchWorkers() {
 
 // One argument that is not "-r": the file itself, or else a selector for the current
 // directory.
-int ConvertFileOrSelector(const char* arg, Run* run) {
+int ConvertFileOrSelector(const char* arg, Run* run, std::vector<kinrec::SummaryRow>* rows) {
     std::string openFailure;
     ConvertOptions direct;
     direct.openFailure = &openFailure;
+    kinrec::SummaryRow row;
+    direct.row = &row;
     const int status = ConvertFile(arg, nullptr, &run->cfg, &run->biasCount, direct);
     if (!FallsBack(status)) {
+        if (!row.status.empty()) {
+            rows->push_back(std::move(row));
+        }
         return status == kConverted ? 0 : kFailedStatus;
     }
     BatchResult search;
     ConvertDirectory(".", arg, false, &run->cfg, &run->biasCount, run->workers, &search);
+    *rows = std::move(search.rows);
     if (search.attempted == 0) {
         StdConsole().Fail(arg, status == kInputNotOpened
                                    ? openFailure + ", and no input file matches it"
@@ -160,37 +172,84 @@ int ConvertFileOrSelector(const char* arg, Run* run) {
                : kFailedStatus;
 }
 
-int ConvertTree(const char* selector, Run* run, const Shard& shard, bool alone = false) {
+// The batch's rows go on to the summary, when one is asked for.
+int ConvertTree(const char* selector, Run* run, const Shard& shard, bool alone,
+                std::vector<kinrec::SummaryRow>* rows) {
     BatchResult walk;
     ConvertDirectory(".", selector, true, &run->cfg, &run->biasCount, run->workers, &walk, shard,
                      alone);
+    *rows = std::move(walk.rows);
     return walk.failed > 0 || walk.unreadable > 0 ? kFailedStatus : 0;
+}
+
+// The options before the command line's own arguments: each a word of its own, taken as
+// an option only while no file has that name.
+struct Options {
+    bool alone = false;
+    bool sharded = false;
+    Shard shard;
+    const char* summary = nullptr; // the summary's file name
+    int next = 1;                  // the first argument after them
+};
+
+// False with the usage's complaint said when the options or what follows them are amiss.
+bool ParseOptions(int argc, char** argv, Options* o) {
+    auto refuse = [](const char* why) {
+        PrintUsage();
+        StdConsole().Err(std::string("kinrec: ") + why + "\n");
+        return false;
+    };
+    const char* shardUse = "--shard takes k/n (1 <= k <= n) and then -r, as in \"kinrec --shard "
+                           "2/8 -r\"";
+    const char* aloneUse = "--alone is followed by -r, as in \"kinrec --alone -r\"";
+    int& i = o->next;
+    for (; i < argc && !platform::Exists(argv[i]); ++i) {
+        if (Is(argv[i], "--alone") && !o->alone) {
+            o->alone = true;
+        } else if (Is(argv[i], "--shard") && !o->sharded) {
+            o->sharded = true;
+            if (i + 1 >= argc || !ParseShard(argv[i + 1], &o->shard)) {
+                return refuse(shardUse);
+            }
+            ++i;
+        } else if (Is(argv[i], "--summary") && o->summary == nullptr) {
+            if (i + 1 >= argc || argv[i + 1][0] == '\0') {
+                return refuse("--summary takes the summary's file name, as in \"kinrec "
+                              "--summary summary.csv -r\"");
+            }
+            o->summary = argv[++i];
+        } else if (Is(argv[i], "--alone") || Is(argv[i], "--shard") || Is(argv[i], "--summary")) {
+            return refuse((std::string(argv[i]) + " is given twice").c_str());
+        } else {
+            break;
+        }
+    }
+    const int rest = argc - i;
+    if (o->alone || o->sharded) {
+        if (rest < 1 || rest > 2 || !Is(argv[i], "-r")) {
+            return refuse(o->sharded ? shardUse : aloneUse);
+        }
+    } else if (rest < 1 || rest > 2) {
+        if (o->summary != nullptr) {
+            return refuse("--summary is followed by what to convert, as in \"kinrec --summary "
+                          "summary.csv -r\"");
+        }
+        PrintUsage();
+        return false;
+    }
+    return true;
 }
 
 int Main(int argc, char** argv) {
     // Files kinrec opens must not become its standard streams.
     platform::OpenStandardStreams();
-    // A file of that name comes first: it is converted like any other.
-    Shard shard;
-    const bool sharded = argc >= 2 && Is(argv[1], "--shard") && !platform::Exists(argv[1]);
-    const bool alone = argc >= 2 && Is(argv[1], "--alone") && !platform::Exists(argv[1]);
-    if (alone) {
-        if (argc < 3 || argc > 4 || !Is(argv[2], "-r")) {
-            PrintUsage();
-            StdConsole().Err("kinrec: --alone is followed by -r, as in \"kinrec --alone -r\"\n");
-            return kUsageStatus;
-        }
-    } else if (sharded) {
-        if (argc < 4 || argc > 5 || !ParseShard(argv[2], &shard) || !Is(argv[3], "-r")) {
-            PrintUsage();
-            StdConsole().Err("kinrec: --shard takes k/n (1 <= k <= n) and then -r, as in "
-                             "\"kinrec --shard 2/8 -r\"\n");
-            return kUsageStatus;
-        }
-    } else if (argc < 2 || argc > 3) {
-        PrintUsage();
+    // A file of an option's name comes first: it is converted like any other.
+    Options opt;
+    if (!ParseOptions(argc, argv, &opt)) {
         return kUsageStatus;
     }
+    const int n = argc - opt.next; // the command line's own arguments
+    char** args = argv + opt.next;
     if (argc == 2 && !platform::Exists(argv[1])) {
         if (Is(argv[1], "--help") || Is(argv[1], "-h")) {
             PrintHelp();
@@ -212,21 +271,29 @@ int Main(int argc, char** argv) {
     LoadConfig(&run.cfg);
     run.workers = BatchWorkers();
 
-    const bool recursive = Is(argv[1], "-r");
+    const bool recursive = Is(args[0], "-r");
+    std::vector<kinrec::SummaryRow> rows;
     int status = 0;
-    if (alone) {
-        status = ConvertTree(argc == 4 ? argv[3] : nullptr, &run, Shard(), true);
-    } else if (sharded) {
-        status = ConvertTree(argc == 5 ? argv[4] : nullptr, &run, shard);
-    } else if (argc == 2) {
-        status =
-            recursive ? ConvertTree(nullptr, &run, Shard()) : ConvertFileOrSelector(argv[1], &run);
-    } else if (recursive) {
-        status = ConvertTree(argv[2], &run, Shard());
+    if (recursive) {
+        status = ConvertTree(n == 2 ? args[1] : nullptr, &run, opt.sharded ? opt.shard : Shard(),
+                             opt.alone, &rows);
+    } else if (n == 1) {
+        status = ConvertFileOrSelector(args[0], &run, &rows);
     } else {
-        status = ConvertFile(argv[1], argv[2], &run.cfg, &run.biasCount) == kConverted
+        ConvertOptions direct;
+        kinrec::SummaryRow row;
+        direct.row = &row;
+        status = ConvertFile(args[0], args[1], &run.cfg, &run.biasCount, direct) == kConverted
                      ? 0
                      : kFailedStatus;
+        if (!row.status.empty()) {
+            rows.push_back(std::move(row));
+        }
+    }
+    std::string error;
+    if (opt.summary != nullptr && !WriteSummary(opt.summary, run.cfg, rows, &error)) {
+        StdConsole().Fail(opt.summary, error);
+        status = kFailedStatus;
     }
     // Lines that scripts read and that could not be written are a failure too.
     errno = 0;

@@ -46,6 +46,7 @@ void DsvTextSink::Row(const std::int32_t* values, int n, std::int64_t /*sample*/
     }
     *p++ = '\n';
     out_.EndRow(p);
+    ++rows_;
 }
 
 } // namespace kinrec::detail

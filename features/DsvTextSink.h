@@ -26,6 +26,8 @@ class DsvTextSink : public RowSink {
     void Header(const std::vector<std::string>& names);
     void Row(const std::int32_t* values, int n, std::int64_t sample) override;
     bool Good() const override { return !out_.Failed(); }
+    // The rows given so far.
+    std::int64_t Rows() const { return rows_; }
 
     // Writes out what is buffered (and closes a file it created); false when any write
     // or the close failed (Error() says why).
@@ -36,6 +38,7 @@ class DsvTextSink : public RowSink {
 
   private:
     DsvOutput out_;
+    std::int64_t rows_ = 0;
 };
 
 } // namespace kinrec::detail

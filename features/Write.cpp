@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <system_error>
 
@@ -82,7 +83,9 @@ OpenedInput OpenInput(const std::string& input, int fileType) {
     }
     o.id = IdOf(f);
     auto csv = std::make_unique<CsvSource>(f, fileType);
-    if (csv->FirstLine() != nullptr && BeginsWithTableHeader(csv->FirstLine())) {
+    const char* first = csv->FirstLine();
+    if (first != nullptr &&
+        (BeginsWithTableHeader(first) || IsSummaryMark(first, std::strlen(first)))) {
         o.failure = Failure::kInputIsTable;
         return o;
     }
@@ -188,6 +191,8 @@ Written WriteTable(const std::string& input, const std::string& table, const Set
     }
     const int readError = opened.source->Error();
     w.notes = stream.Noted();
+    w.samples = stream.Samples();
+    w.rows = sink.Rows();
     if (opened.csv != nullptr) {
         NoteLineCounts(opened.csv->Counts(), settings.FileType, &w.notes);
     }

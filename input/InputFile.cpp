@@ -4,6 +4,7 @@
 #include "features/FileSystem.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace kinrec::detail {
 
@@ -22,7 +23,13 @@ void CloseInputFile(std::FILE* f) {
 bool HeadIsTableHeader(std::FILE* f) {
     char head[sizeof kDsvFixedHeader] = {};
     const std::size_t n = std::fread(head, 1, sizeof head - 1, f);
-    return n == sizeof head - 1 && BeginsWithTableHeader(head);
+    return (n == sizeof head - 1 && BeginsWithTableHeader(head)) || IsSummaryMark(head, n);
+}
+
+bool IsSummaryMark(const char* text, std::size_t n) {
+    const std::size_t m = sizeof kSummaryMark - 1;
+    return n >= m && std::memcmp(text, kSummaryMark, m) == 0 &&
+           (n == m || text[m] == '\n' || text[m] == '\r');
 }
 
 TableCheck IsKinrecTable(const char* path) {

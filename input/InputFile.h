@@ -3,6 +3,7 @@
 #ifndef KINREC_INPUT_FILE_H
 #define KINREC_INPUT_FILE_H
 
+#include <cstddef>
 #include <cstdio>
 
 namespace kinrec::detail {
@@ -18,11 +19,18 @@ void CloseInputFile(std::FILE* f);
 enum class TableCheck { kTable, kNotTable, kUnreadable };
 
 // Whether the file's first line begins with the ten fixed names of a kinrec table's
-// header, whatever the file is called.
+// header, or is the first line of a batch summary, whatever the file is called: kinrec's
+// own files are never recordings.
 TableCheck IsKinrecTable(const char* path);
 // The same for a file open for reading, read from where it stands. (For a line already
-// read: BeginsWithTableHeader in features/DsvConverter.h.)
+// read: BeginsWithTableHeader in features/DsvConverter.h, and IsSummaryMark.)
 bool HeadIsTableHeader(std::FILE* f);
+
+// The first line of a batch summary.
+constexpr const char kSummaryMark[] = "# kinrec summary";
+// Whether the n characters at text begin with that line, ended by a line end or by the
+// end of text.
+bool IsSummaryMark(const char* text, std::size_t n);
 
 } // namespace kinrec::detail
 

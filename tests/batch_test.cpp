@@ -103,10 +103,11 @@ TEST_F(BatchTest, AloneGivesEveryFileItsOwnTable) {
         EXPECT_EQ(Get("two/" + n + "_DSV.csv"), alone) << n;
         EXPECT_EQ(Get("batch/" + n + "_DSV.csv") == alone, n == "a") << n;
     }
-    // Only with -r; not with a share.
+    // Only with -r, and once.
     for (const std::vector<std::string>& args : {std::vector<std::string>{"--alone"},
                                                  {"--alone", "x.csv"},
-                                                 {"--shard", "1/2", "--alone", "-r"}}) {
+                                                 {"--alone", "--shard", "1/2", "x.csv"},
+                                                 {"--alone", "--alone", "-r"}}) {
         const RunResult bad = RunWith("1", args, "one");
         EXPECT_EQ(bad.status, 1) << args.back();
     }

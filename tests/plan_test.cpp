@@ -246,6 +246,9 @@ TEST(PlanTest, DifferenceSaysWhatChanged) {
         {[](Stamp& s) { s.size = 300; }, "size 200 -> 300 bytes"},
         {[](Stamp& s) { s.mtime = 6; }, "modified"},
         {[](Stamp& s) { s.id.index = 3; }, "replaced by another file"},
+        // The same file system mounted on another machine, under another device.
+        {[](Stamp& s) { s.id.volume = 9; }, ""},
+        {[](Stamp& s) { s.id.known = false; }, "replaced by another file"},
         {[](Stamp& s) { s.kind = PathKind::kMissing; }, "gone"},
         {[](Stamp& s) { s.kind = PathKind::kOther; }, "no longer a regular file"},
     };
@@ -258,6 +261,8 @@ TEST(PlanTest, DifferenceSaysWhatChanged) {
 
 Plan Sample() {
     Plan plan;
+    plan.version = "1.2.3";
+    plan.settings = "FileType=2 ResampleCount=4";
     plan.count = 3;
     plan.selected = true;
     plan.selector = "s*\\x.csv";
@@ -303,6 +308,58 @@ TEST(PlanTest, TextRoundTrip) {
     ASSERT_TRUE(ReadPlan(crlf, &back, &error)) << error;
     EXPECT_EQ(PlanText(back), text);
     EXPECT_EQ(Describe(plan), "3 shares of 's*\\\\x.csv'");
+    EXPECT_TRUE(SamePlan(back, plan));
+    EXPECT_EQ(back.version, "1.2.3");
+    EXPECT_EQ(back.settings, plan.settings);
+    Plan alone = plan;
+    alone.alone = true;
+    alone.head = 0;
+    ASSERT_TRUE(ReadPlan(PlanText(alone), &back, &error)) << error;
+    EXPECT_TRUE(back.alone);
+    EXPECT_EQ(Describe(alone), "3 shares of 's*\\\\x.csv', each file alone");
+}
+
+TEST(PlanTest, SamePlanIgnoresOnlyTheTokenAndWrittenInputs) {
+    const Plan plan = Sample();
+    const struct {
+        const char* what;
+        void (*change)(Plan&);
+        bool same;
+    } cases[] = {
+        {"another token", [](Plan& p) { p.token = "ffff"; }, true},
+        {"a written input changed", [](Plan& p) { p.files[2].stamp.size = 9; }, true},
+        {"an input grown", [](Plan& p) { p.files[0].stamp.size = 9; }, false},
+        {"an input on another mount", [](Plan& p) { p.files[0].stamp.id.volume = 1; }, true},
+        {"other settings", [](Plan& p) { p.settings = "FileType=1 ResampleCount=4"; }, false},
+        {"another version", [](Plan& p) { p.version = "1.2.4"; }, false},
+        {"alone", [](Plan& p) { p.alone = true; }, false},
+        {"another head", [](Plan& p) { p.head = 2; }, false},
+        {"another share", [](Plan& p) { p.files[1].share = 1; }, false},
+        {"a file less", [](Plan& p) { p.files.pop_back(); }, false},
+    };
+    for (const auto& c : cases) {
+        Plan other = plan;
+        c.change(other);
+        EXPECT_EQ(SamePlan(plan, other), c.same) << c.what;
+    }
+}
+
+TEST(PlanTest, SettingsDifferenceNamesTheKeys) {
+    const struct {
+        const char* planned;
+        const char* now;
+        const char* difference;
+    } cases[] = {
+        {"FileType=1 ResampleCount=0", "FileType=1 ResampleCount=0", ""},
+        {"FileType=1 ResampleCount=0 CutOffFrequency=5",
+         "FileType=1 ResampleCount=2 CutOffFrequency=3",
+         "RESAMPLECOUNT 0 -> 2, CUTOFFFREQUENCY 5 -> 3"},
+        {"FallCounterOut=1", "FallCounterOut=0", "FallCounterOut 1 -> 0"},
+        {"FileType=1", "FileType=1 Extra=4", "Extra unset -> 4"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(SettingsDifference(c.planned, c.now), c.difference) << c.now;
+    }
 }
 
 TEST(PlanTest, DamagedTextIsRefused) {
@@ -319,13 +376,16 @@ TEST(PlanTest, DamagedTextIsRefused) {
         const char* replacement; // the whole line
         const char* error;
     } cases[] = {
-        {1, "kinrec plan 2", "line 1: not a kinrec plan of this version"},
-        {2, "shares 1", "line 2: expected \"shares <n>\""},
-        {5, "head 4", "line 6: expected \"files <n>\", at least the head"},
-        {7, "4 0 - r 0 1 2049 77 ./a b.csv", "line 7: not a planned file"},
-        {8, "2 2 - o 1000 1 - - ./x.csv", "line 8: not a planned file"},
-        {9, "3 0 q r 2000 -5 2049 79 ./y.bin", "line 9: not a planned file"},
-        {10, "", "line 10: expected \"end\" as the last line"},
+        {1, "kinrec plan 1", "line 1: not a kinrec plan of this version"},
+        {2, "version ", "line 2: expected \"version <version>\""},
+        {3, "setting FileType=1", "line 3: expected \"settings <settings>\""},
+        {4, "shares 1", "line 4: expected \"shares <n>\""},
+        {6, "all", "line 6: expected \"alone\" or \"batch\""},
+        {8, "head 4", "line 9: expected \"files <n>\", at least the head"},
+        {10, "4 0 - r 0 1 2049 77 ./a b.csv", "line 10: not a planned file"},
+        {11, "2 2 - o 1000 1 - - ./x.csv", "line 11: not a planned file"},
+        {12, "3 0 q r 2000 -5 2049 79 ./y.bin", "line 12: not a planned file"},
+        {13, "", "line 13: expected \"end\" as the last line"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.replacement);

@@ -141,8 +141,9 @@ TEST_F(SafeTablesTest, HelpAndVersion) {
     const std::string usage = "Usage: kinrec <csv_file> [<dsv_file>]\n"
                               "       kinrec <file_selector>\n"
                               "       kinrec -r [<file_selector>]\n"
-                              "       kinrec --shard <k>/<n> -r [<file_selector>]\n"
-                              "       kinrec --alone -r [<file_selector>]\n";
+                              "       kinrec [--alone] --shard <k>/<n> -r [<file_selector>]\n"
+                              "       kinrec --alone -r [<file_selector>]\n"
+                              "       kinrec --summary <file> ... (before any of the above)\n";
     for (const char* arg : {"--help", "-h"}) {
         const RunResult r = Run({arg});
         EXPECT_EQ(r.status, 0);

@@ -264,11 +264,13 @@ enum class Failure {
 // What writing a table came to.
 struct Written {
     Failure failure = Failure::kNone;
-    std::string table; // the table's name
-    std::string path;  // the file the failure is about: the input or the table
-    int code = 0;      // the errno of a system error; 0 when a file's content was at fault
-    std::string left;  // a temporary file that could not be removed ("" when none)
-    Notes notes;       // what the input's lines and values came to (its samples were read)
+    std::string table;        // the table's name
+    std::string path;         // the file the failure is about: the input or the table
+    int code = 0;             // the errno of a system error; 0 when a file's content was at fault
+    std::string left;         // a temporary file that could not be removed ("" when none)
+    Notes notes;              // what the input's lines and values came to (its samples were read)
+    std::int64_t samples = 0; // samples read from the input
+    std::int64_t rows = 0;    // rows the table was given
     bool Ok() const { return failure == Failure::kNone; }
     // The failure in the console's words, without "kinrec: <path>: " ("" when none).
     std::string Reason() const;
@@ -306,6 +308,54 @@ std::string TableNameFor(const std::string& input);
 // of range throws kinrec::Error.
 Written WriteTable(const std::string& input, const std::string& table, const Settings& settings,
                    Run* run = nullptr, WriteHooks* hooks = nullptr);
+
+// A batch's summary (kinrec --summary): a CSV file, one row per input in the batch's
+// order, after its provenance in lines that begin with "#":
+//
+//   # kinrec summary
+//   # version 1.0.0
+//   # settings FileType=1 ResampleCount=0 ... PostureDiffOut=1
+//   input,table,status,samples,rows,beyond_range,first_beyond,peak_beyond,skipped_lines,notes
+//
+// pandas reads the rows with read_csv(path, comment="#"): a field holding a comma, a
+// quote, a "#" or a line end is quoted.
+
+// One input's row.
+struct SummaryRow {
+    std::string input;
+    std::string table;
+    std::string status;            // "ok", or the failure's kind: StatusName()
+    std::int64_t samples = 0;      // read from the input
+    std::int64_t rows = 0;         // written to the table
+    std::int64_t beyondRange = 0;  // samples with a value beyond the 16-bit counts
+    std::int64_t firstBeyond = -1; // the first of them, counted from 0; -1: none
+    std::int64_t peakBeyond = 0;   // [counts] the largest such value, by magnitude
+    std::int64_t skippedLines = 0; // lines after the first sample that were not samples
+    std::string notes;             // what the console said of the input, "; " between
+};
+
+// "ok" for kNone, else the failure in snake case ("input_not_opened", "read_failed", ...).
+const char* StatusName(Failure failure);
+
+// The row of an input whose table writing came to written.
+SummaryRow SummaryOf(const std::string& input, const Written& written);
+
+// The summary's column names, in order.
+const std::vector<std::string>& SummaryColumns();
+
+// The first lines of a summary: the provenance (this kinrec's version, the settings)
+// and the header line, each ended by "\n".
+std::string SummaryHead(const Settings& settings);
+
+// A row as a line of the summary, ended by "\n".
+std::string SummaryLine(const SummaryRow& row);
+
+// Whether text (a file's beginning) is the beginning of a kinrec summary.
+bool IsSummaryText(const std::string& text);
+
+// The settings on one line, each as Label=value in the order of SettingTable():
+// "FileType=1 ResampleCount=0 ...".
+std::string SettingsText(const Settings& settings);
 
 // The recordings under a folder, in the order one `kinrec -r [selector]` run there
 // converts them: entries sorted by name (byte order), files and folders interleaved;

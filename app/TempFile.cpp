@@ -1,0 +1,74 @@
+#include "app/TempFile.h"
+
+#include "app/Platform.h"
+#include "app/TempTables.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+
+namespace {
+
+// Tells apart the temporary files of one process's threads.
+std::atomic<unsigned> serial{0};
+
+} // namespace
+
+std::string WriteTemporary(const std::string& name, const std::string& text) {
+    TempTableHooks registry;
+    for (int tries = 0; tries < 100; ++tries) {
+        std::string temp =
+            name + ".tmp-" + std::to_string(platform::ProcessId()) + "-" + std::to_string(++serial);
+        registry.Lock();
+        std::FILE* f = platform::CreateNew(temp);
+        const int openError = errno;
+        if (f != nullptr) {
+            registry.Made(temp);
+        }
+        registry.Unlock();
+        if (f == nullptr) {
+            if (openError == EEXIST) {
+                continue; // left by an earlier process of this id
+            }
+            errno = openError;
+            return "";
+        }
+        const bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+        const bool flushed = std::fflush(f) == 0;
+        const int err = errno;
+        if (std::fclose(f) == 0 && written && flushed) {
+            return temp;
+        }
+        Discard(temp);
+        errno = err != 0 ? err : EIO;
+        return "";
+    }
+    errno = EEXIST;
+    return "";
+}
+
+bool Land(const std::string& temp, const std::string& name, bool replace) {
+    TempTableHooks registry;
+    registry.Lock();
+    const bool moved = replace ? platform::MoveOnto(temp, name) : platform::LandNew(temp, name);
+    const int err = errno;
+    if (moved) {
+        registry.Gone(temp);
+    }
+    registry.Unlock();
+    if (!moved) {
+        Discard(temp);
+        errno = err;
+    }
+    return moved;
+}
+
+void Discard(const std::string& temp) {
+    TempTableHooks registry;
+    registry.Lock();
+    const int err = errno;
+    (void)platform::RemoveFile(temp); // a leftover is named by nobody: nothing to tell
+    registry.Gone(temp);
+    registry.Unlock();
+    errno = err;
+}
