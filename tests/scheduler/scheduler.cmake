@@ -1,9 +1,18 @@
 # The scheduler tests: tools/kinrec-array.sbatch on a one-node SLURM cluster, and the
-# GNU parallel recipe, each against one `kinrec -r` (tests/scheduler/README.md).
+# GNU parallel recipe, each against one `kinrec -r` (tests/scheduler/README.md); and
+# the kinrec line the array script builds from each scheduler's variables.
 # Included from tests/CMakeLists.txt; they exit 77, shown as skipped, without root,
 # SLURM, MUNGE or GNU parallel.
 if(WIN32 OR CMAKE_CROSSCOMPILING)
     return()
+endif()
+
+# Needs no kinrec and no scheduler: a stand-in kinrec prints the line it is given.
+find_program(KINREC_SH sh)
+if(KINREC_SH)
+    add_test(NAME scheduler_array_env
+             COMMAND ${KINREC_SH} ${CMAKE_CURRENT_LIST_DIR}/array-env-test.sh)
+    set_tests_properties(scheduler_array_env PROPERTIES LABELS scheduler TIMEOUT 60)
 endif()
 find_program(KINREC_BASH bash)
 if(NOT KINREC_BASH)
