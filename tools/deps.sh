@@ -6,7 +6,7 @@
 #     --python   and the Python package: pybind11, NumPy, pandas, pytest, venv, setuptools
 #     --ci       and .ci/run, .ci/windows: clang 14 with its runtime, clang-tidy 14, cppcheck,
 #                ShellCheck, git, matplotlib, pandas, mingw-w64 g++, Wine, aarch64 g++,
-#                qemu-user, SLURM, MUNGE, GNU parallel, and --python's
+#                qemu-user, SLURM, MUNGE, GNU parallel, snakemake, and --python's
 #     --quiet    no apt progress, only errors
 # Debian, Ubuntu: when dpkg-query finds every package nothing else happens (no network);
 # else apt-get installs the missing ones, as root or through sudo. Other systems: the
@@ -69,6 +69,7 @@ slurmd slurmd the SLURM node daemon
 slurm-client sbatch the SLURM commands
 munge munged MUNGE, the authentication SLURM uses
 parallel parallel GNU parallel
+snakemake snakemake snakemake (tools/kinrec.smk)
 EOF
 }
 

@@ -13,6 +13,7 @@ REPO = os.path.dirname(TOOLS)
 DATA = os.path.join(HERE, "data")
 IMPORT = os.path.join(TOOLS, "kinrec-import.py")
 PLOT = os.path.join(TOOLS, "kinrec-plot.py")
+SUMMARY_PLOT = os.path.join(TOOLS, "kinrec-summary-plot.py")
 
 
 def run(script, *args, cwd=None, env=None):
