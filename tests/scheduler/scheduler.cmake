@@ -27,7 +27,7 @@ if(NOT KINREC_BUILD_BENCH AND NOT TARGET gen_recording)
     target_compile_features(gen_recording PRIVATE cxx_std_17)
 endif()
 
-foreach(scheduler slurm parallel snakemake)
+foreach(scheduler slurm parallel snakemake mount)
     add_test(NAME scheduler_${scheduler}
              COMMAND ${KINREC_BASH} ${CMAKE_CURRENT_LIST_DIR}/${scheduler}-test.sh
                      $<TARGET_FILE:kinrec> $<TARGET_FILE:gen_recording>)
