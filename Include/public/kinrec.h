@@ -383,6 +383,113 @@ std::int16_t GyroCounts(double degPerSecond);
 // kinrec's version ("major.minor.patch", from the VERSION file of its sources)
 const char* Version();
 
+// ---- Recordings in other layouts, and public fall data sets -------------------------
+//
+// A recording in a delimited text file (or an accelerometer file and a gyroscope file)
+// becomes acceleration in g and angular rate in deg/s; the readers behind kinrec.load,
+// kinrec.dataset and tools/kinrec-import.py. Columns are found by header name or given
+// by 1-based position as on the importer's command line; units come from the header or
+// the options; two streams are merged onto a grid of `rate` Hz over the span both cover,
+// each grid point holding the last sample at or before it.
+
+// One COLUMN=VALUE condition on a file's rows; numbers compare by value ("1" = "1.0").
+struct Condition {
+    std::string column; // a header name or a 1-based position
+    std::string value;
+};
+
+// How to read a recording: the importer's options by the same names. Empty strings and
+// zeros mean "not given".
+struct ReadOptions {
+    std::string layout;    // a data set's layout (LayoutNames()): fills what is not given
+    std::string position;  // the sensor's body position where one file holds several
+                           // (umafall: its header's words, lower case; default waist)
+    char delimiter = '\0'; // '\0': found among , ; tab |
+    bool noHeader = false; // the first line is data
+    std::string timeCol;   // a name or a 1-based position
+    std::string accCols;   // "X,Y,Z": names or positions, "-4" negates that axis
+    std::string gyroCols;
+    std::string accUnit;                               // g, m/s^2, mg, counts
+    std::string gyroUnit;                              // deg/s, rad/s, counts
+    std::string timeUnit;                              // s, ms, us, ns
+    double accScale = 0;                               // [counts per g] with accUnit "counts"
+    double gyroScale = 0;                              // [counts per deg/s] with gyroUnit "counts"
+    std::vector<Condition> where, accWhere, gyroWhere; // rows kept: all, acc's, gyro's
+    double sourceRate = 0; // [Hz] evenly spaced rows without time stamps
+    double rate = 0;       // [Hz] the grid; 0: the rows as read (50 for two streams)
+};
+
+// What the readers met that the caller may want to say: kind "warning" or "note", the
+// file or files it is about, and the text (in the importer's option words).
+struct ReadNote {
+    std::string kind;
+    std::string where;
+    std::string text;
+};
+
+// A recording read: one entry per sample in every vector.
+struct Samples {
+    std::vector<double> time;            // [s] from the first sample
+    std::vector<std::int64_t> sourceRow; // the 0-based data row of the (accelerometer's) file
+    std::vector<double> acc[3];          // [g] x, y, z
+    std::vector<double> gyro[3];         // [deg/s] x, y, z
+    double rate = 0;    // [Hz] the grid's, or that of the stamps' median step; 0 when the
+                        // stamps never increase
+    bool even = true;   // the samples are evenly spaced (a grid always is)
+    std::string source; // the files read, joined by ", "
+    std::vector<ReadNote> notes;
+    std::size_t Size() const { return time.size(); }
+};
+
+// Reads one file (files.size() 1) or an accelerometer and a gyroscope file (2). Throws
+// kinrec::FileError for a file that cannot be read (Code() 0: not text) and
+// kinrec::Error, with the reason, for anything else the readers cannot take.
+Samples ReadSamples(const std::vector<std::string>& files, const ReadOptions& options);
+
+// The layouts ReadOptions::layout takes, lower case, and whether each takes two files.
+std::vector<std::string> LayoutNames();
+bool LayoutTakesTwoFiles(const std::string& layout);
+
+// One recording of a public data set, with the data set's own metadata.
+struct Trial {
+    std::string file;               // the recording's path under the root ('/' between
+                                    // folders; the accelerometer's file for two)
+    std::vector<std::string> paths; // the file or files to read, root included
+    std::string subject;            // as the data set names it ("SA01", "S29", "sub3")
+    std::string activity;           // the data set's own code ("F05", "A10", "FOL")
+    bool fall = false;              // the activity is a fall
+    int trial = 0;                  // the trial number
+    std::string position;           // the body position, lower case ("" for one sensor)
+};
+
+// The data sets FindTrials takes, lower case.
+std::vector<std::string> DataSetNames();
+
+// The body positions of a data set in its own words, the default first ("" for a set
+// of one sensor).
+std::vector<std::string> DataSetPositions(const std::string& dataSet);
+
+// Every recording of dataSet under root at position ("" for the default), in path order.
+// Throws kinrec::Error for an unknown set or position, kinrec::FileError when root cannot
+// be listed.
+std::vector<Trial> FindTrials(const std::string& dataSet, const std::string& root,
+                              const std::string& position = std::string());
+
+// How a trial's files are read (a layout, and for UMAFall its sensor's rows).
+ReadOptions TrialReadOptions(const std::string& dataSet, const Trial& trial);
+
+// A trial converted on its own, as kinrec --alone converts a file: its samples on the
+// 50 Hz grid, then the table.
+struct TrialTable {
+    Table table;                  // rows of the kept samples
+    std::vector<double> time;     // [s] of each row
+    std::int64_t beyondRange = 0; // samples with a value beyond the 16-bit counts (clipped,
+                                  // wrapped or refused as overflow says)
+    std::vector<ReadNote> notes;  // what the readers noted
+};
+TrialTable ConvertTrial(const std::string& dataSet, const Trial& trial,
+                        const Settings& settings = Settings(), Overflow overflow = Overflow::kClip);
+
 } // namespace kinrec
 
 #endif

@@ -1,0 +1,321 @@
+#include "input/DataSets.h"
+
+#include "input/Layouts.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <regex>
+#include <system_error>
+
+namespace kinrec {
+
+using namespace detail;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct DataSetInfo {
+    const char* name;
+    std::vector<std::string> positions; // the default first; empty: one sensor
+};
+
+const std::vector<DataSetInfo>& Infos() {
+    static const std::vector<DataSetInfo> infos = {
+        {"sisfall", {}},
+        {"smartfallmm", {"hip", "wrist", "watch", "phone"}},
+        {"umafall", {"waist", "wrist", "ankle", "chest", "rightpocket"}},
+        {"mobifall", {}},
+        {"fallalld", {"waist", "neck", "wrist"}},
+    };
+    return infos;
+}
+
+const DataSetInfo& Info(const std::string& name) {
+    for (const DataSetInfo& i : Infos()) {
+        if (name == i.name) {
+            return i;
+        }
+    }
+    throw InternalError("no data set " + name);
+}
+
+std::string Lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    });
+    return s;
+}
+
+std::string Path(const std::string& root, const std::string& relative) {
+    return (fs::path(root) / fs::path(relative)).generic_string();
+}
+
+bool IsFile(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(path, ec);
+}
+
+// The last folder of a relative path before its file name, and the one before it.
+std::vector<std::string> Folders(const std::string& relative) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    for (std::size_t slash; (slash = relative.find('/', start)) != std::string::npos;
+         start = slash + 1) {
+        parts.push_back(relative.substr(start, slash - start));
+    }
+    return parts;
+}
+
+// SisFall: SA01/F05_SA01_R01.txt; F01-F15 falls, D01-D19 activities.
+bool SisFallTrial(const std::string& name, Trial& t) {
+    static const std::regex re(R"(([DF]\d\d)_(S[AE]\d\d)_R(\d\d)\.txt)");
+    std::smatch m;
+    if (!std::regex_match(name, m, re)) {
+        return false;
+    }
+    t.activity = m[1];
+    t.subject = m[2];
+    t.trial = std::stoi(m[3]);
+    t.fall = t.activity[0] == 'F';
+    return true;
+}
+
+// SmartFallMM: <group>/accelerometer/<sensor>/S29A10T01.csv with its gyroscope file at
+// <group>/gyroscope/<sensor>/; A10-A14 are falls.
+bool SmartFallTrial(const std::string& root, const std::string& relative, const std::string& name,
+                    const std::string& position, Trial& t) {
+    static const std::regex re(R"((S\d+)(A(\d+))T(\d+)\.csv)");
+    std::smatch m;
+    const std::vector<std::string> folders = Folders(relative);
+    if (folders.size() < 2 || folders[folders.size() - 2] != "accelerometer" ||
+        !std::regex_match(name, m, re)) {
+        return false;
+    }
+    const std::string sensor = folders.back();
+    const std::string where = sensor == "meta_hip"     ? "hip"
+                              : sensor == "meta_wrist" ? "wrist"
+                                                       : sensor;
+    if (where != position) {
+        return false;
+    }
+    std::string gyro;
+    for (std::size_t k = 0; k + 2 < folders.size(); ++k) {
+        gyro += folders[k] + "/";
+    }
+    gyro += "gyroscope/" + sensor + "/" + name;
+    if (!IsFile(Path(root, gyro))) {
+        return false;
+    }
+    t.subject = m[1];
+    t.activity = m[2];
+    const int code = std::stoi(m[3]);
+    t.fall = code >= 10 && code <= 14;
+    t.trial = std::stoi(m[4]);
+    t.position = where;
+    t.paths.push_back(Path(root, gyro));
+    return true;
+}
+
+// UMAFall: UMAFall_Subject_01_ADL_Walking_1_2017-04-14_23-38-23.csv.
+bool UmaFallTrial(const std::string& name, const std::string& position, Trial& t) {
+    static const std::regex re(
+        R"(UMAFall_(Subject_\d+)_(ADL|Fall)_(.+)_(\d+)_\d{4}-\d\d-\d\d_.*\.csv)");
+    std::smatch m;
+    if (!std::regex_match(name, m, re)) {
+        return false;
+    }
+    t.subject = m[1];
+    t.fall = m[2] == "Fall";
+    t.activity = m[3];
+    t.trial = std::stoi(m[4]);
+    t.position = position;
+    return true;
+}
+
+// MobiFall: sub1/FALLS/FOL/FOL_acc_1_1.txt beside FOL_gyro_1_1.txt; FOL, FKL, BSC and
+// SDL are falls.
+bool MobiFallTrial(const std::string& root, const std::string& relative, const std::string& name,
+                   Trial& t) {
+    static const std::regex re(R"(([A-Z]{3})_acc_(\d+)_(\d+)\.txt)");
+    std::smatch m;
+    if (!std::regex_match(name, m, re)) {
+        return false;
+    }
+    const std::string gyro = relative.substr(0, relative.size() - name.size()) + m.str(1) +
+                             "_gyro_" + m.str(2) + "_" + m.str(3) + ".txt";
+    if (!IsFile(Path(root, gyro))) {
+        return false;
+    }
+    t.activity = m[1];
+    t.subject = "sub" + m.str(2);
+    t.trial = std::stoi(m[3]);
+    t.fall =
+        t.activity == "FOL" || t.activity == "FKL" || t.activity == "BSC" || t.activity == "SDL";
+    t.paths.push_back(Path(root, gyro));
+    return true;
+}
+
+// FallAllD: S01_D3_A101_T01_A.dat beside S01_D3_A101_T01_G.dat; D1 neck, D2 wrist, D3
+// waist; A001-A044 activities, A101-A135 falls.
+bool FallAllDTrial(const std::string& root, const std::string& relative, const std::string& name,
+                   const std::string& position, Trial& t) {
+    static const std::regex re(R"((S\d+)_D([123])_(A(\d+))_T(\d+)_A\.dat)");
+    std::smatch m;
+    if (!std::regex_match(name, m, re)) {
+        return false;
+    }
+    static const char* const devices[] = {"neck", "wrist", "waist"};
+    const std::string where = devices[m.str(2)[0] - '1'];
+    const std::string gyro = relative.substr(0, relative.size() - 5) + "G.dat";
+    if (where != position || !IsFile(Path(root, gyro))) {
+        return false;
+    }
+    t.subject = m[1];
+    t.activity = m[3];
+    t.fall = std::stoi(m[4]) >= 101;
+    t.trial = std::stoi(m[5]);
+    t.position = where;
+    t.paths.push_back(Path(root, gyro));
+    return true;
+}
+
+} // namespace
+
+namespace detail {
+
+std::string DataSetName(const std::string& text) {
+    const std::string key = Lower(text);
+    std::string all;
+    for (const DataSetInfo& i : Infos()) {
+        if (key == i.name) {
+            return key;
+        }
+        all += (all.empty() ? "" : ", ") + std::string(i.name);
+    }
+    throw Error("unknown data set '" + text + "'; use " + all);
+}
+
+bool TrialOf(const std::string& dataSet, const std::string& root, const std::string& relative,
+             const std::string& position, Trial& t) {
+    const std::size_t slash = relative.rfind('/');
+    const std::string name = slash == std::string::npos ? relative : relative.substr(slash + 1);
+    t = Trial();
+    t.file = relative;
+    t.paths.push_back(Path(root, relative));
+    if (dataSet == "sisfall") {
+        return SisFallTrial(name, t);
+    }
+    if (dataSet == "smartfallmm") {
+        return SmartFallTrial(root, relative, name, position, t);
+    }
+    if (dataSet == "umafall") {
+        return UmaFallTrial(name, position, t);
+    }
+    if (dataSet == "mobifall") {
+        return MobiFallTrial(root, relative, name, t);
+    }
+    if (dataSet == "fallalld") {
+        return FallAllDTrial(root, relative, name, position, t);
+    }
+    return false;
+}
+
+} // namespace detail
+
+std::vector<std::string> DataSetNames() {
+    std::vector<std::string> names;
+    for (const DataSetInfo& i : Infos()) {
+        names.emplace_back(i.name);
+    }
+    return names;
+}
+
+std::vector<std::string> DataSetPositions(const std::string& dataSet) {
+    return Info(DataSetName(dataSet)).positions;
+}
+
+std::vector<Trial> FindTrials(const std::string& dataSet, const std::string& root,
+                              const std::string& position) {
+    const std::string name = DataSetName(dataSet);
+    const std::vector<std::string>& positions = Info(name).positions;
+    std::string where = Lower(position);
+    if (positions.empty() && !where.empty()) {
+        throw Error(name + " has one sensor position: give no position");
+    }
+    if (!positions.empty()) {
+        if (where.empty()) {
+            where = positions.front();
+        } else if (std::find(positions.begin(), positions.end(), where) == positions.end()) {
+            std::string all;
+            for (const std::string& p : positions) {
+                all += (all.empty() ? "" : ", ") + p;
+            }
+            throw Error(name + " has no position '" + position + "'; use " + all);
+        }
+    }
+    std::error_code ec;
+    fs::recursive_directory_iterator it(root, ec);
+    if (ec) {
+        throw FileError(root, ec.value(), ec.message());
+    }
+    std::vector<std::string> files;
+    for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) {
+            throw FileError(root, ec.value(), ec.message());
+        }
+        if (it->is_regular_file(ec)) {
+            files.push_back(fs::relative(it->path(), root, ec).generic_string());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    std::vector<Trial> trials;
+    Trial t;
+    for (const std::string& f : files) {
+        if (TrialOf(name, root, f, where, t)) {
+            trials.push_back(t);
+        }
+    }
+    return trials;
+}
+
+ReadOptions TrialReadOptions(const std::string& dataSet, const Trial& trial) {
+    ReadOptions o;
+    o.layout = DataSetName(dataSet);
+    o.position = trial.position;
+    o.rate = 50.0;
+    return o;
+}
+
+TrialTable ConvertTrial(const std::string& dataSet, const Trial& trial, const Settings& settings,
+                        Overflow overflow) {
+    const Samples samples = ReadSamples(trial.paths, TrialReadOptions(dataSet, trial));
+    TrialTable out;
+    out.notes = samples.notes;
+    const std::size_t n = samples.Size();
+    for (std::size_t k = 0; k < n; ++k) {
+        bool beyond = false;
+        for (int axis = 0; axis < 3; ++axis) {
+            const double a = std::trunc(samples.acc[axis][k] * 8192.0);
+            const double g = std::trunc(samples.gyro[axis][k] * 65.53600311279297);
+            beyond = beyond || a < -32768.0 || a > 32767.0 || g < -32768.0 || g > 32767.0;
+        }
+        out.beyondRange += beyond ? 1 : 0;
+    }
+    Recording<double> rec;
+    Channel<double>* channels[] = {&rec.accX,  &rec.accY,  &rec.accZ,
+                                   &rec.gyroX, &rec.gyroY, &rec.gyroZ};
+    for (int c = 0; c < 6; ++c) {
+        const std::vector<double>& v = c < 3 ? samples.acc[c] : samples.gyro[c - 3];
+        *channels[c] = Channel<double>{v.data(), n};
+    }
+    out.table = FromPhysical(rec, settings, nullptr, overflow);
+    out.time.reserve(out.table.Rows());
+    for (std::int64_t s : out.table.samples) {
+        out.time.push_back(samples.time[static_cast<std::size_t>(s)]);
+    }
+    return out;
+}
+
+} // namespace kinrec
