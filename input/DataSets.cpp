@@ -266,7 +266,7 @@ std::vector<Trial> FindTrials(const std::string& dataSet, const std::string& roo
             throw FileError(root, ec.value(), ec.message());
         }
         if (it->is_regular_file(ec)) {
-            files.push_back(fs::relative(it->path(), root, ec).generic_string());
+            files.push_back(it->path().lexically_relative(root).generic_string());
         }
     }
     std::sort(files.begin(), files.end());
@@ -285,6 +285,7 @@ ReadOptions TrialReadOptions(const std::string& dataSet, const Trial& trial) {
     o.layout = DataSetName(dataSet);
     o.position = trial.position;
     o.rate = 50.0;
+    o.tenDigits = false; // no file in between to agree with
     return o;
 }
 

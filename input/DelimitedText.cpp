@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -41,6 +42,13 @@ bool IsUtf8(const std::string& text) {
     std::size_t i = 0;
     const std::size_t n = text.size();
     while (i < n) {
+        // Eight ASCII characters at a time.
+        std::uint64_t eight;
+        if (i + 8 <= n &&
+            (std::memcpy(&eight, text.data() + i, 8), (eight & 0x8080808080808080ULL) == 0)) {
+            i += 8;
+            continue;
+        }
         const auto c = static_cast<unsigned char>(text[i]);
         std::size_t more = 0;
         if (c < 0x80) {
@@ -73,11 +81,21 @@ std::string ReadWhole(const std::string& path) {
         throw FileError(path, e, std::strerror(e));
     }
     std::string text;
-    char buf[1 << 16];
+    std::size_t size = 0;
+    if (std::fseek(f.get(), 0, SEEK_END) == 0) {
+        const long end = std::ftell(f.get());
+        size = end > 0 ? static_cast<std::size_t>(end) : 0;
+        std::rewind(f.get());
+    }
+    text.resize(size + 1);
+    std::size_t have = 0;
     for (;;) {
-        const std::size_t got = std::fread(buf, 1, sizeof buf, f.get());
-        text.append(buf, got);
-        if (got < sizeof buf) {
+        if (have == text.size()) {
+            text.resize(2 * text.size() + 4096);
+        }
+        const std::size_t got = std::fread(&text[have], 1, text.size() - have, f.get());
+        have += got;
+        if (got == 0) {
             if (std::ferror(f.get())) {
                 const int e = errno;
                 throw FileError(path, e, std::strerror(e));
@@ -85,19 +103,28 @@ std::string ReadWhole(const std::string& path) {
             break;
         }
     }
+    text.resize(have);
     return text;
 }
 
 std::vector<std::string_view> SplitLines(std::string_view text) {
     std::vector<std::string_view> lines;
+    lines.reserve(static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
     std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' || text[i] == '\r') {
-            lines.push_back(text.substr(start, i - start));
-            if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
-                ++i;
+    if (text.find('\r') == std::string_view::npos) {
+        for (std::size_t nl; (nl = text.find('\n', start)) != std::string_view::npos;
+             start = nl + 1) {
+            lines.push_back(text.substr(start, nl - start));
+        }
+    } else {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            if (text[i] == '\n' || text[i] == '\r') {
+                lines.push_back(text.substr(start, i - start));
+                if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+                    ++i;
+                }
+                start = i + 1;
             }
-            start = i + 1;
         }
     }
     if (start < text.size()) {
@@ -165,38 +192,40 @@ char SniffDelimiter(const std::vector<std::string_view>& lines) {
 
 // The fields of a line: blanks after a delimiter skipped, a field in double quotes
 // taken whole, every field stripped.
-std::vector<std::string_view> SplitFields(std::string_view line, char delimiter) {
-    std::vector<std::string_view> fields;
-    std::size_t i = 0;
-    const std::size_t n = line.size();
+void SplitFields(std::string_view line, char delimiter, std::vector<std::string_view>& fields) {
+    // At most one field more than delimiters; written through a local pointer, which
+    // the characters read cannot alias as they could the vector's own.
+    fields.resize(static_cast<std::size_t>(std::count(line.begin(), line.end(), delimiter)) + 1);
+    std::string_view* out = fields.data();
+    const char* p = line.data();
+    const char* const end = p + line.size();
     for (;;) {
-        while (i < n && line[i] == ' ') {
-            ++i;
+        while (p < end && *p == ' ') {
+            ++p;
         }
-        std::size_t end;
-        std::string_view field;
-        if (i < n && line[i] == '"') {
-            const std::size_t close = line.find('"', i + 1);
-            const std::size_t stop = close == std::string_view::npos ? n : close;
-            field = line.substr(i + 1, stop - i - 1);
-            end = line.find(delimiter, stop);
-            if (end == std::string_view::npos) {
-                end = n;
+        const char* start = p;
+        const char* stop;
+        if (p < end && *p == '"') {
+            ++start;
+            while (++p < end && *p != '"') {
+            }
+            stop = p;
+            while (p < end && *p != delimiter) {
+                ++p;
             }
         } else {
-            end = line.find(delimiter, i);
-            if (end == std::string_view::npos) {
-                end = n;
+            while (p < end && *p != delimiter) {
+                ++p;
             }
-            field = line.substr(i, end - i);
+            stop = p;
         }
-        fields.push_back(Strip(field));
-        if (end >= n) {
+        *out++ = Strip(std::string_view(start, static_cast<std::size_t>(stop - start)));
+        if (p >= end) {
             break;
         }
-        i = end + 1;
+        ++p;
     }
-    return fields;
+    fields.resize(static_cast<std::size_t>(out - fields.data()));
 }
 
 bool AllDigits(const std::string& s) {
@@ -215,8 +244,34 @@ std::string Joined(const std::vector<std::string>& names) {
 } // namespace
 
 std::optional<double> ParseNumber(std::string_view text) {
+    // Most fields are short decimals: digits, perhaps a point and more digits. With at
+    // most 15 digits the mantissa and the power of ten are exact doubles, and their
+    // quotient is the correctly rounded value, as from_chars gives it.
+    static constexpr double kTens[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     const char* s = text.data();
     const char* end = s + text.size();
+    const char* p = s;
+    const bool negative = p < end && *p == '-';
+    p += p < end && (*p == '-' || *p == '+') ? 1 : 0;
+    std::int64_t mantissa = 0;
+    int digits = 0, decimals = 0;
+    bool point = false;
+    for (; p < end; ++p) {
+        if (*p >= '0' && *p <= '9') {
+            mantissa = mantissa * 10 + (*p - '0');
+            ++digits;
+            decimals += point ? 1 : 0;
+        } else if (*p == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (p == end && digits > 0 && digits <= 15) {
+        const double value = static_cast<double>(mantissa) / kTens[decimals];
+        return negative ? -value : value;
+    }
     if (s < end && *s == '+') {
         ++s;
         if (s < end && *s == '-') {
@@ -248,6 +303,7 @@ DelimitedText::DelimitedText(const std::string& path, char delimiter, bool noHea
     }
     delimiter_ = delimiter != '\0' ? delimiter : SniffDelimiter(lines);
     decimalComma_ = delimiter_ != ',';
+    rows_.reserve(lines.size());
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const std::string_view line = lines[i];
         if (Strip(line).empty()) {
@@ -257,13 +313,14 @@ DelimitedText::DelimitedText(const std::string& path, char delimiter, bool noHea
             comments_.push_back(Strip(line).substr(1));
             continue;
         }
-        rows_.push_back(Row{static_cast<std::int64_t>(i + 1), SplitFields(line, delimiter_)});
+        rows_.push_back(Row{static_cast<std::int64_t>(i + 1), line});
     }
     if (rows_.empty()) {
         throw Error(path + " has no lines other than comments");
     }
     if (!noHeader && !FirstRowIsData()) {
-        for (std::string_view name : rows_.front().fields) {
+        std::vector<std::string_view> fields;
+        for (std::string_view name : Split(rows_.front(), fields)) {
             names_.emplace_back(name);
         }
         rows_.erase(rows_.begin());
@@ -271,6 +328,12 @@ DelimitedText::DelimitedText(const std::string& path, char delimiter, bool noHea
     if (rows_.empty()) {
         throw Error(path + " has a header but no samples");
     }
+}
+
+const std::vector<std::string_view>&
+DelimitedText::Split(const Row& row, std::vector<std::string_view>& fields) const {
+    SplitFields(row.text, delimiter_, fields);
+    return fields;
 }
 
 std::optional<double> DelimitedText::Number(std::string_view text) const {
@@ -283,17 +346,18 @@ std::optional<double> DelimitedText::Number(std::string_view text) const {
 }
 
 bool DelimitedText::FirstRowIsData() const {
-    const std::vector<std::string_view>& first = rows_[0].fields;
+    std::vector<std::string_view> first, second;
+    Split(rows_[0], first);
     if (std::all_of(first.begin(), first.end(),
                     [this](std::string_view x) { return Number(x).has_value(); })) {
         return true;
     }
-    if (rows_.size() < 2 || rows_[1].fields.size() != first.size()) {
+    if (rows_.size() < 2 || Split(rows_[1], second).size() != first.size()) {
         return false;
     }
     bool numeric = false;
     for (std::size_t i = 0; i < first.size(); ++i) {
-        if (Number(rows_[1].fields[i])) {
+        if (Number(second[i])) {
             numeric = true;
             if (!Number(first[i])) {
                 return false;
@@ -307,11 +371,20 @@ std::size_t DelimitedText::Width() const {
     if (!names_.empty()) {
         return names_.size();
     }
-    std::size_t width = 0;
-    for (const Row& row : rows_) {
-        width = std::max(width, row.fields.size());
+    if (!width_) {
+        // Fields are delimiters plus one, unless quotes hold a delimiter.
+        std::size_t width = 0;
+        std::vector<std::string_view> fields;
+        for (const Row& row : rows_) {
+            const bool quoted = row.text.find('"') != std::string_view::npos;
+            width = std::max(width, quoted ? Split(row, fields).size()
+                                           : static_cast<std::size_t>(std::count(
+                                                 row.text.begin(), row.text.end(), delimiter_)) +
+                                                 1);
+        }
+        width_ = width;
     }
-    return width;
+    return *width_;
 }
 
 std::size_t DelimitedText::Column(const std::string& given, const std::string& role) const {

@@ -22,10 +22,13 @@ class DelimitedText {
     // Reads path; throws kinrec::FileError (unreadable, not text) or kinrec::Error
     // (empty, comments only, a header without samples).
     DelimitedText(const std::string& path, char delimiter, bool noHeader);
+    // Fields point into the object's own text: it stays where it was made.
+    DelimitedText(const DelimitedText&) = delete;
+    DelimitedText& operator=(const DelimitedText&) = delete;
 
     struct Row {
-        std::int64_t line; // 1-based line number in the file
-        std::vector<std::string_view> fields;
+        std::int64_t line;     // 1-based line number in the file
+        std::string_view text; // the line (a ';' terminator dropped)
     };
 
     const std::string& Path() const { return path_; }
@@ -33,6 +36,10 @@ class DelimitedText {
     bool HasHeader() const { return !names_.empty(); }
     const std::vector<std::string>& Names() const { return names_; }
     const std::vector<Row>& Rows() const { return rows_; }
+    // A row's fields, stripped, put into fields (reused from row to row); a field in
+    // double quotes is taken whole.
+    const std::vector<std::string_view>& Split(const Row& row,
+                                               std::vector<std::string_view>& fields) const;
     // The comment lines, without their mark, in file order (a header of sorts).
     const std::vector<std::string_view>& Comments() const { return comments_; }
 
@@ -56,6 +63,7 @@ class DelimitedText {
     bool decimalComma_ = false;
     std::vector<std::string> names_;
     std::vector<Row> rows_;
+    mutable std::optional<std::size_t> width_; // Width() of a header-less table, once known
     std::vector<std::string_view> comments_;
 };
 

@@ -55,14 +55,15 @@ void Fill(double& field, double value) {
 // The median magnitude of three columns of a header-less table, in the file's units.
 double MedianMagnitude(const DelimitedText& table, std::size_t x) {
     std::vector<double> magnitudes;
+    std::vector<std::string_view> fields;
     for (const DelimitedText::Row& row : table.Rows()) {
-        if (row.fields.size() < x + 3) {
+        if (table.Split(row, fields).size() < x + 3) {
             continue;
         }
         double sum = 0.0;
         bool good = true;
         for (std::size_t k = x; k < x + 3 && good; ++k) {
-            const std::optional<double> v = table.Number(row.fields[k]);
+            const std::optional<double> v = table.Number(fields[k]);
             good = v.has_value();
             sum += good ? *v * *v : 0.0;
         }

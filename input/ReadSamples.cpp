@@ -5,6 +5,8 @@
 #include "kinrec.h"
 
 #include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <memory>
 
 namespace kinrec {
@@ -15,16 +17,43 @@ namespace {
 
 constexpr double kBaseRate = 50.0; // [Hz] kinrec's attitude filter steps 0.02 s a sample
 
-// A value rounded to ten significant digits, as the importer writes it, so that a file
-// written and a recording read give the same counts.
-double TenDigits(double v) {
-    char buf[32];
-    const std::to_chars_result w =
-        std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 10);
-    double back = 0.0;
-    std::from_chars(buf, w.ptr, back, std::chars_format::general);
-    return back == 0.0 ? 0.0 : back; // no -0
-}
+// Values rounded to ten significant digits, as the importer writes them, so that a file
+// written and a recording read give the same counts. Recordings of counts hold few
+// distinct values: the last roundings are kept by the value's bits.
+class TenDigits {
+  public:
+    explicit TenDigits(bool on) : on_(on) {}
+    double operator()(double v) {
+        if (!on_) {
+            return v;
+        }
+        std::uint64_t bits;
+        std::memcpy(&bits, &v, sizeof bits);
+        Entry& e = cache_[(bits ^ (bits >> 29) ^ (bits >> 41)) & (kEntries - 1)];
+        if (!e.used || e.bits != bits) {
+            e = Entry{bits, Round(v), true};
+        }
+        return e.value;
+    }
+
+  private:
+    static double Round(double v) {
+        char buf[32];
+        const std::to_chars_result w =
+            std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 10);
+        double back = 0.0;
+        std::from_chars(buf, w.ptr, back, std::chars_format::general);
+        return back == 0.0 ? 0.0 : back; // no -0
+    }
+    struct Entry {
+        std::uint64_t bits = 0;
+        double value = 0.0;
+        bool used = false;
+    };
+    static constexpr std::size_t kEntries = 4096;
+    bool on_;
+    std::vector<Entry> cache_ = std::vector<Entry>(on_ ? kEntries : 0);
+};
 
 std::vector<Condition> Both(const std::vector<Condition>& a, const std::vector<Condition>& b) {
     std::vector<Condition> all = a;
@@ -32,12 +61,12 @@ std::vector<Condition> Both(const std::vector<Condition>& a, const std::vector<C
     return all;
 }
 
-void Put(Samples& out, double time, std::int64_t row, const double* values) {
+void Put(Samples& out, TenDigits& round, double time, std::int64_t row, const double* values) {
     out.time.push_back(time);
     out.sourceRow.push_back(row);
     for (int k = 0; k < 3; ++k) {
-        out.acc[k].push_back(TenDigits(values[k]));
-        out.gyro[k].push_back(TenDigits(values[3 + k]));
+        out.acc[k].push_back(round(values[k]));
+        out.gyro[k].push_back(round(values[3 + k]));
     }
 }
 
@@ -92,6 +121,14 @@ Samples ReadSamples(const std::vector<std::string>& files, const ReadOptions& gi
         tables.push_back(std::make_unique<DelimitedText>(f, o.delimiter, o.noHeader));
     }
     Samples out;
+    TenDigits round(o.tenDigits);
+    const std::size_t most = tables.front()->Rows().size();
+    out.time.reserve(most);
+    out.sourceRow.reserve(most);
+    for (int k = 0; k < 3; ++k) {
+        out.acc[k].reserve(most);
+        out.gyro[k].reserve(most);
+    }
     out.source = files[0] + (files.size() == 2 ? ", " + files[1] : "");
     if (!layout.empty()) {
         std::vector<const DelimitedText*> read;
@@ -106,13 +143,13 @@ Samples ReadSamples(const std::vector<std::string>& files, const ReadOptions& gi
             ReadStream(*tables[0], o, {"acc", "gyr"}, false, o.where, files[0], out.notes);
         if (!(o.rate > 0)) {
             for (std::size_t k = 0; k < s.times.size(); ++k) {
-                Put(out, s.times[k], s.rows[k], &s.values[k * 6]);
+                Put(out, round, s.times[k], s.rows[k], &s.values[k * 6]);
             }
             SettleTiming(out, out.source);
             return out;
         }
         for (const GridRow& r : OnGrid(std::move(s), o.rate, out.notes)) {
-            Put(out, r.time, r.row, r.values.data());
+            Put(out, round, r.time, r.row, r.values.data());
         }
         out.rate = o.rate;
         return out;
@@ -127,7 +164,7 @@ Samples ReadSamples(const std::vector<std::string>& files, const ReadOptions& gi
         ReadStream(gyroTable, o, {"gyr"}, true, Both(o.where, o.gyroWhere), gyroLabel, out.notes);
     for (const GridRow& r :
          Merge(std::move(acc), std::move(gyro), o.rate, stamped, out.source, out.notes)) {
-        Put(out, r.time, r.row, r.values.data());
+        Put(out, round, r.time, r.row, r.values.data());
     }
     out.rate = o.rate;
     return out;

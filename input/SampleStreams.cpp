@@ -304,9 +304,10 @@ SampleStream ReadStream(const DelimitedText& table, const ReadOptions& options,
     if (stamped) {
         timeIndex = FindTime(table, options.timeCol);
         std::string_view first;
+        std::vector<std::string_view> fields;
         for (const DelimitedText::Row& row : table.Rows()) {
-            if (row.fields.size() > timeIndex && keep(row.fields)) {
-                first = row.fields[timeIndex];
+            if (table.Split(row, fields).size() > timeIndex && keep(fields)) {
+                first = fields[timeIndex];
                 break;
             }
         }
@@ -332,18 +333,20 @@ SampleStream ReadStream(const DelimitedText& table, const ReadOptions& options,
     std::int64_t kept = 0, skipped = 0, firstBad = -1;
     std::string why;
     std::vector<double> values(columns.size());
+    std::vector<std::string_view> split;
     for (std::size_t n = 0; n < rowCount; ++n) {
         const DelimitedText::Row& row = table.Rows()[n];
-        if (!keep(row.fields)) {
+        const std::vector<std::string_view>& fields = table.Split(row, split);
+        if (!keep(fields)) {
             continue;
         }
         ++kept;
-        bool good = row.fields.size() > need;
+        bool good = fields.size() > need;
         std::size_t bad = columns.size();
         std::optional<Stamp> stamp;
         if (good) {
             for (std::size_t c = 0; c < columns.size(); ++c) {
-                const std::optional<double> v = table.Number(row.fields[columns[c]]);
+                const std::optional<double> v = table.Number(fields[columns[c]]);
                 if (!v) {
                     bad = std::min(bad, c);
                     good = false;
@@ -352,7 +355,7 @@ SampleStream ReadStream(const DelimitedText& table, const ReadOptions& options,
                 }
             }
             if (stamped) {
-                stamp = ParseTime(row.fields[timeIndex], table, dated);
+                stamp = ParseTime(fields[timeIndex], table, dated);
                 good = good && stamp.has_value();
             }
         }
@@ -360,13 +363,13 @@ SampleStream ReadStream(const DelimitedText& table, const ReadOptions& options,
             ++skipped;
             if (firstBad < 0) {
                 firstBad = row.line;
-                if (row.fields.size() <= need) {
-                    why = ": " + std::to_string(row.fields.size()) + " field(s), column " +
+                if (fields.size() <= need) {
+                    why = ": " + std::to_string(fields.size()) + " field(s), column " +
                           std::to_string(need + 1) + " wanted";
                 } else {
                     const std::size_t index = bad < columns.size() ? columns[bad] : timeIndex;
                     why = ": column " + std::to_string(index + 1) + " holds '" +
-                          std::string(row.fields[index]) + "'";
+                          std::string(fields[index]) + "'";
                 }
             }
             continue;
@@ -381,7 +384,9 @@ SampleStream ReadStream(const DelimitedText& table, const ReadOptions& options,
             t = Elapsed(*stamp, *s.origin, timeScale ? *timeScale : 1.0);
         }
         s.times.push_back(t);
-        s.values.insert(s.values.end(), values.begin(), values.end());
+        for (double v : values) {
+            s.values.push_back(v);
+        }
         s.rows.push_back(static_cast<std::int64_t>(n));
     }
     if (kept == 0) {

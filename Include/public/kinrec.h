@@ -417,6 +417,9 @@ struct ReadOptions {
     std::vector<Condition> where, accWhere, gyroWhere; // rows kept: all, acc's, gyro's
     double sourceRate = 0; // [Hz] evenly spaced rows without time stamps
     double rate = 0;       // [Hz] the grid; 0: the rows as read (50 for two streams)
+    bool tenDigits = true; // values rounded to ten significant digits, as the importer
+                           // writes them (so that its file and these samples give the
+                           // same counts); false: as read, times the unit's factor
 };
 
 // What the readers met that the caller may want to say: kind "warning" or "note", the
