@@ -86,7 +86,7 @@ bool SisFallTrial(const std::string& name, Trial& t) {
 // <group>/gyroscope/<sensor>/; A10-A14 are falls.
 bool SmartFallTrial(const std::string& root, const std::string& relative, const std::string& name,
                     const std::string& position, Trial& t) {
-    static const std::regex re(R"((S\d+)(A(\d+))T(\d+)\.csv)");
+    static const std::regex re(R"((S\d{1,6})(A(\d{1,6}))T(\d{1,6})\.csv)");
     std::smatch m;
     const std::vector<std::string> folders = Folders(relative);
     if (folders.size() < 2 || folders[folders.size() - 2] != "accelerometer" ||
@@ -121,7 +121,7 @@ bool SmartFallTrial(const std::string& root, const std::string& relative, const 
 // UMAFall: UMAFall_Subject_01_ADL_Walking_1_2017-04-14_23-38-23.csv.
 bool UmaFallTrial(const std::string& name, const std::string& position, Trial& t) {
     static const std::regex re(
-        R"(UMAFall_(Subject_\d+)_(ADL|Fall)_(.+)_(\d+)_\d{4}-\d\d-\d\d_.*\.csv)");
+        R"(UMAFall_(Subject_\d{1,6})_(ADL|Fall)_(.+)_(\d{1,6})_\d{4}-\d\d-\d\d_.*\.csv)");
     std::smatch m;
     if (!std::regex_match(name, m, re)) {
         return false;
@@ -138,7 +138,7 @@ bool UmaFallTrial(const std::string& name, const std::string& position, Trial& t
 // SDL are falls.
 bool MobiFallTrial(const std::string& root, const std::string& relative, const std::string& name,
                    Trial& t) {
-    static const std::regex re(R"(([A-Z]{3})_acc_(\d+)_(\d+)\.txt)");
+    static const std::regex re(R"(([A-Z]{3})_acc_(\d{1,6})_(\d{1,6})\.txt)");
     std::smatch m;
     if (!std::regex_match(name, m, re)) {
         return false;
@@ -161,7 +161,7 @@ bool MobiFallTrial(const std::string& root, const std::string& relative, const s
 // waist; A001-A044 activities, A101-A135 falls.
 bool FallAllDTrial(const std::string& root, const std::string& relative, const std::string& name,
                    const std::string& position, Trial& t) {
-    static const std::regex re(R"((S\d+)_D([123])_(A(\d+))_T(\d+)_A\.dat)");
+    static const std::regex re(R"((S\d{1,6})_D([123])_(A(\d{1,6}))_T(\d{1,6})_A\.dat)");
     std::smatch m;
     if (!std::regex_match(name, m, re)) {
         return false;
