@@ -259,7 +259,9 @@ std::optional<double> ParseNumber(std::string_view text) {
     bool point = false;
     for (; p < end; ++p) {
         if (*p >= '0' && *p <= '9') {
-            mantissa = mantissa * 10 + (*p - '0');
+            if (digits < 15) { // longer ones take from_chars
+                mantissa = mantissa * 10 + (*p - '0');
+            }
             ++digits;
             decimals += point ? 1 : 0;
         } else if (*p == '.' && !point) {

@@ -210,8 +210,17 @@ double Median(std::vector<double> v) {
     return (lower + upper) / 2.0;
 }
 
-std::vector<double> Grid(double start, double end, double rate) {
-    const auto count = static_cast<std::size_t>(std::floor((end - start) * rate + 1e-6)) + 1;
+// The grid's times over [start, end]. A grid far denser than the samples it holds comes
+// of stamps in another unit than said, or of one stamp far off: refused, not made.
+std::vector<double> Grid(double start, double end, double rate, std::size_t samples,
+                         const std::string& where) {
+    const double points = std::floor((end - start) * rate + 1e-6) + 1;
+    if (points > 100.0 * static_cast<double>(samples) + 10000.0) {
+        throw Error(where + ": the time stamps span " + FormatG(end - start, 4) + " s for " +
+                    std::to_string(samples) + " samples, " + FormatG(points, 4) +
+                    " grid points: check --time-unit, or the stamps themselves");
+    }
+    const auto count = static_cast<std::size_t>(points);
     std::vector<double> at(count);
     for (std::size_t k = 0; k < count; ++k) {
         at[k] = start + static_cast<double>(k) / rate;
@@ -435,7 +444,8 @@ Timing TimingOf(const std::vector<double>& times) {
 
 std::vector<GridRow> OnGrid(SampleStream stream, double rate, std::vector<ReadNote>& notes) {
     stream.Sorted();
-    const std::vector<double> at = Grid(stream.times.front(), stream.times.back(), rate);
+    const std::vector<double> at =
+        Grid(stream.times.front(), stream.times.back(), rate, stream.times.size(), stream.label);
     const std::vector<std::size_t> picks = Held(stream, at, rate, notes);
     std::vector<GridRow> out(at.size());
     for (std::size_t k = 0; k < at.size(); ++k) {
@@ -486,7 +496,8 @@ std::vector<GridRow> Merge(SampleStream acc, SampleStream gyro, double rate, boo
                              " s lost at the start (" + first + " only), " + FormatF(lostEnd, 3) +
                              " s at the end (" + last + " only)"});
     }
-    const std::vector<double> at = Grid(start, end, rate);
+    const std::vector<double> at =
+        Grid(start, end, rate, std::max(acc.times.size(), gyro.times.size()), where);
     const std::vector<std::size_t> a = Held(acc, at, rate, notes);
     const std::vector<std::size_t> g = Held(gyro, at, rate, notes);
     std::vector<GridRow> out(at.size());

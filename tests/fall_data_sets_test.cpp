@@ -410,3 +410,25 @@ TEST_F(FallDataSetsTest, BadNamesAreRefusedWithTheChoices) {
 }
 
 } // namespace
+
+namespace {
+
+// One stamp a day late would make a grid of millions of points out of a few samples.
+TEST_F(FallDataSetsTest, AStampFarOffIsRefusedNotGridded) {
+    std::string text = UmaFallText(true);
+    text += "86401000;40;0.5;0;1;0;2\n86401000;40;20;0;0;1;2\n";
+    Put("UMAFall_Subject_01_ADL_Walking_1_2017-04-14_23-38-23.csv", text);
+    const auto trials = kinrec::FindTrials("umafall", dir_.path());
+    ASSERT_EQ(trials.size(), 1u);
+    try {
+        kinrec::ReadSamples(trials[0].paths, kinrec::TrialReadOptions("umafall", trials[0]));
+        ADD_FAILURE();
+    } catch (const kinrec::Error& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  trials[0].paths[0] + ": the time stamps span 8.64e+04 s "
+                                       "for 41 samples, 4.32e+06 grid points: check --time-unit, "
+                                       "or the stamps themselves");
+    }
+}
+
+} // namespace
