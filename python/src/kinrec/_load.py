@@ -520,12 +520,23 @@ def build(sources, args):
         tables = (table, table)
         labels = ("%s (accelerometer rows)" % sources[0], "%s (gyroscope rows)" % sources[0])
     else:
+        if same_file(sources[0], sources[1]):
+            raise LoadError("%s is given as both the accelerometer's and the gyroscope's "
+                            "file: give each sensor's own" % sources[0])
         tables = [Table(s, args.delimiter, args.no_header) for s in sources]
         labels = sources
     acc = read_stream(tables[0], args, ("acc",), True, args.where + args.acc_where, labels[0])
     gyro = read_stream(tables[1], args, ("gyr",), True, args.where + args.gyro_where,
                        labels[1])
     return merge(acc, gyro, args, ", ".join(sources)), None
+
+
+def same_file(a, b):
+    """Whether two names stand for one file (False when either cannot be looked at)."""
+    try:
+        return os.path.samefile(a, b)
+    except OSError:
+        return False
 
 
 def format_value(v):
