@@ -141,8 +141,13 @@ std::string Written::Reason() const {
     case Failure::kInputNotOpened:
     case Failure::kTableNotCreated:
         return system;
-    case Failure::kReadFailed:
     case Failure::kWriteFailed:
+        if (code == EEXIST) {
+            return "was taken by another file while the table was written; not overwritten" +
+                   leftBehind;
+        }
+        return system + leftBehind;
+    case Failure::kReadFailed:
         return system + leftBehind;
     }
     return system;

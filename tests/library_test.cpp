@@ -1,6 +1,7 @@
 // The pipeline as a library: the values it keeps in memory are the table's, calls are
 // independent of each other, and bad arguments come back as exceptions.
 #include "features/DsvConverter.h"
+#include "features/FileSystem.h"
 #include "features/WriteTable.h"
 #include "input/SampleSource.h"
 #include "kinrec.h"
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <iterator>
 #include <limits>
@@ -20,6 +22,10 @@
 #include <string>
 #include <thread>
 #include <vector>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 using namespace kinrec::detail;
 
@@ -693,5 +699,92 @@ TEST(StreamTest, SinkThatThrowsEndsThePushAtItsRow) {
         EXPECT_EQ(stream.Noted().wrapped, whole.notes.wrapped);
     }
 }
+
+// The table's name is checked again when the finished table lands: a file saved under it
+// meanwhile is replaced only when it is a kinrec table and the name held one at the start;
+// where the name was free, the table lands only while it still is.
+TEST(WriteTableTest, NameTakenWhileTheTableIsWrittenIsNotReplaced) {
+    TempDir dir;
+    const std::string in = dir.Path("in.csv");
+    WriteFile(in, "t,ax,ay,az,gx,gy,gz\n0,0,0,8192,0,0,0\n1,0,0,8192,0,0,0\n");
+    const std::string oldTable = std::string(kDsvFixedHeader) + "\n1,2,3,4,5,6,7,8,9,10\n";
+    const std::string recording = "t,ax,ay,az,gx,gy,gz\n0,1,2,3,4,5,6\n";
+    // Saves a file under the table's name as soon as the temporary table exists.
+    struct Saver : kinrec::WriteHooks {
+        std::string name, bytes;
+        void Made(const std::string& /*temp*/) override {
+            if (!bytes.empty()) {
+                WriteFile(name, bytes);
+            }
+        }
+    };
+    struct Case {
+        const char* before; // the name's content at the start ("" none)
+        std::string during; // saved under it meanwhile ("" nothing)
+        bool landed;
+    };
+    const Case cases[] = {
+        {"", "", true},
+        {"", recording, false},
+        {"", oldTable, false},
+        {"table", recording, false},
+        {"table", oldTable + "2,3,4,5,6,7,8,9,10,11\n", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "before '" << c.before << "', during " << c.during);
+        const std::string out = dir.Path("out.csv");
+        std::remove(out.c_str());
+        if (*c.before != '\0') {
+            WriteFile(out, oldTable);
+        }
+        Saver saver;
+        saver.name = out;
+        saver.bytes = c.during;
+        const kinrec::Written w = kinrec::WriteTable(in, out, kinrec::Settings(), nullptr, &saver);
+        const std::string now = ReadText(out);
+        if (c.landed) {
+            EXPECT_TRUE(w.Ok()) << w.Reason();
+            EXPECT_EQ(now.rfind(std::string(kDsvFixedHeader), 0), 0u);
+            EXPECT_NE(now, oldTable);
+        } else {
+            EXPECT_EQ(w.failure, kinrec::Failure::kWriteFailed);
+            EXPECT_EQ(w.code, EEXIST);
+            EXPECT_EQ(w.path, out);
+            EXPECT_EQ(w.Reason(),
+                      "was taken by another file while the table was written; not overwritten");
+            EXPECT_EQ(now, c.during);
+        }
+        int error = 0;
+        std::vector<std::string> names;
+        for (const DirEntry& e : ListEntries(dir.path(), &error)) {
+            names.push_back(e.name);
+        }
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"in.csv", "out.csv"})); // no temporary left
+    }
+}
+
+#ifndef _WIN32
+// A table's name that is a link to a name not made yet: the table is made there and the
+// link stays; a link into a folder that does not exist fails and stays as it was.
+TEST(WriteTableTest, DanglingLinkIsFollowed) {
+    TempDir dir;
+    const std::string in = dir.Path("in.csv");
+    WriteFile(in, "t,ax,ay,az,gx,gy,gz\n0,0,0,8192,0,0,0\n");
+    MakeDir(dir.Path("sub"));
+    ASSERT_EQ(symlink("sub/made.csv", dir.Path("link.csv").c_str()), 0);
+    ASSERT_EQ(symlink(dir.Path("none/made.csv").c_str(), dir.Path("nowhere.csv").c_str()), 0);
+    const kinrec::Written w = kinrec::WriteTable(in, dir.Path("link.csv"), kinrec::Settings());
+    EXPECT_TRUE(w.Ok()) << w.Reason();
+    EXPECT_EQ(ReadText(dir.Path("sub/made.csv")).rfind(std::string(kDsvFixedHeader), 0), 0u);
+    EXPECT_TRUE(Inspect(dir.Path("link.csv")).isLink);
+    const kinrec::Written lost =
+        kinrec::WriteTable(in, dir.Path("nowhere.csv"), kinrec::Settings());
+    EXPECT_EQ(lost.failure, kinrec::Failure::kTableNotCreated);
+    EXPECT_EQ(lost.code, ENOENT);
+    EXPECT_TRUE(Inspect(dir.Path("nowhere.csv")).isLink);
+    EXPECT_FALSE(FileExists(dir.Path("none")));
+}
+#endif
 
 } // namespace
