@@ -215,7 +215,7 @@ LONG_FIELD = "time,ax,ay,az,gx,gy,gz\n0,0,0,1,0,0,0\n0.02," + "7" * 140000 + ",0
 
 @pytest.mark.parametrize("text,message", [
     (STAMP_OUT_OF_PLACE, r"in\.csv line 4: its time stamp is 1e\+09 s after the one before it, "
-                         r"so a 50 Hz grid would hold 50000000000 samples for 3 read"),
+                         r"so a 50 Hz grid would hold 50000000001 samples for 3 read"),
     (LONG_FIELD, r"in\.csv line 3: field larger than field limit \(131072\); not a "
                  r"recording's line"),
 ])
