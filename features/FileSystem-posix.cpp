@@ -113,12 +113,32 @@ FileId IdOf(std::FILE* file) {
 
 std::string ResolveTarget(const std::string& path) {
     char* real = realpath(path.c_str(), nullptr);
-    if (real == nullptr) {
-        return path;
+    if (real != nullptr) {
+        std::string target = real;
+        std::free(real);
+        return target;
     }
-    std::string target = real;
-    std::free(real);
-    return target;
+    // A link to a name that does not exist (yet): followed link by link, a relative
+    // target from the link's own folder, as the system would follow it.
+    std::string at = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            return at;
+        }
+        std::vector<char> buf(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+        const ssize_t n = readlink(at.c_str(), buf.data(), buf.size());
+        if (n < 0 || static_cast<std::size_t>(n) >= buf.size()) {
+            return at;
+        }
+        std::string next(buf.data(), static_cast<std::size_t>(n));
+        if (!IsAbsolutePath(next)) {
+            const std::size_t cut = LastSeparator(at);
+            next = (cut == std::string::npos ? std::string() : at.substr(0, cut + 1)) + next;
+        }
+        at = next;
+    }
+    return at;
 }
 
 bool CanWrite(const std::string& path) {

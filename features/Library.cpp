@@ -5,6 +5,7 @@
 #include "features/DsvConverter.h"
 #include "features/StreamAccess.h"
 #include "features/TableSink.h"
+#include "features/WriteTable.h"
 #include "input/SampleSource.h"
 
 #include <memory>
@@ -54,38 +55,47 @@ Table FromPhysical(const Recording<double>& rec, const Settings& settings, Run* 
     return t;
 }
 
-Notes FromFile(const std::string& path, RowSink& sink, const Settings& settings, Run* run) {
+void CheckFileType(const Settings& settings) {
     if (settings.FileType < 1 || settings.FileType > 4) {
         throw Error("FileType " + std::to_string(settings.FileType) +
                     " is not one of 1 (counts), 2 (g, deg/s), 3 (hundreds of counts), "
                     "4 (dataset)");
     }
-    int err = 0;
-    std::unique_ptr<SampleSource> source = OpenSampleFile(path.c_str(), settings.FileType, &err);
-    if (source == nullptr) {
-        throw FileError(path, err,
-                        err != 0 ? std::generic_category().message(err) : "not a dataset file");
-    }
-    auto* csv = dynamic_cast<CsvSource*>(source.get());
-    if (csv != nullptr && csv->FirstLine() != nullptr && BeginsWithTableHeader(csv->FirstLine())) {
-        throw FileError(path, 0, "is a kinrec table, not a recording");
+}
+
+Notes FromFile(const std::string& path, RowSink& sink, const Settings& settings, Run* run) {
+    CheckFileType(settings);
+    CheckRun(run);
+    // The table writer's opener: the same refusals, in the same words.
+    OpenedInput opened = OpenInput(path, settings.FileType);
+    if (opened.failure != Failure::kNone) {
+        Written w;
+        w.failure = opened.failure;
+        w.code = opened.code;
+        throw FileError(path, opened.code,
+                        opened.failure == Failure::kInputIsTable
+                            ? "is a kinrec table, not a recording"
+                            : w.Reason());
     }
     Stream stream(settings, run);
-    StreamAccess::FeedAhead(stream, *source, sink);
+    StreamAccess::FeedAhead(stream, *opened.source, sink);
     Notes notes = stream.Noted();
-    if (csv != nullptr) {
-        NoteLineCounts(csv->Counts(), settings.FileType, &notes);
+    if (opened.csv != nullptr) {
+        NoteLineCounts(opened.csv->Counts(), settings.FileType, &notes);
     }
-    if (source->Error() != 0) {
-        throw FileError(path, source->Error(), std::generic_category().message(source->Error()));
+    if (opened.source->Error() != 0) {
+        throw FileError(path, opened.source->Error(),
+                        std::generic_category().message(opened.source->Error()));
     }
     return notes;
 }
 
 Table FromFile(const std::string& path, const Settings& settings, Run* run) {
     Table t;
-    TableSink sink(t, ColumnNames(settings), 1);
-    t.notes = FromFile(path, sink, settings, run);
+    {
+        TableSink sink(t, ColumnNames(settings), 0);
+        t.notes = FromFile(path, sink, settings, run);
+    }
     return t;
 }
 

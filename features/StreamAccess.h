@@ -19,6 +19,15 @@ struct StreamAccess {
     // Without a thread to spare it is Feed.
     static void FeedAhead(Stream& stream, SampleSource& src, RowSink& sink);
 
+    // The stream's state; kinrec::Error for a stream that was moved from.
+    static Stream::Impl& Live(const Stream& stream);
+    // The n samples of a checked chunk through the stream, read by a Source of its kind.
+    template <class Source, class T, class... Options>
+    static void PushChunk(Stream& stream, const Recording<T>& chunk, std::size_t n, RowSink& sink,
+                          Options... options);
+    template <class T>
+    static void PushToTable(Stream& stream, const Recording<T>& chunk, Table& table);
+
   private:
     // The stream's converter; kinrec::Error when the stream was finished.
     static DsvConverter* Open(Stream& stream);

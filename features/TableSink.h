@@ -12,14 +12,29 @@
 
 namespace kinrec::detail {
 
+// Rows are written in place into columns made ahead of them, whose storage grows to
+// twice its size at least (rows come in amortised constant time however few each push
+// brings); the columns are cut back to the rows written when the sink goes.
 class TableSink : public RowSink {
   public:
     // Names the table's columns when it has none, and makes room for rows more.
     TableSink(Table& table, const std::vector<std::string>& names, std::size_t rows);
+    ~TableSink() override;
+    TableSink(const TableSink&) = delete;
+    TableSink& operator=(const TableSink&) = delete;
     void Row(const std::int32_t* values, int n, std::int64_t sample) override;
 
   private:
+    // Room for rows in all, written or not.
+    void Grow(std::size_t rows);
+    // The columns cut back to the rows written.
+    void Trim();
+
     Table& table_;
+    std::vector<std::int32_t*> columns_; // table_.columns' data
+    std::int64_t* samples_ = nullptr;    // table_.samples' data
+    std::size_t used_ = 0;               // rows written
+    std::size_t room_ = 0;               // rows the columns hold now
 };
 
 } // namespace kinrec::detail

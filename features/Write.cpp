@@ -61,14 +61,25 @@ OpenedInput OpenInput(const std::string& input, int fileType) {
         return f;
     };
     if (fileType == 4) {
-        DataSet* ds = OpenDataSet(input.c_str());
+        std::FILE* f = open(); // the input's checks (a folder is refused) before its header
+        if (f == nullptr) {
+            return o;
+        }
+        CloseInputFile(f);
+        int err = 0;
+        DataSet* ds = OpenDataSet(input.c_str(), &err);
         if (ds != nullptr) {
             o.id = IdOf(ds->file);
             o.source = std::make_unique<DataSetSource>(ds);
             return o;
         }
-        // Say why: the file cannot be read, or it is something else (a table, perhaps).
-        std::FILE* f = open();
+        if (err != 0) {
+            o.failure = Failure::kReadFailed;
+            o.code = err;
+            return o;
+        }
+        // Say why: the file is something else (a table, perhaps).
+        f = open();
         if (f == nullptr) {
             return o;
         }
@@ -133,8 +144,13 @@ std::string Written::Reason() const {
     case Failure::kInputNotOpened:
     case Failure::kTableNotCreated:
         return system;
-    case Failure::kReadFailed:
     case Failure::kWriteFailed:
+        if (code == EEXIST) {
+            return "was taken by another file while the table was written; not overwritten" +
+                   leftBehind;
+        }
+        return system + leftBehind;
+    case Failure::kReadFailed:
         return system + leftBehind;
     }
     return system;

@@ -130,14 +130,14 @@ bool CountsSource::Next(SampleRecord* rec) {
     return true;
 }
 
-PhysicalSource::PhysicalSource(const double* const channels[6], std::size_t n, bool clip)
+Counts32Source::Counts32Source(const std::int32_t* const channels[6], std::size_t n, bool clip)
     : n_(n), clip_(clip) {
     for (int c = 0; c < 6; ++c) {
         ch_[c] = channels[c];
     }
 }
 
-bool PhysicalSource::Next(SampleRecord* rec) {
+bool Counts32Source::Next(SampleRecord* rec) {
     if (i_ >= n_) {
         return false;
     }
@@ -146,8 +146,7 @@ bool PhysicalSource::Next(SampleRecord* rec) {
                                                    &SampleRecord::gyroY, &SampleRecord::gyroZ};
     std::int64_t peak = 0;
     for (int c = 0; c < 6; ++c) {
-        const std::int32_t counts =
-            TruncToInt32(ch_[c][i_] * (c < 3 ? kPhysAccFactor : kPhysGyroFactor));
+        const std::int32_t counts = ch_[c][i_];
         if (clip_) {
             rec->*fields[c] = static_cast<std::int16_t>(std::clamp(counts, -32768, 32767));
             continue;
@@ -162,30 +161,82 @@ bool PhysicalSource::Next(SampleRecord* rec) {
     return true;
 }
 
-std::unique_ptr<SampleSource> OpenSampleFile(const char* path, int fileType, int* error) {
-    *error = 0;
-    if (fileType == 4) {
-        DataSet* ds = OpenDataSet(path);
-        if (ds != nullptr) {
-            return std::make_unique<DataSetSource>(ds);
-        }
-        // Say why: the file cannot be read, or it is something else.
-        errno = 0;
-        std::FILE* f = std::fopen(path, "rb");
-        if (f == nullptr) {
-            *error = errno != 0 ? errno : EIO;
-        } else {
-            (void)std::fclose(f);
-        }
-        return nullptr;
+namespace {
+
+// The value in g or deg/s (or counts): only scales other than 1 take part.
+double Scaled(double value, const ChannelScale& s) {
+    double v = value;
+    if (s.divisor != 1.0) {
+        v = v / s.divisor;
     }
-    errno = 0;
-    std::FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) {
-        *error = errno != 0 ? errno : EIO;
-        return nullptr;
+    if (s.multiplier != 1.0) {
+        v = v * s.multiplier;
     }
-    return std::make_unique<CsvSource>(f, fileType);
+    return v;
+}
+
+} // namespace
+
+std::int32_t PreCounts(double value, const ChannelScale& s) {
+    const double v = Scaled(value, s);
+    if (s.factor == 0.0) {
+        // Counts: saturated at 32 bits, as the counts layout reads a number.
+        if (v >= 2147483647.0) {
+            return INT32_MAX;
+        }
+        if (v <= -2147483648.0) {
+            return INT32_MIN;
+        }
+        return TruncToInt32(v); // not a number: INT32_MIN
+    }
+    return TruncToInt32(v * s.factor);
+}
+
+std::int16_t ClippedCounts(double value, const ChannelScale& s) {
+    const double v = Scaled(value, s);
+    const double counts = s.factor == 0.0 ? v : v * s.factor;
+    if (counts >= 32767.0) {
+        return 32767;
+    }
+    // Below the range, not a number: INT32_MIN, saturated like the rest.
+    return static_cast<std::int16_t>(std::clamp(TruncToInt32(counts), -32768, 32767));
+}
+
+PhysicalSource::PhysicalSource(const double* const channels[6], std::size_t n, bool clip)
+    : PhysicalSource(channels, n, clip, ChannelScale{1.0, 1.0, kPhysAccFactor},
+                     ChannelScale{1.0, 1.0, kPhysGyroFactor}) {}
+
+PhysicalSource::PhysicalSource(const double* const channels[6], std::size_t n, bool clip,
+                               const ChannelScale& acc, const ChannelScale& gyro)
+    : n_(n), clip_(clip), scale_{acc, gyro} {
+    for (int c = 0; c < 6; ++c) {
+        ch_[c] = channels[c];
+    }
+}
+
+bool PhysicalSource::Next(SampleRecord* rec) {
+    if (i_ >= n_) {
+        return false;
+    }
+    std::int16_t SampleRecord::*const fields[6] = {&SampleRecord::accX,  &SampleRecord::accY,
+                                                   &SampleRecord::accZ,  &SampleRecord::gyroX,
+                                                   &SampleRecord::gyroY, &SampleRecord::gyroZ};
+    std::int64_t peak = 0;
+    for (int c = 0; c < 6; ++c) {
+        const ChannelScale& s = scale_[c < 3 ? 0 : 1];
+        if (clip_) {
+            rec->*fields[c] = ClippedCounts(ch_[c][i_], s);
+            continue;
+        }
+        const std::int32_t counts = PreCounts(ch_[c][i_], s);
+        NoteWrap(counts, &peak);
+        rec->*fields[c] = WrapInt16(counts);
+    }
+    if (peak != 0) {
+        wraps_.Note(static_cast<long long>(i_), peak);
+    }
+    ++i_;
+    return true;
 }
 
 } // namespace kinrec::detail

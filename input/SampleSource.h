@@ -140,12 +140,44 @@ class CountsSource : public SampleSource {
     std::size_t i_ = 0;
 };
 
+// 32-bit counts, as the counts CSV layout takes a number: its low 16 bits (noted as a
+// wrap when it does not fit); with clip, saturated at the range's ends instead.
+class Counts32Source : public SampleSource {
+  public:
+    Counts32Source(const std::int32_t* const channels[6], std::size_t n, bool clip = false);
+    bool Next(SampleRecord* rec) override;
+
+  private:
+    const std::int32_t* ch_[6];
+    std::size_t n_;
+    std::size_t i_ = 0;
+    bool clip_;
+};
+
+// How a channel of doubles becomes counts: the value divided by divisor and times
+// multiplier (either may be 1, which changes no value), then times factor, in double
+// precision; counts (factor 0) are truncated and saturated at 32 bits instead.
+struct ChannelScale {
+    double divisor = 1.0;
+    double multiplier = 1.0;
+    double factor = 0.0;
+};
+
+// The counts of value on scale s before their wrap to 16 bits (INT32_MIN for a physical
+// value that is not a number or beyond 32 bits, as the physical layout gives).
+std::int32_t PreCounts(double value, const ChannelScale& s);
+// The same, saturated at the 16-bit range on the unbounded value.
+std::int16_t ClippedCounts(double value, const ChannelScale& s);
+
 class PhysicalSource : public SampleSource {
   public:
-    // Acceleration in g, rate in deg/s, made counts exactly as the physical CSV layout
-    // makes them (PhysicalToCounts), so values beyond the range wrap in the same way;
-    // with clip, they saturate at the range's ends instead (and nothing wraps).
+    // Acceleration in g, rate in deg/s (or the scales given, acc then gyro), made counts
+    // exactly as the physical CSV layout makes them (PhysicalToCounts), so values beyond
+    // the range wrap in the same way; with clip, they saturate at the range's ends
+    // instead (and nothing wraps).
     PhysicalSource(const double* const channels[6], std::size_t n, bool clip = false);
+    PhysicalSource(const double* const channels[6], std::size_t n, bool clip,
+                   const ChannelScale& acc, const ChannelScale& gyro);
     bool Next(SampleRecord* rec) override;
 
   private:
@@ -153,12 +185,8 @@ class PhysicalSource : public SampleSource {
     std::size_t n_;
     std::size_t i_ = 0;
     bool clip_;
+    ChannelScale scale_[2]; // acc, gyro
 };
-
-// Opens a recording by FileType: 4 a dataset file, anything else a CSV layout. Null
-// when it cannot be opened or, for FileType 4, is not a dataset file (*error then holds
-// the errno, or 0 for "not a dataset file").
-std::unique_ptr<SampleSource> OpenSampleFile(const char* path, int fileType, int* error);
 
 } // namespace kinrec::detail
 

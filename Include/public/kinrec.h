@@ -179,22 +179,35 @@ namespace detail {
 struct StreamAccess;
 } // namespace detail
 
-// What becomes of a physical value beyond the 16-bit counts (about +-4 g, +-500 deg/s):
-// kWrap wraps it around as a physical CSV file's value wraps (the console's tables;
-// Notes count such samples), kClip saturates it at -32768 or 32767 as a saturated
-// sensor reads, kRaise refuses the chunk holding it (kinrec::Error naming the sample),
-// before any of its samples is converted.
+// What becomes of a value beyond the 16-bit counts (about +-4 g, +-500 deg/s; counts
+// outside -32768 to 32767): kWrap keeps its low 16 bits as a file's value wraps (the
+// console's tables; Notes count such samples), kClip saturates it at -32768 or 32767 as a
+// saturated sensor reads, kRaise refuses the chunk holding it (kinrec::Error naming the
+// first such sample of the stream), before any of its samples is converted.
 enum class Overflow { kWrap, kClip, kRaise };
+
+// The units of the values a Stream takes as doubles. Values in g and deg/s become counts
+// as FromPhysical makes them; milli-g are first divided by 1000, m/s^2 by 9.80665
+// (standard gravity), rad/s multiplied by 180/pi, in double precision; counts are
+// truncated toward zero and saturated at 32 bits, as the counts CSV layout reads a number.
+// Then the Overflow applies.
+enum class AccUnit { kG, kMilliG, kMetresPerSecond2, kCounts };
+enum class GyroUnit { kDegPerSecond, kRadPerSecond, kCounts };
+struct Units {
+    AccUnit acc = AccUnit::kG;
+    GyroUnit gyro = GyroUnit::kDegPerSecond;
+};
 
 // One recording converted as it arrives, in chunks of any size: the rows are exactly those
 // of converting the whole recording in one call (FromCounts, FromPhysical, FromFile,
 // the console's table), whatever the chunks, and a row's sample number runs on from
 // chunk to chunk. A Run given to a stream is advanced by it sample by sample; no other
-// conversion may use that Run until the stream is finished.
+// conversion may use that Run until the stream is finished. Every call on a stream that
+// was moved from throws kinrec::Error.
 class Stream {
   public:
     explicit Stream(const Settings& settings = Settings(), Run* run = nullptr,
-                    Overflow overflow = Overflow::kWrap);
+                    Overflow overflow = Overflow::kWrap, Units units = Units());
     ~Stream();
     Stream(Stream&& other) noexcept;
     Stream& operator=(Stream&& other) noexcept;
@@ -203,12 +216,19 @@ class Stream {
 
     // The table's column names, in row order.
     const std::vector<std::string>& Names() const;
-    // The next samples: raw counts, or acceleration in g and rate in deg/s (made counts
-    // as FromPhysical makes them, beyond the range as the stream's Overflow says). Each kept row
-    // goes to sink, or is appended to table (whose names are set when it has none).
+    // The next samples: 16-bit counts as they are; 32-bit counts as the counts CSV layout
+    // takes a number (its low 16 bits), beyond 16 bits as the stream's Overflow says; or
+    // doubles in the stream's Units (see above). Each kept row goes to sink, or is
+    // appended to table (whose names are set when it has none).
+    //
+    // When the sink throws, the push ends there and the exception passes on: the samples
+    // up to the one whose row was refused are taken (Samples() counts them, Noted() says
+    // what they met), the rest of the chunk is not; push it again to go on.
     void Push(const Recording<std::int16_t>& chunk, RowSink& sink);
+    void Push(const Recording<std::int32_t>& chunk, RowSink& sink);
     void Push(const Recording<double>& chunk, RowSink& sink);
     void Push(const Recording<std::int16_t>& chunk, Table& table);
+    void Push(const Recording<std::int32_t>& chunk, Table& table);
     void Push(const Recording<double>& chunk, Table& table);
     // The samples taken so far.
     std::int64_t Samples() const;
@@ -229,6 +249,10 @@ Table FromCounts(const Recording<std::int16_t>& rec, const Settings& settings = 
 // Acceleration in g, rate in deg/s.
 Table FromPhysical(const Recording<double>& rec, const Settings& settings = Settings(),
                    Run* run = nullptr, Overflow overflow = Overflow::kWrap);
+// Throws kinrec::Error unless settings.FileType is 1 to 4: the check of every conversion
+// of a file (FromFile; WriteTable alone reads other values as 1, as the console does).
+void CheckFileType(const Settings& settings);
+
 // A recording file as settings.FileType says (1 to 4), read without writing anything.
 Table FromFile(const std::string& path, const Settings& settings = Settings(), Run* run = nullptr);
 // The same with each row handed to sink as it is made (columns: ColumnNames(settings));
