@@ -70,6 +70,27 @@ void ApplyLine(char* line, DsvConfig* cfg, const std::string& where) {
     const std::string asWritten = Shown(key);
     ToUpperAscii(key);
     for (const kinrec::SettingInfo& k : kinrec::SettingTable()) {
+        if (k.key != nullptr && std::strcmp(key, k.key) == 0 && k.words != nullptr) {
+            // A setting of words: one of them, or the line is skipped.
+            const std::string word = Shown(value);
+            const std::int32_t v = kinrec::SettingValueOf(k, word);
+            if (v < 0) {
+                std::string words = k.words;
+                for (std::size_t at = words.rfind(' '); at != std::string::npos;
+                     at = words.rfind(' ', at - 1)) {
+                    words.replace(at, 1, at == words.rfind(' ') ? " or " : ", ");
+                    if (at == 0) {
+                        break;
+                    }
+                }
+                StdConsole().Fail(where,
+                                  asWritten + " " + word + " is not " + words + "; line skipped");
+                return;
+            }
+            cfg->*k.field = v;
+            std::printf("  +%s : %s\n", k.label, kinrec::SettingText(k, v).c_str());
+            return;
+        }
         if (k.key != nullptr && std::strcmp(key, k.key) == 0) {
             const char* stop = nullptr;
             const std::int32_t v = ParseInt(value, &stop);

@@ -26,14 +26,77 @@ std::int32_t BiasCountLimit() {
     return kBiasCountLimit;
 }
 
+namespace {
+
+// The words of the settings that take words rather than numbers.
+const char* WordsOf(std::int32_t Settings::*field) {
+    return field == &Settings::Overflow ? "wrap clip raise" : nullptr;
+}
+
+} // namespace
+
 const std::vector<SettingInfo>& SettingTable() {
     static const std::vector<SettingInfo> table = {
 #define KINREC_SETTING_INFO(field, key, keyword, initial, meaning)                                 \
-    {#field, key, keyword, &Settings::field, initial, meaning},
+    {#field, key, keyword, &Settings::field, initial, meaning, WordsOf(&Settings::field)},
         KINREC_SETTINGS(KINREC_SETTING_INFO)
 #undef KINREC_SETTING_INFO
     };
     return table;
+}
+
+std::int32_t SettingValueOf(const SettingInfo& info, const std::string& word) {
+    if (info.words == nullptr) {
+        return -1;
+    }
+    std::int32_t value = 0;
+    for (const char* p = info.words; *p != '\0'; ++value) {
+        const char* end = p;
+        while (*end != '\0' && *end != ' ') {
+            ++end;
+        }
+        const auto n = static_cast<std::size_t>(end - p);
+        bool same = n == word.size();
+        for (std::size_t i = 0; same && i < n; ++i) {
+            const char c =
+                word[i] >= 'A' && word[i] <= 'Z' ? static_cast<char>(word[i] + 32) : word[i];
+            same = c == p[i];
+        }
+        if (same) {
+            return value;
+        }
+        p = *end == ' ' ? end + 1 : end;
+    }
+    return -1;
+}
+
+std::string SettingText(const SettingInfo& info, std::int32_t value) {
+    const char* p = info.words;
+    for (std::int32_t v = 0; p != nullptr && *p != '\0' && v <= value; ++v) {
+        const char* end = p;
+        while (*end != '\0' && *end != ' ') {
+            ++end;
+        }
+        if (v == value) {
+            return std::string(p, end);
+        }
+        p = *end == ' ' ? end + 1 : end;
+    }
+    return std::to_string(value);
+}
+
+Overflow OverflowOf(const Settings& settings) {
+    switch (settings.Overflow) {
+    case 0:
+        return Overflow::kWrap;
+    case 1:
+        return Overflow::kClip;
+    case 2:
+        return Overflow::kRaise;
+    default:
+        throw Error("Overflow " + std::to_string(settings.Overflow) +
+                    " is none of 0 (wrap), 1 (clip) and 2 (raise)");
+    }
 }
 
 bool ValidBiasCount(std::int64_t count) {
@@ -47,9 +110,8 @@ Table FromCounts(const Recording<std::int16_t>& rec, const Settings& settings, R
     return t;
 }
 
-Table FromPhysical(const Recording<double>& rec, const Settings& settings, Run* run,
-                   Overflow overflow) {
-    Stream stream(settings, run, overflow);
+Table FromPhysical(const Recording<double>& rec, const Settings& settings, Run* run) {
+    Stream stream(settings, run);
     Table t;
     stream.Push(rec, t);
     return t;
@@ -67,7 +129,8 @@ Notes FromFile(const std::string& path, RowSink& sink, const Settings& settings,
     CheckFileType(settings);
     CheckRun(run);
     // The table writer's opener: the same refusals, in the same words.
-    OpenedInput opened = OpenInput(path, settings.FileType);
+    OpenedInput opened =
+        OpenInput(path, settings.FileType, OverflowOf(settings) == Overflow::kClip);
     if (opened.failure != Failure::kNone) {
         Written w;
         w.failure = opened.failure;
@@ -80,12 +143,13 @@ Notes FromFile(const std::string& path, RowSink& sink, const Settings& settings,
     Stream stream(settings, run);
     StreamAccess::FeedAhead(stream, *opened.source, sink);
     Notes notes = stream.Noted();
-    if (opened.csv != nullptr) {
-        NoteLineCounts(opened.csv->Counts(), settings.FileType, &notes);
-    }
+    NoteInput(opened.csv, settings.FileType, &notes);
     if (opened.source->Error() != 0) {
         throw FileError(path, opened.source->Error(),
                         std::generic_category().message(opened.source->Error()));
+    }
+    if (notes.overflow == 2 && notes.wrapped > 0) {
+        throw FileError(path, 0, BeyondRangeReason(notes));
     }
     return notes;
 }

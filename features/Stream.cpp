@@ -28,6 +28,7 @@ struct Stream::Impl {
     WrapCounts wraps; // over every chunk so far
     Overflow overflow = Overflow::kWrap;
     ChannelScale scale[2]; // of doubles: acc, gyro
+    bool counts = false;   // doubles of acceleration are counts
     bool finished = false;
 };
 
@@ -117,16 +118,18 @@ std::size_t RowsFor(const DsvConfig& cfg, std::size_t n) {
 
 } // namespace
 
-Stream::Stream(const Settings& settings, Run* run, Overflow overflow, Units units)
-    : impl_(std::make_unique<Impl>()) {
+Stream::Stream(const Settings& settings, Run* run, Units units) : impl_(std::make_unique<Impl>()) {
     CheckRun(run);
-    impl_->overflow = overflow;
+    impl_->overflow = OverflowOf(settings);
+    impl_->notes.overflow = settings.Overflow;
     impl_->scale[0] = AccScale(units.acc);
     impl_->scale[1] = GyroScale(units.gyro);
     DsvConverter& conv = impl_->conv;
     OpenDsvConverter(&conv, &settings, run != nullptr ? &run->biasCount : &impl_->fresh, nullptr);
     impl_->names.assign(conv.names, conv.names + conv.columnCount);
     impl_->notes.frequencyRepaired = settings.SamplingFrequency <= 0;
+    impl_->notes.resampleCount = settings.ResampleCount;
+    impl_->counts = units.acc == AccUnit::kCounts;
 }
 
 Stream::~Stream() = default;
@@ -138,12 +141,13 @@ const std::vector<std::string>& Stream::Names() const {
 }
 
 void Stream::Push(const Recording<std::int16_t>& chunk, RowSink& sink) {
-    StreamAccess::Live(*this);
+    StreamAccess::Live(*this).notes.accUnit = 1;
     StreamAccess::PushChunk<CountsSource>(*this, chunk, Check(chunk), sink);
 }
 
 void Stream::Push(const Recording<std::int32_t>& chunk, RowSink& sink) {
-    const Impl& impl = StreamAccess::Live(*this);
+    Impl& impl = StreamAccess::Live(*this);
+    impl.notes.accUnit = 1;
     const std::size_t n = Check(chunk);
     if (impl.overflow == Overflow::kRaise) {
         const std::array<const std::int32_t*, 6> ch = ValuesOf(chunk);
@@ -154,7 +158,8 @@ void Stream::Push(const Recording<std::int32_t>& chunk, RowSink& sink) {
 }
 
 void Stream::Push(const Recording<double>& chunk, RowSink& sink) {
-    const Impl& impl = StreamAccess::Live(*this);
+    Impl& impl = StreamAccess::Live(*this);
+    impl.notes.accUnit = impl.counts ? 1 : 0;
     const std::size_t n = Check(chunk);
     if (impl.overflow == Overflow::kRaise) {
         const std::array<const double*, 6> ch = ValuesOf(chunk);
@@ -174,7 +179,7 @@ void StreamAccess::PushToTable(Stream& stream, const Recording<T>& chunk, Table&
         TableSink sink(table, impl.names, RowsFor(impl.conv.config, n));
         stream.Push(chunk, static_cast<RowSink&>(sink));
     }
-    table.notes = impl.notes;
+    table.notes = stream.Noted();
 }
 
 void Stream::Push(const Recording<std::int16_t>& chunk, Table& table) {
@@ -194,7 +199,10 @@ std::int64_t Stream::Samples() const {
 }
 
 const Notes& Stream::Noted() const {
-    return StreamAccess::Live(*this).notes;
+    Impl& impl = StreamAccess::Live(*this);
+    impl.notes.restMagnitude = MedianRawAcc(impl.conv);
+    impl.notes.taken = impl.conv.samples;
+    return impl.notes;
 }
 
 void Stream::Finish() {

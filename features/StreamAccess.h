@@ -37,8 +37,14 @@ struct StreamAccess {
 // Throws kinrec::Error for a Run whose bias count is out of range (none is fine).
 void CheckRun(const Run* run);
 
-// A CSV recording's line counts as the library's notes.
-void NoteLineCounts(const LineCounts& counts, int fileType, Notes* notes);
+// What a recording file's reader saw, as the library's notes: the kind of its values by
+// fileType and, for a CSV recording (csv not null), its line counts and the evidence of
+// its header and time column.
+void NoteInput(const CsvSource* csv, int fileType, Notes* notes);
+
+// Why a recording with values beyond the range fails under OVERFLOW raise: the first
+// such sample and the largest value.
+std::string BeyondRangeReason(const Notes& notes);
 
 } // namespace kinrec::detail
 

@@ -55,6 +55,8 @@ const char* StatusName(Failure failure) {
         return "read_failed";
     case Failure::kWriteFailed:
         return "write_failed";
+    case Failure::kBeyondRange:
+        return "beyond_range";
     }
     return "failed";
 }
@@ -94,7 +96,7 @@ std::string SettingsText(const Settings& settings) {
     std::string t;
     for (const SettingInfo& s : SettingTable()) {
         t += (t.empty() ? "" : " ") + std::string(s.label) + "=" +
-             std::to_string(settings.*(s.field));
+             SettingText(s, settings.*(s.field));
     }
     return t;
 }

@@ -48,7 +48,7 @@ class ProgressSource : public SampleSource {
 
 namespace detail {
 
-OpenedInput OpenInput(const std::string& input, int fileType) {
+OpenedInput OpenInput(const std::string& input, int fileType, bool clip) {
     OpenedInput o;
     // The file as bytes, or why it cannot be opened.
     auto open = [&o, &input]() -> std::FILE* {
@@ -93,7 +93,7 @@ OpenedInput OpenInput(const std::string& input, int fileType) {
         return o;
     }
     o.id = IdOf(f);
-    auto csv = std::make_unique<CsvSource>(f, fileType);
+    auto csv = std::make_unique<CsvSource>(f, fileType, clip);
     const char* first = csv->FirstLine();
     if (first != nullptr &&
         (BeginsWithTableHeader(first) || IsSummaryMark(first, std::strlen(first)))) {
@@ -152,6 +152,8 @@ std::string Written::Reason() const {
         return system + leftBehind;
     case Failure::kReadFailed:
         return system + leftBehind;
+    case Failure::kBeyondRange:
+        return BeyondRangeReason(notes) + leftBehind;
     }
     return system;
 }
@@ -163,7 +165,8 @@ Written WriteTable(const std::string& input, const std::string& table, const Set
     CheckRun(run); // before the input is read: a drained input advances the Run too
     Written w;
     w.table = table.empty() ? TableNameFor(input) : table;
-    OpenedInput opened = OpenInput(input, settings.FileType);
+    OpenedInput opened =
+        OpenInput(input, settings.FileType, OverflowOf(settings) == Overflow::kClip);
     if (opened.failure != Failure::kNone) {
         w.failure = opened.failure;
         w.path = input;
@@ -209,9 +212,7 @@ Written WriteTable(const std::string& input, const std::string& table, const Set
     w.notes = stream.Noted();
     w.samples = stream.Samples();
     w.rows = sink.Rows();
-    if (opened.csv != nullptr) {
-        NoteLineCounts(opened.csv->Counts(), settings.FileType, &w.notes);
-    }
+    NoteInput(opened.csv, settings.FileType, &w.notes);
     opened.source.reset();
     if (readError != 0) {
         sink.Abandon(); // before the table's file goes
@@ -219,6 +220,15 @@ Written WriteTable(const std::string& input, const std::string& table, const Set
         w.failure = Failure::kReadFailed;
         w.path = input;
         w.code = readError;
+        w.left = file.Left();
+        return w;
+    }
+    if (w.notes.overflow == 2 && w.notes.wrapped > 0) {
+        // OVERFLOW raise: no table of values that do not fit.
+        sink.Abandon();
+        file.Discard();
+        w.failure = Failure::kBeyondRange;
+        w.path = input;
         w.left = file.Left();
         return w;
     }

@@ -143,40 +143,6 @@ double TimeSteps::Step() const {
     return step;
 }
 
-RestMagnitude::RestMagnitude() : bins_(kFine + kCoarse, 0) {}
-
-void RestMagnitude::Add(double g) {
-    if (!(g >= 0)) {
-        return; // not a number
-    }
-    std::size_t bin = 0;
-    if (g < 16) {
-        bin = static_cast<std::size_t>(g * 256);
-    } else {
-        const int doublings = std::min(static_cast<int>(std::log2(g / 16)), kCoarse - 1);
-        bin = static_cast<std::size_t>(kFine + doublings);
-    }
-    ++bins_[bin];
-    ++n_;
-}
-
-double RestMagnitude::Median() const {
-    if (n_ == 0) {
-        return 0;
-    }
-    std::int64_t seen = 0;
-    for (std::size_t b = 0; b < bins_.size(); ++b) {
-        seen += bins_[b];
-        if (seen * 2 >= n_) {
-            if (b < kFine) {
-                return (static_cast<double>(b) + 0.5) / 256;
-            }
-            return 16 * std::exp2(static_cast<double>(b - kFine) + 0.5);
-        }
-    }
-    return 0;
-}
-
 double StepSeconds(double step, double unit) {
     if (unit > 0) {
         return step * unit;
@@ -189,50 +155,53 @@ double StepSeconds(double step, double unit) {
     return 0;
 }
 
-std::vector<std::string> EvidenceSentences(std::int32_t fileType, HeaderUnits units,
-                                           double restMedian, bool countsInput, double step,
-                                           std::int32_t resample) {
+std::vector<std::string> EvidenceSentences(const Evidence& e) {
     std::vector<std::string> said;
-    if (fileType == 1 && units == HeaderUnits::kPhysical) {
+    if (e.fileType == 1 && e.units == HeaderUnits::kPhysical) {
         said.push_back("the header names physical units, but FILETYPE 1 reads the columns as "
                        "raw counts (8192 per g): for values in g and deg/s set FILETYPE 2");
-    } else if (fileType == 2 && units == HeaderUnits::kCounts) {
+    } else if (e.fileType == 2 && e.units == HeaderUnits::kCounts) {
         said.push_back("the header names raw counts, but FILETYPE 2 reads the columns as g and "
                        "deg/s: for counts set FILETYPE 1");
     }
-    const double each = 0.02 / (resample > 1 ? resample : 1); // [s] per input sample
-    if (step > 0 && std::fabs(step / each - 1) > 0.1) {
-        std::string s = "the time column steps " + Number(step) + " s (" + Number(1 / step) +
+    const double each = 0.02 / (e.resample > 1 ? e.resample : 1); // [s] per input sample
+    if (e.step > 0 && std::fabs(e.step / each - 1) > 0.1) {
+        std::string s = "the time column steps " + Number(e.step) + " s (" + Number(1 / e.step) +
                         " Hz), but the settings take " + Number(each) +
                         " s per sample (0.02 s per kept row): ";
-        const double k = 0.02 / step;
+        const double k = 0.02 / e.step;
         const double whole = std::round(k);
         if (whole >= 1 && std::fabs(k - whole) <= 0.05 * k) {
             s += whole > 1 ? "RESAMPLECOUNT " + Whole(whole) + " fits"
                            : "no RESAMPLECOUNT fits (every sample kept)";
         } else {
-            s += Number(1 / step) +
+            s += Number(1 / e.step) +
                  " Hz is no whole multiple of 50 Hz: resample the recording to 50 Hz first";
         }
         said.push_back(s);
     }
-    if (restMedian > 0 && (restMedian < 0.6 || restMedian > 1.7)) {
-        std::string s = "the acceleration's median magnitude is " + Number(restMedian) +
+    if (e.beyondShare > 0.5) {
+        // The magnitudes of wrapped or clipped values say nothing: the share does.
+        said.push_back("most samples (" + Whole(100 * e.beyondShare) +
+                       "%) hold values beyond the 16-bit range: " +
+                       (e.accUnit == 1 ? std::string("counts of another scale?")
+                                       : std::string("values in m/s^2 or milli-g read as g?")));
+        return said;
+    }
+    const double m = e.restMedian;
+    if (m > 0 && (m < 0.5 || m > 2)) {
+        std::string s = "the acceleration's median magnitude is " + Number(m) +
                         " g, where a body-worn sensor reads about 1 g: ";
-        if (countsInput && restMedian < 0.002) {
+        if (e.accUnit == 1 && m < 0.002) {
             s += "values in g read as counts? (FILETYPE 2 reads g)";
-        } else if (countsInput) {
-            const double perG = 8192 * restMedian;
+        } else if (e.accUnit == 1) {
+            const double perG = 8192 * m;
             double known = 0;
             for (const double k : {256.0, 512.0, 1024.0, 2048.0, 4096.0, 16384.0}) {
                 known = std::fabs(perG / k - 1) < 0.15 ? k : known;
             }
             s += "the counts may be " + Whole(known > 0 ? known : perG) +
                  " per g, not the 8192 kinrec reads (scale them first)";
-        } else if (restMedian > 8 && restMedian < 12) {
-            s += "m/s^2 read as g? (divide by 9.80665)";
-        } else if (restMedian > 600 && restMedian < 1700) {
-            s += "milli-g read as g? (divide by 1000)";
         } else {
             s += "the unit or scale of the values may be wrong";
         }

@@ -1,6 +1,7 @@
 // What a recording shows of itself, gathered while it is converted and held against what
 // it is said to be: its header's unit words, its time column's step, and the magnitude
-// of its acceleration (a body-worn sensor reads about 1 g when still).
+// of its acceleration (a body-worn sensor reads about 1 g when still; the conversion
+// counts its rows' raw_acc, features/DsvConverter.h).
 //
 // Each piece is a small accumulator fed with values the conversion already has; nothing
 // here reads a file a second time or changes a value.
@@ -50,35 +51,26 @@ class TimeSteps {
     bool Off(double step) const;
 };
 
-// The median of the acceleration's magnitude [g], from a histogram: 1/256 g bins up to
-// 16 g, then one bin per doubling up to 2^20 g.
-class RestMagnitude {
-  public:
-    RestMagnitude();
-    void Add(double g);
-    std::int64_t Count() const { return n_; }
-    // The median [g] (the middle of its bin); 0 without values.
-    double Median() const;
-
-  private:
-    static constexpr int kFine = 16 * 256;
-    static constexpr int kCoarse = 16;
-    std::vector<std::int64_t> bins_;
-    std::int64_t n_ = 0;
-};
-
 // The time column's step in seconds for a column whose header says unit (see
 // TimeUnitOfHeader; 0: none said): the step as it stands in the unit said, or else in
 // the unit that makes its rate 1 Hz to 10 kHz (s, ms, us, then ns).
 double StepSeconds(double step, double unit);
 
-// The sentences the evidence gives, each a note of its own; none when it agrees.
-//   fileType 1 to 4 as read (0: arrays); headerUnits and restMedian [g] (0: unknown);
-//   step [s] per input sample (0: no steady time column); resample: the settings'
-//   resample count; countsInput: the acceleration came as counts.
-std::vector<std::string> EvidenceSentences(std::int32_t fileType, HeaderUnits units,
-                                           double restMedian, bool countsInput, double step,
-                                           std::int32_t resample);
+// What a conversion saw, for EvidenceSentences.
+struct Evidence {
+    std::int32_t fileType = 0;              // 1 to 4 as read; 0: values in memory
+    HeaderUnits units = HeaderUnits::kNone; // what the header names
+    double restMedian = 0;                  // [g] median magnitude; 0: unknown
+    std::int32_t accUnit = 0;               // acceleration as 0 physical values, 1 counts,
+                                            // 2 hundredths of g
+    double beyondShare = 0;                 // of the samples, those beyond the 16-bit range
+    double step = 0;                        // [s] per input sample; 0: no steady time column
+    std::int32_t resample = 0;              // the settings' resample count
+};
+
+// The sentences the evidence gives, each a note of its own; none when it agrees with what
+// the recording is said to be.
+std::vector<std::string> EvidenceSentences(const Evidence& e);
 
 } // namespace kinrec::detail
 

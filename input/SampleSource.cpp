@@ -1,5 +1,9 @@
 #include "input/SampleSource.h"
 
+#include "input/NumberText.h"
+
+#include <cmath>
+
 #include "Include/IntConv.h"
 
 #include <algorithm>
@@ -15,10 +19,16 @@ std::size_t SampleSource::Fill(SampleRecord* recs, std::size_t max) {
     return n;
 }
 
-CsvSource::CsvSource(std::FILE* file, int fileType)
-    : file_(file), reader_(file), parse_(CsvParserFor(fileType)),
-      plain_(PlainLinesReaderFor(fileType)) {
+CsvSource::CsvSource(std::FILE* file, int fileType, bool clip)
+    : file_(file), reader_(file), parse_(CsvParserFor(fileType, clip)),
+      plain_(PlainLinesReaderFor(fileType, clip)) {
     first_ = reader_.Next();
+}
+
+double CsvSource::TimeStep() const {
+    const double unit = TimeUnitOfHeader(header_);
+    // A first column named as something else (an index, a sample counter) is no time.
+    return unit < 0 && !header_.empty() ? 0 : StepSeconds(time_.Step(), unit > 0 ? unit : 0);
 }
 
 CsvSource::~CsvSource() {
@@ -28,7 +38,8 @@ CsvSource::~CsvSource() {
 std::size_t CsvSource::Fill(SampleRecord* recs, std::size_t max) {
     std::size_t n = 0;
     while (n < max) {
-        if (first_ == nullptr && plain_ != nullptr) {
+        // The first samples go the general way, which looks at their time column.
+        if (first_ == nullptr && plain_ != nullptr && counts_.samples >= kTimeLines) {
             n += TakePlain(recs + n, max - n);
             if (n == max) {
                 break;
@@ -80,6 +91,15 @@ CsvSource::Line CsvSource::TakeLine(SampleRecord* rec) {
     if (IsSampleLine(line)) {
         ++counts_.sampleLike;
         std::int64_t peak = 0;
+        if (counts_.samples < kTimeLines) {
+            // The first column, when it is a number alone.
+            const char* end = line;
+            while (*end != ',' && *end != '\0') {
+                ++end;
+            }
+            const bool number = end > line && (end[-1] >= '0' && end[-1] <= '9');
+            time_.Add(number ? ParseDouble(line, end) : std::nan(""));
+        }
         if (parse_(line, rec, &peak) == 0) {
             if (peak != 0) {
                 wraps_.Note(counts_.samples, peak);
@@ -96,7 +116,8 @@ CsvSource::Line CsvSource::TakeLine(SampleRecord* rec) {
         return Line::kOther;
     }
     if (counts_.samples == 0) {
-        return Line::kOther; // titles before the samples are expected
+        header_ = line; // titles before the samples are expected: the last names columns
+        return Line::kOther;
     }
     const char c = line[0];
     if (c == '\n' || c == '\r' || c == '\0') {
@@ -147,11 +168,11 @@ bool Counts32Source::Next(SampleRecord* rec) {
     std::int64_t peak = 0;
     for (int c = 0; c < 6; ++c) {
         const std::int32_t counts = ch_[c][i_];
+        NoteWrap(counts, &peak);
         if (clip_) {
             rec->*fields[c] = static_cast<std::int16_t>(std::clamp(counts, -32768, 32767));
             continue;
         }
-        NoteWrap(counts, &peak);
         rec->*fields[c] = WrapInt16(counts);
     }
     if (peak != 0) {
@@ -224,12 +245,12 @@ bool PhysicalSource::Next(SampleRecord* rec) {
     std::int64_t peak = 0;
     for (int c = 0; c < 6; ++c) {
         const ChannelScale& s = scale_[c < 3 ? 0 : 1];
+        const std::int32_t counts = PreCounts(ch_[c][i_], s);
+        NoteWrap(counts, &peak);
         if (clip_) {
             rec->*fields[c] = ClippedCounts(ch_[c][i_], s);
             continue;
         }
-        const std::int32_t counts = PreCounts(ch_[c][i_], s);
-        NoteWrap(counts, &peak);
         rec->*fields[c] = WrapInt16(counts);
     }
     if (peak != 0) {

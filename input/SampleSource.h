@@ -5,6 +5,7 @@
 
 #include "input/CsvParsers.h"
 #include "input/DataSet.h"
+#include "input/Evidence.h"
 #include "input/LineReader.h"
 #include "input/SampleRecord.h"
 
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 namespace kinrec::detail {
 
@@ -78,7 +80,9 @@ struct LineCounts {
 // The source owns the file and closes it.
 class CsvSource : public SampleSource {
   public:
-    CsvSource(std::FILE* file, int fileType);
+    // With clip, values beyond the 16-bit range saturate at its ends (still noted as
+    // Wraps()); otherwise they wrap.
+    CsvSource(std::FILE* file, int fileType, bool clip = false);
     ~CsvSource() override;
     CsvSource(const CsvSource&) = delete;
     CsvSource& operator=(const CsvSource&) = delete;
@@ -91,6 +95,12 @@ class CsvSource : public SampleSource {
     int Error() const override { return reader_.Error(); }
     long long Position() override { return std::ftell(file_); }
     const LineCounts& Counts() const { return counts_; }
+    // The evidence of the lines so far: the units the header names (the last line before
+    // the first sample), and the step in seconds of the first column over the first
+    // kTimeLines samples when it reads as steady time stamps (0 otherwise).
+    HeaderUnits Units() const { return UnitsOfHeader(header_); }
+    double TimeStep() const;
+    static constexpr long long kTimeLines = 2048;
 
   private:
     enum class Line { kSample, kOther, kEnd };
@@ -108,6 +118,8 @@ class CsvSource : public SampleSource {
     PlainLinesReader plain_; // null where lines are never plain
     char* first_;
     LineCounts counts_;
+    std::string header_; // the last line before the first sample
+    TimeSteps time_;     // the first column of the first kTimeLines samples
 };
 
 // A binary dataset file; the source owns the handle and closes it.
@@ -141,7 +153,8 @@ class CountsSource : public SampleSource {
 };
 
 // 32-bit counts, as the counts CSV layout takes a number: its low 16 bits (noted as a
-// wrap when it does not fit); with clip, saturated at the range's ends instead.
+// wrap when it does not fit); with clip, saturated at the range's ends instead (and
+// noted all the same).
 class Counts32Source : public SampleSource {
   public:
     Counts32Source(const std::int32_t* const channels[6], std::size_t n, bool clip = false);
@@ -174,7 +187,7 @@ class PhysicalSource : public SampleSource {
     // Acceleration in g, rate in deg/s (or the scales given, acc then gyro), made counts
     // exactly as the physical CSV layout makes them (PhysicalToCounts), so values beyond
     // the range wrap in the same way; with clip, they saturate at the range's ends
-    // instead (and nothing wraps).
+    // instead (noted all the same).
     PhysicalSource(const double* const channels[6], std::size_t n, bool clip = false);
     PhysicalSource(const double* const channels[6], std::size_t n, bool clip,
                    const ChannelScale& acc, const ChannelScale& gyro);

@@ -61,125 +61,72 @@ TEST(EvidenceTest, TimeSteps) {
     EXPECT_EQ(two.Step(), 0);
 }
 
-TEST(EvidenceTest, MedianMagnitude) {
-    RestMagnitude m;
-    EXPECT_EQ(m.Median(), 0);
-    for (const double g : {1.0, 1.01, 0.99, 9.81, 0.02}) {
-        m.Add(g);
-    }
-    EXPECT_NEAR(m.Median(), 1.0, 1.0 / 256);
-    RestMagnitude far;
-    for (int i = 0; i < 3; ++i) {
-        far.Add(1000);
-    }
-    far.Add(std::nan(""));
-    EXPECT_EQ(far.Count(), 3);
-    EXPECT_GT(far.Median(), 700); // 512 to 1024 g, the middle of the doubling
-    EXPECT_LT(far.Median(), 1024);
+TEST(EvidenceTest, StepInSeconds) {
     EXPECT_DOUBLE_EQ(StepSeconds(20, 0), 0.02);    // milliseconds by its size
     EXPECT_DOUBLE_EQ(StepSeconds(5e6, 0), 0.005);  // nanoseconds
     EXPECT_DOUBLE_EQ(StepSeconds(20, 1e-6), 2e-5); // as the header says
+    EXPECT_EQ(StepSeconds(1e12, 0), 0);            // no rate of 1 Hz to 10 kHz
 }
 
 TEST(EvidenceTest, Sentences) {
     const std::string rest = "the acceleration's median magnitude is ";
+    const auto with = [](void (*set)(Evidence&)) {
+        Evidence e;
+        e.restMedian = 1.0;
+        e.accUnit = 1;
+        set(e);
+        return e;
+    };
     const struct {
-        std::int32_t fileType;
-        HeaderUnits units;
-        double median;
-        bool counts;
-        double step;
-        std::int32_t resample;
+        Evidence e;
         std::vector<std::string> said;
     } cases[] = {
-        {1, HeaderUnits::kNone, 1.0, true, 0.02, 0, {}},
-        {2, HeaderUnits::kPhysical, 1.0, false, 0.0201, 0, {}},
-        {2, HeaderUnits::kPhysical, 1.0, false, 0.005, 4, {}},
-        {1,
-         HeaderUnits::kPhysical,
-         0,
-         true,
-         0,
-         0,
+        {with([](Evidence& e) { e.fileType = 1; }), {}},
+        {with([](Evidence& e) { e.step = 0.0201; }), {}},
+        {with([](Evidence& e) { e.step = 0.005, e.resample = 4; }), {}},
+        {with([](Evidence& e) { e.restMedian = 0.51; }), {}},
+        {with([](Evidence& e) { e.restMedian = 1.99; }), {}},
+        {with([](Evidence& e) { e.beyondShare = 0.5; }), {}},
+        {with([](Evidence& e) { e.fileType = 1, e.units = HeaderUnits::kPhysical; }),
          {"the header names physical units, but FILETYPE 1 reads the columns as raw counts "
           "(8192 per g): for values in g and deg/s set FILETYPE 2"}},
-        {2,
-         HeaderUnits::kCounts,
-         0,
-         false,
-         0,
-         0,
+        {with([](Evidence& e) { e.fileType = 2, e.units = HeaderUnits::kCounts; }),
          {"the header names raw counts, but FILETYPE 2 reads the columns as g and deg/s: for "
           "counts set FILETYPE 1"}},
-        {2,
-         HeaderUnits::kNone,
-         0,
-         false,
-         0.005,
-         0,
+        {with([](Evidence& e) { e.step = 0.005; }),
          {"the time column steps 0.005 s (200 Hz), but the settings take 0.02 s per sample "
           "(0.02 s per kept row): RESAMPLECOUNT 4 fits"}},
-        {2,
-         HeaderUnits::kNone,
-         0,
-         false,
-         0.02,
-         2,
+        {with([](Evidence& e) { e.step = 0.02, e.resample = 2; }),
          {"the time column steps 0.02 s (50 Hz), but the settings take 0.01 s per sample "
           "(0.02 s per kept row): no RESAMPLECOUNT fits (every sample kept)"}},
-        {2,
-         HeaderUnits::kNone,
-         0,
-         false,
-         1.0 / 75,
-         0,
+        {with([](Evidence& e) { e.step = 1.0 / 75; }),
          {"the time column steps 0.0133 s (75 Hz), but the settings take 0.02 s per sample "
           "(0.02 s per kept row): 75 Hz is no whole multiple of 50 Hz: resample the "
           "recording to 50 Hz first"}},
-        {1,
-         HeaderUnits::kNone,
-         1.0 / 32,
-         true,
-         0,
-         0,
+        {with([](Evidence& e) { e.restMedian = 1.0 / 32; }),
          {rest + "0.0312 g, where a body-worn sensor reads about 1 g: the counts may be 256 "
                  "per g, not the 8192 kinrec reads (scale them first)"}},
-        {1,
-         HeaderUnits::kNone,
-         0.5,
-         true,
-         0,
-         0,
-         {rest + "0.5 g, where a body-worn sensor reads about 1 g: the counts may be 4096 per "
+        {with([](Evidence& e) { e.restMedian = 0.45; }),
+         {rest + "0.45 g, where a body-worn sensor reads about 1 g: the counts may be 4096 per "
                  "g, not the 8192 kinrec reads (scale them first)"}},
-        {1,
-         HeaderUnits::kNone,
-         0.0001,
-         true,
-         0,
-         0,
+        {with([](Evidence& e) { e.restMedian = 2.2; }),
+         {rest + "2.2 g, where a body-worn sensor reads about 1 g: the counts may be 16384 per "
+                 "g, not the 8192 kinrec reads (scale them first)"}},
+        {with([](Evidence& e) { e.restMedian = 3.0; }),
+         {rest + "3 g, where a body-worn sensor reads about 1 g: the counts may be 24576 per "
+                 "g, not the 8192 kinrec reads (scale them first)"}},
+        {with([](Evidence& e) { e.restMedian = 0.0001; }),
          {rest + "0.0001 g, where a body-worn sensor reads about 1 g: values in g read as "
                  "counts? (FILETYPE 2 reads g)"}},
-        {2,
-         HeaderUnits::kNone,
-         9.8,
-         false,
-         0,
-         0,
-         {rest + "9.8 g, where a body-worn sensor reads about 1 g: m/s^2 read as g? (divide "
-                 "by 9.80665)"}},
-        {0,
-         HeaderUnits::kNone,
-         0.3,
-         false,
-         0,
-         0,
+        {with([](Evidence& e) { e.restMedian = 0.3, e.accUnit = 0; }),
          {rest + "0.3 g, where a body-worn sensor reads about 1 g: the unit or scale of the "
                  "values may be wrong"}},
+        {with([](Evidence& e) { e.beyondShare = 0.97, e.accUnit = 0; }),
+         {"most samples (97%) hold values beyond the 16-bit range: values in m/s^2 or "
+          "milli-g read as g?"}},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(EvidenceSentences(c.fileType, c.units, c.median, c.counts, c.step, c.resample),
-                  c.said);
+        EXPECT_EQ(EvidenceSentences(c.e), c.said);
     }
 }
 

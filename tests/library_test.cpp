@@ -31,6 +31,17 @@ using namespace kinrec::detail;
 
 namespace {
 
+// Default settings but for what becomes of values beyond the range.
+kinrec::Settings Overflowing(kinrec::Overflow overflow) {
+    kinrec::Settings s;
+    s.Overflow = static_cast<std::int32_t>(overflow);
+    return s;
+}
+
+} // namespace
+
+namespace {
+
 // Six channels of a recording: a sensor turning and shaking, some samples far beyond
 // the range (in g and deg/s).
 struct Physical {
@@ -214,13 +225,14 @@ TEST(LibraryTest, OverflowWrapsClipsOrRefuses) {
                                                     {clipped[2].data(), n}, {clipped[3].data(), n},
                                                     {clipped[4].data(), n}, {clipped[5].data(), n}};
 
-    const kinrec::Table wrap = kinrec::FromPhysical(View(p), {}, nullptr, kinrec::Overflow::kWrap);
-    const kinrec::Table clip = kinrec::FromPhysical(View(p), {}, nullptr, kinrec::Overflow::kClip);
+    const kinrec::Table wrap = kinrec::FromPhysical(View(p), Overflowing(kinrec::Overflow::kWrap));
+    const kinrec::Table clip = kinrec::FromPhysical(View(p), Overflowing(kinrec::Overflow::kClip));
     EXPECT_EQ(wrap.columns, kinrec::FromPhysical(View(p)).columns); // the default
     EXPECT_GT(wrap.notes.wrapped, 50);
     EXPECT_EQ(clip.columns, kinrec::FromCounts(saturated).columns);
     EXPECT_NE(clip.columns, wrap.columns);
-    EXPECT_EQ(clip.notes.wrapped, 0);
+    EXPECT_EQ(clip.notes.wrapped, wrap.notes.wrapped); // counted, clipped or not
+    EXPECT_EQ(clip.notes.firstWrapped, wrap.notes.firstWrapped);
 
     // Refused before any of the chunk is converted: the stream goes on from where it was.
     const Physical calm = Motion(100, 12, 1.0);
@@ -231,7 +243,7 @@ TEST(LibraryTest, OverflowWrapsClipsOrRefuses) {
         ++first;
     }
     ASSERT_LT(first, n);
-    kinrec::Stream stream({}, nullptr, kinrec::Overflow::kRaise);
+    kinrec::Stream stream(Overflowing(kinrec::Overflow::kRaise));
     kinrec::Table rows;
     stream.Push(View(calm), rows);
     int beyond = 0; // samples with a value whose counts do not fit 16 bits
@@ -540,7 +552,7 @@ TEST(StreamTest, ValuesBecomeCountsInEveryUnitAndOverflow) {
         const std::size_t column = c.gyro ? 3 : 0;
         for (const auto overflow :
              {kinrec::Overflow::kWrap, kinrec::Overflow::kClip, kinrec::Overflow::kRaise}) {
-            kinrec::Stream stream({}, nullptr, overflow, c.units);
+            kinrec::Stream stream(Overflowing(overflow), nullptr, c.units);
             kinrec::Table t;
             if (overflow == kinrec::Overflow::kRaise && c.refused) {
                 EXPECT_THROW(stream.Push(rec, t), kinrec::Error);
@@ -550,8 +562,7 @@ TEST(StreamTest, ValuesBecomeCountsInEveryUnitAndOverflow) {
             stream.Push(rec, t);
             ASSERT_EQ(t.Rows(), 1u);
             EXPECT_EQ(t.columns[column][0], overflow == kinrec::Overflow::kClip ? c.clip : c.wrap);
-            const bool wrapped = overflow != kinrec::Overflow::kClip && c.refused;
-            EXPECT_EQ(t.notes.wrapped, wrapped ? 1 : 0);
+            EXPECT_EQ(t.notes.wrapped, c.refused ? 1 : 0); // clipped values are counted too
         }
     }
     // 32-bit counts: the low 16 bits, saturated, or refused, with the stream's sample
@@ -566,7 +577,7 @@ TEST(StreamTest, ValuesBecomeCountsInEveryUnitAndOverflow) {
     kinrec::Table w;
     wrap.Push(rec, w);
     wrap.Push(rec, w);
-    kinrec::Stream clip({}, nullptr, kinrec::Overflow::kClip);
+    kinrec::Stream clip(Overflowing(kinrec::Overflow::kClip));
     kinrec::Table c;
     clip.Push(rec, c);
     for (std::size_t i = 0; i < 7; ++i) {
@@ -577,8 +588,8 @@ TEST(StreamTest, ValuesBecomeCountsInEveryUnitAndOverflow) {
     EXPECT_EQ(w.notes.wrapped, 8);
     EXPECT_EQ(w.notes.firstWrapped, 1);
     EXPECT_EQ(w.notes.wrapPeak, INT32_MIN);
-    EXPECT_EQ(c.notes.wrapped, 0);
-    kinrec::Stream raise({}, nullptr, kinrec::Overflow::kRaise);
+    EXPECT_EQ(c.notes.wrapped, 4);
+    kinrec::Stream raise(Overflowing(kinrec::Overflow::kRaise));
     const kinrec::Recording<std::int32_t> calm{{zero.data(), 7}, {zero.data(), 7},
                                                {zero.data(), 7}, {zero.data(), 7},
                                                {zero.data(), 7}, {zero.data(), 7}};

@@ -50,7 +50,10 @@ namespace kinrec {
     X(PostureOut, nullptr, "posture", 1, "non-zero: write roll, pitch, yaw")                       \
     X(RmsDiffOut, "RMSDIFFOUT", "rms_diff", 1, "non-zero: write acc_diff, omega_diff")             \
     X(PostureDiffOut, "POSTUREDIFFOUT", "posture_diff", 1,                                         \
-      "non-zero: write roll_diff, pitch_diff, yaw_diff")
+      "non-zero: write roll_diff, pitch_diff, yaw_diff")                                           \
+    X(Overflow, "OVERFLOW", "overflow", 0,                                                         \
+      "values beyond the 16-bit counts (about +-4 g, +-500 deg/s): wrap (the default) keeps "      \
+      "their low 16 bits, clip saturates them at the range's ends, raise fails the recording")
 // clang-format on
 
 // The settings of a conversion, with the defaults of a run without configuration file
@@ -69,7 +72,16 @@ struct SettingInfo {
     std::int32_t Settings::*field; // &Settings::FileType
     std::int32_t initial;          // the default
     const char* meaning;           // one line
+    // The words a configuration file and Python give for the values 0, 1, 2 ...,
+    // separated by spaces ("wrap clip raise"); nullptr: the value is a number.
+    const char* words = nullptr;
 };
+
+// The value a setting's word stands for (its position in info.words); -1 when it is not
+// one of them (case-insensitive).
+std::int32_t SettingValueOf(const SettingInfo& info, const std::string& word);
+// The word of a setting's value, or the number as text for a setting without words.
+std::string SettingText(const SettingInfo& info, std::int32_t value);
 
 // Every setting, in the order of Settings' fields (which is also the order in which a
 // configuration file's keys are compared).
@@ -106,8 +118,20 @@ struct Notes {
     std::int64_t wrapped = 0;       // how many
     std::int64_t firstWrapped = -1; // the first one's input sample; -1: none
     std::int64_t wrapPeak = 0;      // [counts] the largest value before its wrap, by magnitude
+    std::int64_t taken = 0;         // samples converted, of any input
+    std::int32_t overflow = 0;      // the Settings' Overflow the values met: 0 wrapped,
+                                    // 1 clipped (still counted above), 2 refused
     // SamplingFrequency was 0 or less: the filters ran at 50 Hz with a 5 Hz cut-off.
     bool frequencyRepaired = false;
+    // What the recording shows of itself, held against what it is said to be (NoteLines
+    // says where they disagree; the thresholds: docs/numbers.md):
+    double restMagnitude = 0;       // [g] the median of raw_acc over the rows; 0: no rows
+    std::int32_t headerUnits = 0;   // the units its header names: 0 none, 1 physical (g,
+                                    // deg/s ...), 2 counts
+    double timeStep = 0;            // [s] per sample of a steady time column; 0: none seen
+    std::int32_t resampleCount = 0; // the settings' ResampleCount, for the step it implies
+    std::int32_t accUnit = 0;       // the acceleration came as: 0 g or other physical
+                                    // values, 1 counts, 2 hundredths of g
 };
 
 // The notes the console prints for a recording, in its words, one line each without the
@@ -180,11 +204,16 @@ struct StreamAccess;
 } // namespace detail
 
 // What becomes of a value beyond the 16-bit counts (about +-4 g, +-500 deg/s; counts
-// outside -32768 to 32767): kWrap keeps its low 16 bits as a file's value wraps (the
-// console's tables; Notes count such samples), kClip saturates it at -32768 or 32767 as a
-// saturated sensor reads, kRaise refuses the chunk holding it (kinrec::Error naming the
-// first such sample of the stream), before any of its samples is converted.
+// outside -32768 to 32767), as Settings::Overflow says (the configuration key OVERFLOW):
+// kWrap keeps its low 16 bits as a file's value wraps (the console's default; Notes count
+// such samples), kClip saturates it at -32768 or 32767 as a saturated sensor reads, on the
+// unbounded value (Notes count these too), kRaise refuses it: a stream refuses the chunk
+// holding it (kinrec::Error naming the first such sample of the stream) before any of its
+// samples is converted, a file fails (Failure::kBeyondRange).
 enum class Overflow { kWrap, kClip, kRaise };
+
+// Settings::Overflow as the enum; kinrec::Error for a value that is none of it.
+Overflow OverflowOf(const Settings& settings);
 
 // The units of the values a Stream takes as doubles. Values in g and deg/s become counts
 // as FromPhysical makes them; milli-g are first divided by 1000, m/s^2 by 9.80665
@@ -207,7 +236,7 @@ struct Units {
 class Stream {
   public:
     explicit Stream(const Settings& settings = Settings(), Run* run = nullptr,
-                    Overflow overflow = Overflow::kWrap, Units units = Units());
+                    Units units = Units());
     ~Stream();
     Stream(Stream&& other) noexcept;
     Stream& operator=(Stream&& other) noexcept;
@@ -248,7 +277,7 @@ Table FromCounts(const Recording<std::int16_t>& rec, const Settings& settings = 
                  Run* run = nullptr);
 // Acceleration in g, rate in deg/s.
 Table FromPhysical(const Recording<double>& rec, const Settings& settings = Settings(),
-                   Run* run = nullptr, Overflow overflow = Overflow::kWrap);
+                   Run* run = nullptr);
 // Throws kinrec::Error unless settings.FileType is 1 to 4: the check of every conversion
 // of a file (FromFile; WriteTable alone reads other values as 1, as the console does).
 void CheckFileType(const Settings& settings);
@@ -283,6 +312,8 @@ enum class Failure {
     kTableNotCreated, // the table cannot be created (code)
     kReadFailed,      // the input could not be read to its end (code)
     kWriteFailed,     // a write, the close or the move onto the name failed (code)
+    kBeyondRange,     // a value beyond the 16-bit counts under Overflow raise (notes say
+                      // which sample first)
 };
 
 // What writing a table came to.

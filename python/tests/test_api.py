@@ -231,7 +231,8 @@ def test_files_kinrec_refuses(tmp_path):
 
 def test_version_and_settings_come_from_one_place():
     assert kinrec.__version__ == (SOURCE_DIR / "VERSION").read_text().split()[0]
-    table = {keyword: (key, default) for keyword, key, _, default, _ in kinrec._kinrec.SETTINGS}
+    table = {keyword: (key, words[default] if words else default)
+             for keyword, key, _, default, _, words in kinrec._kinrec.SETTINGS}
     assert {k: table[k][0] for k in KEYS} == KEYS  # the console's keys, mapped independently
     assert table["fall_counter"][0] is None and table["posture"][0] is None
     for function in (kinrec.features, kinrec.read, kinrec.convert, kinrec.features_many,

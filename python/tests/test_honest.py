@@ -48,12 +48,14 @@ def test_values_beyond_the_range_wrap_with_a_word_clip_or_raise():
     acc = ACC.copy()
     acc[[5, 9], 2] = [6.45, -4.5]  # an impact: 52838 and -36864 counts
     wrapped, said = caught(lambda: kinrec.features(acc, GYRO, **G))
-    assert said == ["2 samples have values beyond the 16-bit range (the first is sample 5, "
-                    "the largest value 52838 counts), wrapped around as the console tool reads "
-                    "them from a file; overflow='clip' saturates them as a sensor does"]
+    assert said == ["2 samples have values beyond the 16-bit range, wrapped around (the first "
+                    "is sample 5, the largest value 52838 counts; overflow='clip' keeps them at "
+                    "the range's ends)"]
     assert wrapped["accZ"].iloc[[5, 9]].tolist() == [52838 - 65536, -36864 + 65536]
     clipped, said = caught(lambda: kinrec.features(acc, GYRO, overflow="clip", **G))
-    assert said == [] and clipped["accZ"].iloc[[5, 9]].tolist() == [32767, -32768]
+    assert said == ["2 samples have values beyond the 16-bit range, clipped at its ends (the "
+                    "first is sample 5, the largest value 52838 counts)"]
+    assert clipped["accZ"].iloc[[5, 9]].tolist() == [32767, -32768]
     others = [c for c in clipped.columns if c not in ("accZ",)]
     assert (clipped.drop(index=[5, 9])["accX"] == wrapped.drop(index=[5, 9])["accX"]).all()
     assert len(others) == 18

@@ -66,7 +66,6 @@ def features_many(
     acc_unit: Optional[str] = None,
     gyro_unit: Optional[str] = None,
     rate: Optional[float] = None,
-    overflow: str = "wrap",
     run: Optional[Run] = None,
     as_frame: bool = True,
     workers: Optional[int] = None,
@@ -112,8 +111,7 @@ def features_many(
             return features(
                 item["acc"], item["gyro"], acc_unit=item["acc_unit"],
                 gyro_unit=item["gyro_unit"], time=item.get("time"),
-                rate=rate if item.get("time") is None else None, overflow=overflow,
-                run=r, as_frame=as_frame, **common,
+                rate=rate if item.get("time") is None else None, run=r, as_frame=as_frame, **common,
             )
         except ValueError as e:
             raise ValueError(f"recording {i}: {e}") from None

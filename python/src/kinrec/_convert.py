@@ -13,13 +13,12 @@ from . import _kinrec
 from ._errors import KinrecWarning
 from ._kinrec import Run
 from ._results import ArrayLike, Result, _lead, _result, _time_values
-from ._settings import (_DEFAULTS, _SETTINGS_DOC, PathLike, _path, _run, _settings,
-                        _takes_settings)
+from ._settings import (_DEFAULTS, _SETTINGS_DOC, PathLike, _path, _python_words, _run,
+                        _settings, _takes_settings)
 
 
 _ACC_UNITS = _kinrec.AccUnit.__members__  # "counts", "g", "mg", "m/s^2"
 _GYRO_UNITS = _kinrec.GyroUnit.__members__  # "counts", "deg/s", "rad/s"
-_OVERFLOWS = _kinrec.Overflow.__members__  # "wrap", "clip", "raise"
 
 
 def _option(name: str, value: object, choices: Mapping[str, Any]) -> Any:
@@ -28,10 +27,9 @@ def _option(name: str, value: object, choices: Mapping[str, Any]) -> Any:
     return choices[value]
 
 
-def _options(acc_unit: Optional[str], gyro_unit: Optional[str], overflow: object) -> Any:
-    """The units and the overflow as the library names them (kinrec::Units, Overflow)."""
+def _options(acc_unit: Optional[str], gyro_unit: Optional[str]) -> Any:
+    """The units as the library names them (kinrec::Units)."""
     return _kinrec._Options(
-        _option("overflow", overflow, _OVERFLOWS),
         _option("acc_unit", "counts" if acc_unit is None else acc_unit, _ACC_UNITS),
         _option("gyro_unit", "counts" if gyro_unit is None else gyro_unit, _GYRO_UNITS))
 
@@ -103,16 +101,13 @@ def _prepare(acc: ArrayLike, gyro: ArrayLike, acc_unit: Optional[str],
     return [c.astype(np.float64, copy=False) for c in columns]
 
 
-def _warn_wraps(notes: Any, stacklevel: int) -> None:
-    """The library's note of values that wrapped, as a KinrecWarning."""
-    count = notes.wrapped
-    if count:
-        warnings.warn(
-            f"{count} sample{' has' if count == 1 else 's have'} values beyond the 16-bit "
-            f"range (the first is sample {notes.first_wrapped}, the largest value "
-            f"{notes.wrap_peak} counts), wrapped around as the console tool reads them from a "
-            "file; overflow='clip' saturates them as a sensor does", KinrecWarning,
-            stacklevel=stacklevel + 1)
+def _warn_notes(name: Optional[str], lines: Any, stacklevel: int) -> None:
+    """The library's notes (kinrec::NoteLines) as KinrecWarnings: a file's in the console's
+    words, word for word; those of arrays, which no console reads, with the settings
+    named as Python's keywords ("overflow='clip'")."""
+    for line in lines:
+        text = _python_words(line) if name is None else f"{name}: {line}"
+        warnings.warn(text, KinrecWarning, stacklevel=stacklevel + 1)
 
 
 @_takes_settings
@@ -124,7 +119,6 @@ def features(
     gyro_unit: Optional[str] = None,
     rate: Optional[float] = None,
     time: Optional[ArrayLike] = None,
-    overflow: str = "wrap",
     run: Optional[Run] = None,
     as_frame: bool = True,
     **settings: Any,
@@ -161,14 +155,14 @@ def features(
     """
     settings = _settings(1, settings)
     run = _run(run)
-    options = _options(acc_unit, gyro_unit, overflow)
+    options = _options(acc_unit, gyro_unit)
     channels = _prepare(acc, gyro, acc_unit, gyro_unit)
     n = len(channels[0])
     if time is not None or rate is not None:
         _time_values(np.zeros(0, dtype=np.int64), rate, time, n)  # checked before converting
     raw, notes = _kinrec._features(channels, options, settings, run,
                                    _lead(as_frame, time is not None or rate is not None))
-    _warn_wraps(notes, stacklevel=3)
+    _warn_notes(None, notes.lines, stacklevel=3)
     return _result(raw, as_frame, lambda s: _time_values(s, rate, time, n))
 
 
@@ -219,8 +213,7 @@ def read(
     if rate is not None:
         _time_values(np.zeros(0, dtype=np.int64), rate, None, 0)
     raw, notes = _kinrec._read(path_bytes, settings, run, _lead(as_frame, rate is not None))
-    for note in notes:
-        warnings.warn(f"{name}: {note}", KinrecWarning, stacklevel=3)
+    _warn_notes(name, notes, stacklevel=3)
     return _result(raw, as_frame, lambda s: _time_values(s, rate, None, 0))
 
 
@@ -261,8 +254,7 @@ def convert(
     source = _path(input)
     target = None if output is None else _path(output)
     name, notes = _kinrec._convert(source, target, settings, run)
-    for note in notes:
-        warnings.warn(f"{os.fsdecode(source)}: {note}", KinrecWarning, stacklevel=3)
+    _warn_notes(os.fsdecode(source), notes, stacklevel=3)
     return os.fsdecode(name)
 
 
@@ -333,27 +325,27 @@ class Stream:
         acc_unit: Optional[str] = None,
         gyro_unit: Optional[str] = None,
         rate: Optional[float] = None,
-        overflow: str = "wrap",
         run: Optional[Run] = None,
         as_frame: bool = True,
         **settings: Any,
     ) -> None:
-        options = _options(acc_unit, gyro_unit, overflow)
+        options = _options(acc_unit, gyro_unit)
         self._acc, self._gyro = acc_unit, gyro_unit
         if rate is not None:
             _time_values(np.zeros(0, dtype=np.int64), rate, None, 0)
         self._rate = rate
         self._as_frame = as_frame
-        self._wrapped = 0
+        self._said = 0
         self._stream = _kinrec._Stream(_settings(1, settings), _run(run), options)
 
     def push(self, acc: ArrayLike, gyro: ArrayLike) -> Result:
         """The rows kept from the next samples (arrays as :func:`features` takes them),
         indexed by their input sample counted from the stream's first."""
         raw, notes = self._stream.push(_prepare(acc, gyro, self._acc, self._gyro))
-        if notes.wrapped > self._wrapped:  # said once per chunk, in the stream's numbers
-            self._wrapped = notes.wrapped
-            _warn_wraps(notes, stacklevel=2)
+        if notes.wrapped > self._said:  # said once per chunk, in the stream's numbers
+            self._said = notes.wrapped
+            _warn_notes(None, [line for line in notes.lines if "16-bit range" in line],
+                        stacklevel=2)
         rate = self._rate
         return _result(raw, self._as_frame, lambda s: _time_values(s, rate, None, 0))
 

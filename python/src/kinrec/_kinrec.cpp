@@ -310,7 +310,6 @@ std::size_t LayoutOf(int lead) {
 
 // The units of a chunk's doubles, as the library names them.
 struct Options {
-    kinrec::Overflow overflow = kinrec::Overflow::kWrap;
     kinrec::Units units;
 };
 
@@ -323,7 +322,7 @@ py::tuple Features(const py::list& channels, const Options& options,
     {
         py::gil_scoped_release release;
         const std::unique_lock<std::mutex> lock = TakeTurn(run);
-        kinrec::Stream stream(settings, RunOf(run), options.overflow, options.units);
+        kinrec::Stream stream(settings, RunOf(run), options.units);
         sink = std::make_unique<BlockSink>(stream.Names(), CapacityFor(chunk.Size(), step), step,
                                            LayoutOf(lead));
         chunk.Push(stream, *sink);
@@ -341,8 +340,7 @@ class PyStream {
         py::gil_scoped_release release;
         // The run is taken in its turn: a conversion under way on it ends first.
         const std::unique_lock<std::mutex> lock = TakeTurn(run);
-        stream_ =
-            std::make_unique<kinrec::Stream>(settings, RunOf(run), options.overflow, options.units);
+        stream_ = std::make_unique<kinrec::Stream>(settings, RunOf(run), options.units);
         if (run_ != nullptr) {
             run_->held = true;
         }
@@ -568,16 +566,15 @@ order nobody chose. Give each thread its own Run unless the order is fixed.)")
     py::list settings;
     for (const kinrec::SettingInfo& info : kinrec::SettingTable()) {
         const py::object key = info.key == nullptr ? py::object(py::none()) : py::str(info.key);
-        settings.append(py::make_tuple(info.keyword, key, info.label, info.initial, info.meaning));
+        const py::object words =
+            info.words == nullptr ? py::object(py::none()) : py::str(info.words).attr("split")();
+        settings.append(
+            py::make_tuple(info.keyword, key, info.label, info.initial, info.meaning, words));
     }
     m.attr("SETTINGS") = settings;
     m.attr("__version_info__") = py::str(kinrec::Version());
     DefineSettings(m);
 
-    py::enum_<kinrec::Overflow>(m, "Overflow")
-        .value("wrap", kinrec::Overflow::kWrap)
-        .value("clip", kinrec::Overflow::kClip)
-        .value("raise", kinrec::Overflow::kRaise);
     // In the order the package's messages list them.
     py::enum_<kinrec::AccUnit>(m, "AccUnit")
         .value("counts", kinrec::AccUnit::kCounts)
@@ -589,14 +586,13 @@ order nobody chose. Give each thread its own Run unless the order is fixed.)")
         .value("deg/s", kinrec::GyroUnit::kDegPerSecond)
         .value("rad/s", kinrec::GyroUnit::kRadPerSecond);
     py::class_<Options>(m, "_Options")
-        .def(py::init([](kinrec::Overflow overflow, kinrec::AccUnit acc, kinrec::GyroUnit gyro) {
+        .def(py::init([](kinrec::AccUnit acc, kinrec::GyroUnit gyro) {
                  Options o;
-                 o.overflow = overflow;
                  o.units.acc = acc;
                  o.units.gyro = gyro;
                  return o;
              }),
-             py::arg("overflow"), py::arg("acc_unit"), py::arg("gyro_unit"));
+             py::arg("acc_unit"), py::arg("gyro_unit"));
     py::class_<kinrec::Notes>(m, "Notes", "What a conversion met besides its rows (kinrec::Notes).")
         .def_readonly("wrapped", &kinrec::Notes::wrapped)
         .def_readonly("first_wrapped", &kinrec::Notes::firstWrapped)

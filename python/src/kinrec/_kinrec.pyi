@@ -5,7 +5,7 @@ import numpy as np
 
 BIAS_COUNT_LIMIT: int
 # (keyword, key or None, field, default, meaning) of each setting; field is Settings'.
-SETTINGS: List[Tuple[str, Optional[str], str, int, str]]
+SETTINGS: List[Tuple[str, Optional[str], str, int, str, Optional[List[str]]]]
 __version_info__: str
 
 class Run:
@@ -18,9 +18,6 @@ class Settings:  # one int attribute per field of SETTINGS
     def __getattr__(self, field: str) -> int: ...
     def __setattr__(self, field: str, value: int) -> None: ...
 
-class Overflow:
-    __members__: dict  # "wrap", "clip", "raise"
-
 class AccUnit:
     __members__: dict  # "counts", "g", "mg", "m/s^2"
 
@@ -28,7 +25,7 @@ class GyroUnit:
     __members__: dict  # "counts", "deg/s", "rad/s"
 
 class _Options:
-    def __init__(self, overflow: Overflow, acc_unit: AccUnit, gyro_unit: GyroUnit) -> None: ...
+    def __init__(self, acc_unit: AccUnit, gyro_unit: GyroUnit) -> None: ...
 
 class Notes:
     wrapped: int

@@ -8,6 +8,7 @@ import difflib
 import functools
 import inspect
 import os
+import re
 import textwrap
 import warnings
 from typing import Any, Callable, Dict, Mapping, Optional, Sequence, Tuple, Union
@@ -24,13 +25,18 @@ _INT32_MIN, _INT32_MAX = -(2**31), 2**31 - 1
 # The settings, from the compiled table that also makes the console's configuration
 # keys (kinrec.h: KINREC_SETTINGS): (keyword, key or None, field, default, meaning); the
 # field is the attribute of _kinrec.Settings. Fields ending in "Out" are column
-# switches, bools here.
+# switches, bools here; a setting with words (overflow: "wrap", "clip", "raise") takes
+# them, for its values 0, 1, 2 ...
 _SETTINGS: Tuple[Tuple[str, Optional[str], str, int, str], ...] = tuple(
-    tuple(entry) for entry in _kinrec.SETTINGS  # type: ignore[misc]
+    tuple(entry[:5]) for entry in _kinrec.SETTINGS  # type: ignore[misc]
 )
+_WORDS: Dict[str, Tuple[str, ...]] = {
+    entry[0]: tuple(entry[5]) for entry in _kinrec.SETTINGS if entry[5] is not None
+}
 _SWITCHES = frozenset(keyword for keyword, _, field, _, _ in _SETTINGS if field.endswith("Out"))
 _DEFAULTS: Dict[str, Any] = {
-    keyword: bool(default) if keyword in _SWITCHES else default
+    keyword: bool(default) if keyword in _SWITCHES else
+    _WORDS[keyword][default] if keyword in _WORDS else default
     for keyword, _, _, default, _ in _SETTINGS
 }
 # The settings every conversion takes as keywords (the file type only where files are read).
@@ -73,7 +79,7 @@ def _takes_settings(func: Callable[..., Any]) -> Callable[..., Any]:
         inspect.Parameter(
             name, inspect.Parameter.KEYWORD_ONLY,
             default=None if name in from_rate else _DEFAULTS[name],
-            annotation="bool" if name in _SWITCHES else
+            annotation="bool" if name in _SWITCHES else "str" if name in _WORDS else
             ("Optional[int]" if name in from_rate else "int"))
         for name in _SETTING_NAMES
     ]
@@ -88,7 +94,10 @@ def _takes_settings(func: Callable[..., Any]) -> Callable[..., Any]:
         for name in _SETTING_NAMES:
             kwargs.setdefault(name, None if name in from_rate else _DEFAULTS[name])
         if from_rate:
-            _settle_rate(name_of, kwargs.get("rate"), kwargs)
+            rate = kwargs.get("rate")
+            if rate is None and kwargs.get("time") is not None:
+                rate = _rate_of_stamps(name_of, kwargs["time"])
+            _settle_rate(name_of, rate, kwargs)
         return func(*args, **kwargs)
 
     call.__signature__ = full  # type: ignore[attr-defined]
@@ -141,6 +150,30 @@ def _settle_rate(function: str, rate: object, settings: Dict[str, Any]) -> None:
             settings[name] = _DEFAULTS[name]
 
 
+def _rate_of_stamps(function: str, time: object) -> Optional[float]:
+    """The rate of steady time stamps (seconds, or datetime64), for the settings rate=
+    would choose: their typical step when nineteen steps in twenty lie within half of
+    it; None otherwise, said when they are uneven."""
+    stamps = np.asarray(time)
+    if stamps.ndim != 1 or len(stamps) < 3:
+        return None  # refused, or too short to tell; the checks come later
+    if stamps.dtype.kind in "mM":
+        steps = np.diff(stamps).astype("timedelta64[ns]").astype(np.float64) * 1e-9
+    elif stamps.dtype.kind in "iuf":
+        steps = np.diff(stamps.astype(np.float64))
+    else:
+        return None
+    step = float(np.median(steps))
+    steady = step > 0 and np.count_nonzero(np.abs(steps - step) < step / 2) * 20 >= 19 * len(steps)
+    if not steady:
+        warnings.warn(
+            f"{function}(): the time stamps are uneven (or not rising), so no rate follows "
+            "from them: the attitude filter steps 0.02 s per kept sample; resample the "
+            "recording to 50 Hz first (the importer's --rate 50)", KinrecWarning, stacklevel=4)
+        return None
+    return 1.0 / step
+
+
 def _path(path: PathLike) -> bytes:
     """A path as the system takes it (os.fsencode: any name, non-UTF-8 ones too); a NUL
     inside it is refused, as open() refuses it."""
@@ -177,6 +210,29 @@ def _switch(name: str, value: object) -> int:
     return 1 if _integer(name, value) != 0 else 0
 
 
+def _word(name: str, value: object) -> int:
+    words = _WORDS[name]
+    if not isinstance(value, str) or value not in words:
+        raise ValueError(f"{name} must be one of {', '.join(map(repr, words))}, not {value!r}")
+    return words.index(value)
+
+
+def _python_words(text: str) -> str:
+    """A message of the library in its console words as Python's: a configuration key and
+    its value ("OVERFLOW clip", "RESAMPLECOUNT 4") become the keyword ("overflow='clip'",
+    "resample_count=4")."""
+    for keyword, key, _, _, _ in _SETTINGS:
+        if key is None:
+            continue
+        words = _WORDS.get(keyword)
+        if words:
+            for word in words:
+                text = text.replace(f"{key} {word}", f"{keyword}={word!r}")
+        text = re.sub(rf"\b{key} (-?\d+)", rf"{keyword}=\1", text)
+        text = re.sub(rf"\b{key}\b", keyword, text)
+    return text
+
+
 def _settings(filetype: int, values: Mapping[str, object]) -> _kinrec.Settings:
     """The settings as the library takes them (kinrec::Settings), each value checked to be
     a 32-bit integer; the library checks what they mean."""
@@ -186,6 +242,8 @@ def _settings(filetype: int, values: Mapping[str, object]) -> _kinrec.Settings:
             value = _integer("filetype", filetype)
         elif keyword in _SWITCHES:
             value = _switch(keyword, values[keyword])
+        elif keyword in _WORDS:
+            value = _word(keyword, values[keyword])
         else:
             value = _integer(keyword, values[keyword])
         setattr(result, field, value)
