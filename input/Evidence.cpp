@@ -192,7 +192,7 @@ std::vector<std::string> EvidenceSentences(const Evidence& e) {
     if (m > 0 && (m < 0.5 || m > 2)) {
         std::string s = "the acceleration's median magnitude is " + Number(m) +
                         " g, where a body-worn sensor reads about 1 g: ";
-        if (e.accUnit == 1 && m < 0.002) {
+        if (e.accUnit == 1 && m < 0.01) { // the first 0.01 g: next to nothing
             s += "values in g read as counts? (FILETYPE 2 reads g)";
         } else if (e.accUnit == 1) {
             const double perG = 8192 * m;

@@ -2,9 +2,13 @@
 // the sentences that say where they disagree with the settings.
 #include "input/Evidence.h"
 
+#include "TempDir.h"
+#include "kinrec.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -127,6 +131,133 @@ TEST(EvidenceTest, Sentences) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(EvidenceSentences(c.e), c.said);
+    }
+}
+
+} // namespace
+
+// The cases of recordings given as what they are not, each a file converted through the
+// library as the console converts it: what the notes say, and that a recording that is
+// what it is said to be says nothing.
+namespace {
+
+// n lines of a file: "<time>,<values>" with time i * step (or i * step + jitter).
+std::string Lines(int n, double step, const std::string& head, const std::string& values) {
+    std::string s = head.empty() ? "" : head + "\n";
+    for (int i = 0; i < n; ++i) {
+        char t[32];
+        (void)std::snprintf(t, sizeof t, "%.6f", i * step);
+        s += std::string(t) + "," + values + "\n";
+    }
+    return s;
+}
+
+TEST(EvidenceTest, FilesSayWhatTheyAre) {
+    const std::string rest = "the acceleration's median magnitude is ";
+    const std::string physical =
+        "time_s,source_row,acc_x_g,acc_y_g,acc_z_g,gyro_x_dps,gyro_y_dps,gyro_z_dps";
+    const struct {
+        const char* what;
+        std::int32_t fileType;
+        std::int32_t resample;
+        std::string text;
+        std::vector<std::string> said;
+    } cases[] = {
+        {"a physical file as it should be read",
+         2,
+         0,
+         Lines(300, 0.02, physical, "7,0.01,-0.02,0.99,1.5,-2,0.5"),
+         {}},
+        {"counts at 8192 per g with a 50 Hz time column",
+         1,
+         0,
+         Lines(300, 0.02, "t_s,ax,ay,az,gx,gy,gz", "100,-200,8192,5,6,7"),
+         {}},
+        {"the importer's physical file read as counts",
+         1,
+         0,
+         Lines(300, 0.02, physical, "7,0.01,-0.02,0.99,1.5,-2,0.5"),
+         {"the header names physical units, but FILETYPE 1 reads the columns as raw counts "
+          "(8192 per g): for values in g and deg/s set FILETYPE 2",
+          rest + "0.005 g, where a body-worn sensor reads about 1 g: values in g read as counts? "
+                 "(FILETYPE 2 reads g)"}},
+        {"a time column at 200 Hz under settings for 50 Hz",
+         2,
+         0,
+         Lines(300, 0.005, physical, "7,0.01,-0.02,0.99,1.5,-2,0.5"),
+         {"the time column steps 0.005 s (200 Hz), but the settings take 0.02 s per sample "
+          "(0.02 s per kept row): RESAMPLECOUNT 4 fits"}},
+        {"the same with RESAMPLECOUNT 4",
+         2,
+         4,
+         Lines(300, 0.005, physical, "7,0.01,-0.02,0.99,1.5,-2,0.5"),
+         {}},
+        {"SisFall's 256 counts per g",
+         1,
+         0,
+         Lines(300, 0.02, "", "10,-250,-40,3,-1,2"),
+         {rest + "0.035 g, where a body-worn sensor reads about 1 g: the counts may be 256 per g, "
+                 "not the 8192 kinrec reads (scale them first)"}},
+        {"m/s^2 in a g file",
+         2,
+         0,
+         Lines(300, 0.02, "", "0,0.3,-0.2,9.81,1,1,1"),
+         {"300 samples have values beyond the 16-bit range, wrapped around (the first is "
+          "sample 0, the largest value 80363 counts; OVERFLOW clip keeps them at the range's "
+          "ends)",
+          "most samples (100%) hold values beyond the 16-bit range: values in m/s^2 or milli-g "
+          "read as g?"}},
+    };
+    TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFile(dir.Path("r.csv"), c.text);
+        kinrec::Settings s;
+        s.FileType = c.fileType;
+        s.ResampleCount = c.resample;
+        const kinrec::Written w = kinrec::WriteTable(dir.Path("r.csv"), "", s);
+        ASSERT_TRUE(w.Ok()) << w.Reason();
+        EXPECT_EQ(kinrec::NoteLines(w.notes), c.said);
+        // The library's reader of a file notes the same.
+        EXPECT_EQ(kinrec::NoteLines(kinrec::FromFile(dir.Path("r.csv"), s).notes), c.said);
+    }
+}
+
+// OVERFLOW on a file: wrap (the default), clip on the unbounded value, raise fails it.
+TEST(EvidenceTest, OverflowOfAFile) {
+    TempDir dir;
+    const std::string in = dir.Path("impact.csv");
+    // A fall's impact of 6.55 g on z, and 300000 g, between values in the range.
+    WriteFile(in, "0,0,0,0,1,0,0,0\n1,1,0,0,6.55,0,0,0\n2,2,0,0,300000,0,0,0\n3,3,0,0,1,0,0,0\n");
+    kinrec::Settings s;
+    s.FileType = 2;
+    const struct {
+        std::int32_t overflow;
+        std::int32_t impact, huge; // accZ of samples 1 and 2 [counts]
+        kinrec::Failure failure;
+    } cases[] = {
+        // 6.55 g: 53657 counts, whose low 16 bits read -11879; 300000 g is beyond 32 bits.
+        {0, 53657 - 65536, 0, kinrec::Failure::kNone},
+        {1, 32767, 32767, kinrec::Failure::kNone},
+        {2, 0, 0, kinrec::Failure::kBeyondRange},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.overflow);
+        s.Overflow = c.overflow;
+        const kinrec::Written w = kinrec::WriteTable(in, dir.Path("t.csv"), s);
+        EXPECT_EQ(w.failure, c.failure);
+        EXPECT_EQ(w.notes.wrapped, 2);
+        EXPECT_EQ(w.notes.firstWrapped, 1);
+        if (c.failure != kinrec::Failure::kNone) {
+            EXPECT_EQ(w.Reason(), "sample 1 has a value beyond the 16-bit range (-2147483648 "
+                                  "counts; 2 such samples): OVERFLOW raise refuses the recording");
+            EXPECT_THROW(kinrec::FromFile(in, s), kinrec::FileError);
+            continue;
+        }
+        const kinrec::Table t = kinrec::FromFile(in, s);
+        ASSERT_EQ(t.Rows(), 4u);
+        EXPECT_EQ(t.columns[2][1], c.impact);
+        EXPECT_EQ(t.columns[2][2], c.huge);
     }
 }
 
