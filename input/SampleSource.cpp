@@ -91,16 +91,22 @@ CsvSource::Line CsvSource::TakeLine(SampleRecord* rec) {
     if (IsSampleLine(line)) {
         ++counts_.sampleLike;
         std::int64_t peak = 0;
+        // The first column, when it is a number alone; read before the parser, which may
+        // write into the line.
+        double t = std::nan("");
         if (counts_.samples < kTimeLines) {
-            // The first column, when it is a number alone.
             const char* end = line;
             while (*end != ',' && *end != '\0') {
                 ++end;
             }
-            const bool number = end > line && (end[-1] >= '0' && end[-1] <= '9');
-            time_.Add(number ? ParseDouble(line, end) : std::nan(""));
+            if (end > line && end[-1] >= '0' && end[-1] <= '9') {
+                t = ParseDouble(line, end);
+            }
         }
         if (parse_(line, rec, &peak) == 0) {
+            if (counts_.samples < kTimeLines) {
+                time_.Add(t);
+            }
             if (peak != 0) {
                 wraps_.Note(counts_.samples, peak);
             }
