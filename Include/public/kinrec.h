@@ -394,6 +394,8 @@ const char* StatusName(Failure failure);
 
 // The row of an input whose table writing came to written.
 SummaryRow SummaryOf(const std::string& input, const Written& written);
+// The row of an input read without a table file (FromFile): rows given, status "ok".
+SummaryRow SummaryOf(const std::string& input, const Notes& notes, std::int64_t rows);
 
 // The summary's column names, in order.
 const std::vector<std::string>& SummaryColumns();

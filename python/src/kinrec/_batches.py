@@ -7,7 +7,8 @@ import concurrent.futures
 import os
 from typing import Any, Callable, Dict, List, Mapping, Optional, Sequence, Tuple, Union
 
-from ._convert import features, read
+from . import _kinrec
+from ._convert import _read_file, features
 from ._kinrec import BIAS_COUNT_LIMIT, Run
 from ._results import ArrayLike, Result
 from ._settings import (_DEFAULTS, _SETTING_NAMES, PathLike, _integer, _path, _run, _settings,
@@ -128,22 +129,41 @@ def read_many(
     run: Optional[Run] = None,
     as_frame: bool = True,
     workers: Optional[int] = None,
+    summary: bool = False,
     **settings: Any,
-) -> List[Result]:
+) -> Union[List[Result], Tuple[List[Result], Any]]:
     """:func:`read` of many files on all CPUs; the tables in the order of paths.
 
     With a run, the tables are those of one ``kinrec -r`` over the same files in the
     same order (see :func:`features_many`). workers: threads; None: every CPU.
+
+    summary: also return the batch's summary, ``(tables, summary)``: a DataFrame of one
+    row per file with the columns of ``kinrec --summary`` (input, table (None: none
+    written), status, samples, rows, beyond_range, first_beyond, peak_beyond,
+    skipped_lines, notes), made by the library from each conversion's notes, and the
+    provenance in ``summary.attrs``: "version" and "settings" (as the summary's "#" lines
+    say them).
     """
-    _settings(filetype, settings)
+    values = _settings(filetype, settings)
     run = _run(run)
     count = _workers(workers)
     common = {k: settings[k] for k in _SETTING_NAMES}
     if isinstance(paths, (str, bytes, os.PathLike)):
         raise TypeError("read_many() takes a sequence of paths, not one path; read() reads one")
     names = [_path(p) for p in paths]
+    rows: List[Any] = [None] * len(names)
 
     def one(i: int, r: Optional[Run]) -> Result:
-        return read(names[i], filetype, rate=rate, run=r, as_frame=as_frame, **common)
+        result, rows[i] = _read_file(names[i], filetype, rate, r, as_frame, common,
+                                     stacklevel=2)
+        return result
 
-    return _many(len(names), one, run, count)
+    tables = _many(len(names), one, run, count)
+    if not summary:
+        return tables
+    import pandas as pd
+
+    frame = pd.DataFrame(rows, columns=list(_kinrec.SUMMARY_COLUMNS))
+    frame.attrs["version"] = _kinrec.__version_info__
+    frame.attrs["settings"] = _kinrec._settings_text(values)
+    return tables, frame

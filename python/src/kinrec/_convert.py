@@ -206,15 +206,22 @@ def read(
     and, with filetype 4, a file that is no dataset file; ValueError for a filetype
     other than 1 to 4.
     """
-    settings = _settings(filetype, settings)
+    return _read_file(path, filetype, rate, run, as_frame, settings, stacklevel=4)[0]
+
+
+def _read_file(path: PathLike, filetype: int, rate: Optional[float], run: Optional[Run],
+               as_frame: bool, settings: Mapping[str, Any], stacklevel: int) -> Tuple[Result, Any]:
+    """read(), and the file's row of a batch summary (kinrec::SummaryOf)."""
+    values = _settings(filetype, settings)
     run = _run(run)
     path_bytes = _path(path)
     name = os.fsdecode(path_bytes)
     if rate is not None:
         _time_values(np.zeros(0, dtype=np.int64), rate, None, 0)
-    raw, notes = _kinrec._read(path_bytes, settings, run, _lead(as_frame, rate is not None))
-    _warn_notes(name, notes, stacklevel=3)
-    return _result(raw, as_frame, lambda s: _time_values(s, rate, None, 0))
+    raw, notes = _kinrec._read(path_bytes, values, run, _lead(as_frame, rate is not None))
+    _warn_notes(name, notes.lines, stacklevel=stacklevel)
+    result = _result(raw, as_frame, lambda s: _time_values(s, rate, None, 0))
+    return result, _kinrec._summary_row(path_bytes, notes, len(result))
 
 
 read.__doc__ = (read.__doc__ or "") + _SETTINGS_DOC + """

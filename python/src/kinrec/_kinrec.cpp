@@ -429,11 +429,22 @@ py::tuple Read(const py::bytes& pathBytes, const kinrec::Settings& settings, PyR
         const std::unique_lock<std::mutex> lock = TakeTurn(run);
         notes = kinrec::FromFile(path, sink, settings, RunOf(run));
     }
-    py::list lines;
-    for (const std::string& line : kinrec::NoteLines(notes)) {
-        lines.append(py::str(line));
+    return py::make_tuple(sink.Take(), notes);
+}
+
+// A file's row of a batch summary (kinrec::SummaryOf), in SUMMARY_COLUMNS' order.
+py::tuple SummaryRow(const py::bytes& pathBytes, const kinrec::Notes& notes, std::int64_t rows) {
+    const kinrec::SummaryRow r = kinrec::SummaryOf(pathBytes, notes, rows);
+    const py::object none = py::none();
+    const py::object name = py::reinterpret_steal<py::object>(
+        PyUnicode_DecodeFSDefaultAndSize(r.input.data(), static_cast<py::ssize_t>(r.input.size())));
+    if (!name) {
+        throw py::error_already_set();
     }
-    return py::make_tuple(sink.Take(), lines);
+    return py::make_tuple(name, r.table.empty() ? none : py::str(r.table), r.status, r.samples,
+                          r.rows, r.beyondRange, r.firstBeyond < 0 ? none : py::int_(r.firstBeyond),
+                          r.beyondRange > 0 ? py::int_(r.peakBeyond) : none, r.skippedLines,
+                          r.notes);
 }
 
 // The exception for path and reason: OSError with the errno (FileNotFoundError and the
@@ -610,6 +621,13 @@ order nobody chose. Give each thread its own Run unless the order is fixed.)")
           py::arg("run"), py::arg("lead") = 0);
     m.def("_read", &Read, py::arg("path"), py::arg("settings"), py::arg("run"),
           py::arg("lead") = 0);
+    m.def("_summary_row", &SummaryRow, py::arg("path"), py::arg("notes"), py::arg("rows"));
+    py::list summaryColumns;
+    for (const std::string& c : kinrec::SummaryColumns()) {
+        summaryColumns.append(py::str(c));
+    }
+    m.attr("SUMMARY_COLUMNS") = summaryColumns;
+    m.def("_settings_text", [](const kinrec::Settings& s) { return kinrec::SettingsText(s); });
     m.def("_find_inputs", &FindInputs, py::arg("top"), py::arg("selector"), py::arg("recursive"));
     m.def("_convert", &Convert, py::arg("input"), py::arg("output"), py::arg("settings"),
           py::arg("run"));
