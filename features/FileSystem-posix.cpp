@@ -111,6 +111,14 @@ FileId IdOf(std::FILE* file) {
     return IdFrom(st);
 }
 
+long long RegularFileSize(std::FILE* file) {
+    struct stat st;
+    if (file == nullptr || fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return -1;
+    }
+    return static_cast<long long>(st.st_size);
+}
+
 std::string ResolveTarget(const std::string& path) {
     char* real = realpath(path.c_str(), nullptr);
     if (real != nullptr) {

@@ -69,6 +69,7 @@ OpenedInput OpenInput(const std::string& input, int fileType) {
         DataSet* ds = OpenDataSet(input.c_str(), &err);
         if (ds != nullptr) {
             o.id = IdOf(ds->file);
+            o.size = RegularFileSize(ds->file);
             o.source = std::make_unique<DataSetSource>(ds);
             return o;
         }
@@ -92,6 +93,7 @@ OpenedInput OpenInput(const std::string& input, int fileType) {
         return o;
     }
     o.id = IdOf(f);
+    o.size = RegularFileSize(f);
     auto csv = std::make_unique<CsvSource>(f, fileType);
     if (csv->FirstLine() != nullptr && BeginsWithTableHeader(csv->FirstLine())) {
         o.failure = Failure::kInputIsTable;
