@@ -210,10 +210,15 @@ void CheckRun(const Run* run) {
     }
 }
 
-Stream::Impl& StreamAccess::Live(const Stream& stream) {
+const Stream::Impl& StreamAccess::Live(const Stream& stream) {
     if (!stream.impl_) {
         throw Error("a stream that was moved from has no recording");
     }
+    return *stream.impl_;
+}
+
+Stream::Impl& StreamAccess::Live(Stream& stream) {
+    (void)Live(static_cast<const Stream&>(stream));
     return *stream.impl_;
 }
 

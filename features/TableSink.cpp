@@ -26,12 +26,13 @@ void ReserveRows(std::vector<T>& v, std::size_t rows) {
 #if defined(__linux__)
     if (large) {
         const std::size_t bytes = v.capacity() * sizeof(T);
-        const auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
-        const auto begin = reinterpret_cast<std::uintptr_t>(v.data());
-        const std::uintptr_t first = (begin + page - 1) / page * page;
-        const std::uintptr_t last = (begin + bytes) / page * page;
-        if (last > first) {
-            (void)madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+        const auto page = static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
+        char* begin = reinterpret_cast<char*>(v.data());
+        const std::size_t into = reinterpret_cast<std::uintptr_t>(begin) % page;
+        const std::size_t skip = into == 0 ? 0 : page - into; // to the first whole page
+        if (bytes > skip + page) {
+            const std::size_t length = (bytes - skip) / page * page;
+            (void)madvise(begin + skip, length, MADV_HUGEPAGE);
         }
     }
 #endif

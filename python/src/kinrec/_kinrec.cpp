@@ -358,7 +358,13 @@ class PyStream {
             run_->held = true;
         }
     }
-    ~PyStream() { Release(); }
+    ~PyStream() {
+        try {
+            Release();
+        } catch (...) {
+            // The run's lock could not be taken: the run stays held, which is safe.
+        }
+    }
     PyStream(const PyStream&) = delete;
     PyStream& operator=(const PyStream&) = delete;
 
