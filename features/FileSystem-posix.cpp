@@ -111,6 +111,14 @@ FileId IdOf(std::FILE* file) {
     return IdFrom(st);
 }
 
+long long RegularFileSize(std::FILE* file) {
+    struct stat st;
+    if (file == nullptr || fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return -1;
+    }
+    return static_cast<long long>(st.st_size);
+}
+
 std::string ResolveTarget(const std::string& path) {
     char* real = realpath(path.c_str(), nullptr);
     if (real != nullptr) {
@@ -131,12 +139,14 @@ std::string ResolveTarget(const std::string& path) {
         if (n < 0 || static_cast<std::size_t>(n) >= buf.size()) {
             return at;
         }
-        std::string next(buf.data(), static_cast<std::size_t>(n));
-        if (!IsAbsolutePath(next)) {
+        const std::string target(buf.data(), static_cast<std::size_t>(n));
+        if (IsAbsolutePath(target)) {
+            at = target;
+        } else {
             const std::size_t cut = LastSeparator(at);
-            next = (cut == std::string::npos ? std::string() : at.substr(0, cut + 1)) + next;
+            at.erase(cut == std::string::npos ? 0 : cut + 1);
+            at += target;
         }
-        at = next;
     }
     return at;
 }

@@ -8,6 +8,7 @@
 #include "features/WriteTable.h"
 #include "input/SampleSource.h"
 
+#include <algorithm>
 #include <memory>
 #include <system_error>
 
@@ -139,6 +140,13 @@ Notes FromFile(const std::string& path, RowSink& sink, const Settings& settings,
                         opened.failure == Failure::kInputIsTable
                             ? "is a kinrec table, not a recording"
                             : w.Reason());
+    }
+    if (opened.size > 0) {
+        // A hint, no more: rows of a regular file's length at about 32 bytes a sample
+        // (a dataset's 12), bounded; a sink grows past it when the file holds more.
+        constexpr long long kMostRows = 1LL << 24;
+        const long long perSample = settings.FileType == 4 ? 12 : 32;
+        sink.Expect(static_cast<std::size_t>(std::min(opened.size / perSample, kMostRows)));
     }
     Stream stream(settings, run);
     StreamAccess::FeedAhead(stream, *opened.source, sink);

@@ -24,7 +24,9 @@ struct Stream::Impl {
     DsvConverter conv;
     std::int32_t fresh = 0; // the bias count of a stream without a Run
     std::vector<std::string> names;
-    Notes notes;
+    // What the stream met; the median magnitude and the samples taken are brought up to
+    // date when the notes are asked for (Noted), not on every push.
+    mutable Notes notes;
     WrapCounts wraps; // over every chunk so far
     Overflow overflow = Overflow::kWrap;
     ChannelScale scale[2]; // of doubles: acc, gyro
@@ -199,7 +201,7 @@ std::int64_t Stream::Samples() const {
 }
 
 const Notes& Stream::Noted() const {
-    Impl& impl = StreamAccess::Live(*this);
+    const Impl& impl = StreamAccess::Live(*this);
     impl.notes.restMagnitude = MedianRawAcc(impl.conv);
     impl.notes.taken = impl.conv.samples;
     return impl.notes;
@@ -218,10 +220,15 @@ void CheckRun(const Run* run) {
     }
 }
 
-Stream::Impl& StreamAccess::Live(const Stream& stream) {
+const Stream::Impl& StreamAccess::Live(const Stream& stream) {
     if (!stream.impl_) {
         throw Error("a stream that was moved from has no recording");
     }
+    return *stream.impl_;
+}
+
+Stream::Impl& StreamAccess::Live(Stream& stream) {
+    (void)Live(static_cast<const Stream&>(stream));
     return *stream.impl_;
 }
 

@@ -20,7 +20,8 @@ struct StreamAccess {
     static void FeedAhead(Stream& stream, SampleSource& src, RowSink& sink);
 
     // The stream's state; kinrec::Error for a stream that was moved from.
-    static Stream::Impl& Live(const Stream& stream);
+    static Stream::Impl& Live(Stream& stream);
+    static const Stream::Impl& Live(const Stream& stream);
     // The n samples of a checked chunk through the stream, read by a Source of its kind.
     template <class Source, class T, class... Options>
     static void PushChunk(Stream& stream, const Recording<T>& chunk, std::size_t n, RowSink& sink,

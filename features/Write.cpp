@@ -70,6 +70,7 @@ OpenedInput OpenInput(const std::string& input, int fileType, bool clip) {
         DataSet* ds = OpenDataSet(input.c_str(), &err);
         if (ds != nullptr) {
             o.id = IdOf(ds->file);
+            o.size = RegularFileSize(ds->file);
             o.source = std::make_unique<DataSetSource>(ds);
             return o;
         }
@@ -93,6 +94,7 @@ OpenedInput OpenInput(const std::string& input, int fileType, bool clip) {
         return o;
     }
     o.id = IdOf(f);
+    o.size = RegularFileSize(f);
     auto csv = std::make_unique<CsvSource>(f, fileType, clip);
     const char* first = csv->FirstLine();
     if (first != nullptr &&

@@ -17,6 +17,7 @@ struct OpenedInput {
     std::unique_ptr<SampleSource> source;
     const CsvSource* csv = nullptr; // the same, when it is a CSV recording
     FileId id;                      // of the input, to tell it from the table
+    long long size = -1;            // [bytes] of a regular file; -1: unknown
     Failure failure = Failure::kNone;
     int code = 0;
 };

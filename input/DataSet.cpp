@@ -40,11 +40,11 @@ void Decode(const unsigned char* p, SampleRecord* rec) {
 
 DataSet* OpenDataSet(const char* path, int* error) {
     int ignored = 0;
-    int& err = error != nullptr ? *error : ignored;
-    err = 0;
+    int* err = error != nullptr ? error : &ignored;
+    *err = 0;
     DataSet* ds = new (std::nothrow) DataSet;
     if (ds == nullptr) {
-        err = ENOMEM;
+        *err = ENOMEM;
         return nullptr;
     }
     errno = 0;
@@ -53,7 +53,7 @@ DataSet* OpenDataSet(const char* path, int* error) {
     ds->end = 0;
     ds->error = 0;
     if (ds->file == nullptr) {
-        err = errno != 0 ? errno : EIO;
+        *err = errno != 0 ? errno : EIO;
         delete ds;
         return nullptr;
     }
@@ -61,14 +61,14 @@ DataSet* OpenDataSet(const char* path, int* error) {
     errno = 0;
     const bool whole = std::fread(header, 1, kHeader, ds->file) == kHeader;
     if (!whole && std::ferror(ds->file) != 0) {
-        err = errno != 0 ? errno : EIO; // the header could not be read: say so, not "no dataset"
+        *err = errno != 0 ? errno : EIO; // the header could not be read: say so, not "no dataset"
     }
     const bool ok = whole && std::memcmp(header, kDataSetMagic, sizeof kDataSetMagic) == 0;
     static_assert(sizeof kDataSetMagic <= kMagicField, "the magic lies within its field");
     const std::int32_t offset = ok ? Int32At(header + kMagicField) : -1;
     errno = 0;
     if (offset >= 0 && std::fseek(ds->file, static_cast<long>(offset), SEEK_SET) != 0) {
-        err = errno != 0 ? errno : EIO;
+        *err = errno != 0 ? errno : EIO;
         CloseDataSet(ds);
         return nullptr;
     }

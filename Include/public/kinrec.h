@@ -197,6 +197,10 @@ class RowSink {
     virtual void Row(const std::int32_t* values, int n, std::int64_t sample) = 0;
     // False once the sink could not keep a row (a table whose writes failed).
     virtual bool Good() const { return true; }
+    // Before the rows of a recording file: about how many to expect (from the file's
+    // length, at most 2^24), so that the sink may make room for them at once. A hint
+    // only: the rows may be fewer or more.
+    virtual void Expect(std::size_t /*rows*/) {}
 };
 
 namespace detail {

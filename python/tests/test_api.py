@@ -279,3 +279,33 @@ def test_files_are_opened_by_the_library_alone(tmp_path):
             reader.join()
         writer.join()
         assert len(got) == 1 and got[0].equals(want)
+
+
+def test_a_file_claiming_exabytes_is_read_as_it_is(tmp_path):
+    """Nothing is sized from a file's length: a sparse file of 5 EiB (on a tmpfs) is read
+    sample by sample into a block that grows; cut back to its samples while it is read,
+    it gives their table."""
+    shm = "/dev/shm"
+    if not os.path.isdir(shm) or os.statvfs(shm).f_bsize == 0:
+        pytest.skip("no /dev/shm")
+    acc, gyro = motion_counts(100, seed=9)
+    plain = tmp_path / "a.csv"
+    write_recording(plain, 1, acc, gyro)
+    data = plain.read_bytes()
+    path = os.path.join(shm, f"kinrec-test-{os.getpid()}.csv")
+    try:
+        with open(path, "wb") as f:
+            f.write(data)
+            try:
+                f.truncate(5 * 2**60)
+            except OSError:
+                pytest.skip("no 5 EiB sparse file here")
+        got = []
+        reader = threading.Thread(target=lambda: got.append(kinrec.read(path)))
+        reader.start()
+        reader.join(0.05)
+        os.truncate(path, len(data))
+        reader.join()
+        assert len(got) == 1 and got[0].equals(kinrec.read(plain))
+    finally:
+        os.unlink(path)

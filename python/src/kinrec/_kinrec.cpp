@@ -148,6 +148,13 @@ class BlockSink : public kinrec::RowSink {
         ++rows_;
     }
 
+    // A file's rows: the block made for them at once, not grown through copies.
+    void Expect(std::size_t rows) override {
+        if (rows > capacity_ && rows_ == 0) {
+            Resize(rows);
+        }
+    }
+
     py::tuple Take() {
         py::list names;
         for (const std::string& name : names_) {
@@ -183,12 +190,16 @@ class BlockSink : public kinrec::RowSink {
     };
 
     std::size_t Bytes(std::size_t capacity) const {
-        return std::max<std::size_t>(1, (width_ != 0 ? width_ : cols_) * capacity) *
-               sizeof(std::int32_t);
+        const std::size_t words = std::max<std::size_t>(1, width_ != 0 ? width_ : cols_);
+        if (capacity > SIZE_MAX / sizeof(std::int32_t) / words) {
+            throw std::bad_alloc(); // more rows than memory can address
+        }
+        return std::max<std::size_t>(1, words * capacity) * sizeof(std::int32_t);
     }
 
-    void Grow() {
-        const std::size_t capacity = capacity_ * 2 + 16;
+    void Grow() { Resize(capacity_ * 2 + 16); }
+
+    void Resize(std::size_t capacity) {
         std::unique_ptr<std::int32_t, Free> bigger(
             static_cast<std::int32_t*>(AllocateBlock(Bytes(capacity))));
         if (!bigger) {
@@ -345,7 +356,13 @@ class PyStream {
             run_->held = true;
         }
     }
-    ~PyStream() { Release(); }
+    ~PyStream() {
+        try {
+            Release();
+        } catch (...) {
+            // The run's lock could not be taken: the run stays held, which is safe.
+        }
+    }
     PyStream(const PyStream&) = delete;
     PyStream& operator=(const PyStream&) = delete;
 
@@ -420,8 +437,8 @@ class PyStream {
 py::tuple Read(const py::bytes& pathBytes, const kinrec::Settings& settings, PyRun* run, int lead) {
     const std::string path = pathBytes;
     const std::int64_t step = StepOf(settings);
-    // Rows straight into the result's block, which grows as they come: nothing is sized
-    // from the file, which may be a FIFO or claim any length.
+    // Rows straight into the result's block, which grows as they come, or is made once
+    // for the rows the library expects of a regular file (Expect); this opens nothing.
     BlockSink sink(kinrec::ColumnNames(settings), 4096, step, LayoutOf(lead));
     kinrec::Notes notes;
     {
