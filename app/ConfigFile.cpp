@@ -9,6 +9,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 using namespace kinrec::detail;
 
@@ -75,16 +77,22 @@ void ApplyLine(char* line, DsvConfig* cfg, const std::string& where) {
             const std::string word = Shown(value);
             const std::int32_t v = kinrec::SettingValueOf(k, word);
             if (v < 0) {
-                std::string words = k.words;
-                for (std::size_t at = words.rfind(' '); at != std::string::npos;
-                     at = words.rfind(' ', at - 1)) {
-                    words.replace(at, 1, at == words.rfind(' ') ? " or " : ", ");
-                    if (at == 0) {
-                        break;
-                    }
+                // "wrap, clip or raise": the words, until the text of a value is a number.
+                std::vector<std::string> words;
+                for (std::int32_t i = 0; kinrec::SettingValueOf(k, kinrec::SettingText(k, i)) == i;
+                     ++i) {
+                    words.push_back(kinrec::SettingText(k, i));
                 }
-                StdConsole().Fail(where,
-                                  asWritten + " " + word + " is not " + words + "; line skipped");
+                std::string why = asWritten;
+                why += " ";
+                why += word;
+                why += " is not ";
+                for (std::size_t i = 0; i < words.size(); ++i) {
+                    why += i == 0 ? "" : i + 1 == words.size() ? " or " : ", ";
+                    why += words[i];
+                }
+                why += "; line skipped";
+                StdConsole().Fail(where, why);
                 return;
             }
             cfg->*k.field = v;
