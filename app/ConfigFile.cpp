@@ -9,6 +9,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 using namespace kinrec::detail;
 
@@ -70,6 +72,33 @@ void ApplyLine(char* line, DsvConfig* cfg, const std::string& where) {
     const std::string asWritten = Shown(key);
     ToUpperAscii(key);
     for (const kinrec::SettingInfo& k : kinrec::SettingTable()) {
+        if (k.key != nullptr && std::strcmp(key, k.key) == 0 && k.words != nullptr) {
+            // A setting of words: one of them, or the line is skipped.
+            const std::string word = Shown(value);
+            const std::int32_t v = kinrec::SettingValueOf(k, word);
+            if (v < 0) {
+                // "wrap, clip or raise": the words, until the text of a value is a number.
+                std::vector<std::string> words;
+                for (std::int32_t i = 0; kinrec::SettingValueOf(k, kinrec::SettingText(k, i)) == i;
+                     ++i) {
+                    words.push_back(kinrec::SettingText(k, i));
+                }
+                std::string why = asWritten;
+                why += " ";
+                why += word;
+                why += " is not ";
+                for (std::size_t i = 0; i < words.size(); ++i) {
+                    why += i == 0 ? "" : i + 1 == words.size() ? " or " : ", ";
+                    why += words[i];
+                }
+                why += "; line skipped";
+                StdConsole().Fail(where, why);
+                return;
+            }
+            cfg->*k.field = v;
+            std::printf("  +%s : %s\n", k.label, kinrec::SettingText(k, v).c_str());
+            return;
+        }
         if (k.key != nullptr && std::strcmp(key, k.key) == 0) {
             const char* stop = nullptr;
             const std::int32_t v = ParseInt(value, &stop);

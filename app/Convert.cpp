@@ -56,7 +56,7 @@ std::string OutputNameFor(const std::string& input) {
 }
 
 void CountBias(const char* input, const DsvConfig* cfg, std::int32_t* biasCount) {
-    OpenedInput opened = OpenInput(input, cfg->FileType);
+    OpenedInput opened = OpenInput(input, cfg->FileType, cfg->Overflow == 1); // 1: OVERFLOW clip
     if (opened.failure == kinrec::Failure::kNone) {
         Drain(*opened.source, *cfg, biasCount);
     }
@@ -100,6 +100,7 @@ int ConvertFile(const char* input, const char* output, const DsvConfig* cfg,
         console.Fail(w.path, w.Reason());
         return kTableNotWritten;
     case Failure::kWriteFailed:
+    case Failure::kBeyondRange:
     case Failure::kNone:
         break;
     }

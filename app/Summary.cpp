@@ -16,7 +16,7 @@ bool Head(const std::string& path, std::size_t n, std::string* text) {
         return false;
     }
     text->assign(n, '\0');
-    text->resize(std::fread(&(*text)[0], 1, n, f));
+    text->resize(std::fread(text->data(), 1, n, f));
     const bool ok = std::ferror(f) == 0;
     (void)std::fclose(f); // read only
     errno = ok ? 0 : EIO;

@@ -195,6 +195,8 @@ int EmitDsvRow(DsvConverter* conv, const KeptSample& kept) {
     v[kGyroZ] = rec.gyroZ;
     v[kLpfAcc] = TruncToInt32(Magnitude(f[0], f[1], f[2]) * 100.0f);
     v[kRawAcc] = TruncToInt32(Magnitude(s[0], s[1], s[2]) * 100.0f);
+    const auto bin = static_cast<std::uint32_t>(v[kRawAcc]);
+    ++conv->rawAccRows[bin < kRawAccBins ? bin : kRawAccBins - 1];
     v[kLpfOmega] = TruncToInt32(Magnitude(f[3], f[4], f[5]));
     v[kRawOmega] = TruncToInt32(Magnitude(s[3], s[4], s[5]));
 
@@ -236,6 +238,24 @@ int WriteDsvRecord(DsvConverter* conv, const SampleRecord* rec) {
         return conv->sink->Good() ? 0 : -1;
     }
     return EmitDsvRow(conv, kept);
+}
+
+double MedianRawAcc(const DsvConverter& conv) {
+    std::int64_t rows = 0;
+    for (const std::int64_t n : conv.rawAccRows) {
+        rows += n;
+    }
+    if (rows < kRestRows) {
+        return 0; // too short to tell
+    }
+    std::int64_t seen = 0;
+    for (int b = 0; b < kRawAccBins; ++b) {
+        seen += conv.rawAccRows[b];
+        if (seen * 2 >= rows) {
+            return (b + 0.5) / 100;
+        }
+    }
+    return 0;
 }
 
 int CloseDsvFile(DsvConverter* conv) {

@@ -49,6 +49,8 @@ struct KeptSample {
     std::int64_t sample; // index of the sample in its input
 };
 
+constexpr int kRawAccBins = 700;
+
 struct DsvConverter {
     // The settings as the table was opened, with a SamplingFrequency of 0 or less
     // replaced by 50 Hz and a cut-off of 5 Hz.
@@ -71,7 +73,16 @@ struct DsvConverter {
 
     RowSink* sink;    // where the rows go
     DsvTextSink file; // the table, when OpenDsvFile created it
+
+    // The rows by their raw_acc [0.01 g], for the recording's median magnitude (its
+    // evidence of the unit): 16-bit counts give at most 692.
+    std::int64_t rawAccRows[kRawAccBins];
 };
+
+// The median raw_acc of the rows so far [g] (the middle of its 0.01 g); 0 for fewer than
+// kRestRows rows, too few to tell a recording's unit by.
+constexpr std::int64_t kRestRows = 50;
+double MedianRawAcc(const DsvConverter& conv);
 
 // The columns the switches of cfg choose: their value indices and names, in table order;
 // how many.

@@ -111,14 +111,44 @@ FileId IdOf(std::FILE* file) {
     return IdFrom(st);
 }
 
+long long RegularFileSize(std::FILE* file) {
+    struct stat st;
+    if (file == nullptr || fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) {
+        return -1;
+    }
+    return static_cast<long long>(st.st_size);
+}
+
 std::string ResolveTarget(const std::string& path) {
     char* real = realpath(path.c_str(), nullptr);
-    if (real == nullptr) {
-        return path;
+    if (real != nullptr) {
+        std::string target = real;
+        std::free(real);
+        return target;
     }
-    std::string target = real;
-    std::free(real);
-    return target;
+    // A link to a name that does not exist (yet): followed link by link, a relative
+    // target from the link's own folder, as the system would follow it.
+    std::string at = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(at.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            return at;
+        }
+        std::vector<char> buf(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : PATH_MAX) + 1);
+        const ssize_t n = readlink(at.c_str(), buf.data(), buf.size());
+        if (n < 0 || static_cast<std::size_t>(n) >= buf.size()) {
+            return at;
+        }
+        const std::string target(buf.data(), static_cast<std::size_t>(n));
+        if (IsAbsolutePath(target)) {
+            at = target;
+        } else {
+            const std::size_t cut = LastSeparator(at);
+            at.erase(cut == std::string::npos ? 0 : cut + 1);
+            at += target;
+        }
+    }
+    return at;
 }
 
 bool CanWrite(const std::string& path) {

@@ -71,6 +71,10 @@ PathInfo Inspect(const std::string& path);
 // The identity of an open file.
 FileId IdOf(std::FILE* file);
 
+// The length of an open regular file; -1 for anything else (a FIFO, a device) or when
+// it cannot be told.
+long long RegularFileSize(std::FILE* file);
+
 // The final target of a link.
 std::string ResolveTarget(const std::string& path);
 

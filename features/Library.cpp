@@ -5,8 +5,10 @@
 #include "features/DsvConverter.h"
 #include "features/StreamAccess.h"
 #include "features/TableSink.h"
+#include "features/WriteTable.h"
 #include "input/SampleSource.h"
 
+#include <algorithm>
 #include <memory>
 #include <system_error>
 
@@ -25,14 +27,77 @@ std::int32_t BiasCountLimit() {
     return kBiasCountLimit;
 }
 
+namespace {
+
+// The words of the settings that take words rather than numbers.
+const char* WordsOf(std::int32_t Settings::*field) {
+    return field == &Settings::Overflow ? "wrap clip raise" : nullptr;
+}
+
+} // namespace
+
 const std::vector<SettingInfo>& SettingTable() {
     static const std::vector<SettingInfo> table = {
 #define KINREC_SETTING_INFO(field, key, keyword, initial, meaning)                                 \
-    {#field, key, keyword, &Settings::field, initial, meaning},
+    {#field, key, keyword, &Settings::field, initial, meaning, WordsOf(&Settings::field)},
         KINREC_SETTINGS(KINREC_SETTING_INFO)
 #undef KINREC_SETTING_INFO
     };
     return table;
+}
+
+std::int32_t SettingValueOf(const SettingInfo& info, const std::string& word) {
+    if (info.words == nullptr) {
+        return -1;
+    }
+    std::int32_t value = 0;
+    for (const char* p = info.words; *p != '\0'; ++value) {
+        const char* end = p;
+        while (*end != '\0' && *end != ' ') {
+            ++end;
+        }
+        const auto n = static_cast<std::size_t>(end - p);
+        bool same = n == word.size();
+        for (std::size_t i = 0; same && i < n; ++i) {
+            const char c =
+                word[i] >= 'A' && word[i] <= 'Z' ? static_cast<char>(word[i] + 32) : word[i];
+            same = c == p[i];
+        }
+        if (same) {
+            return value;
+        }
+        p = *end == ' ' ? end + 1 : end;
+    }
+    return -1;
+}
+
+std::string SettingText(const SettingInfo& info, std::int32_t value) {
+    const char* p = info.words;
+    for (std::int32_t v = 0; p != nullptr && *p != '\0' && v <= value; ++v) {
+        const char* end = p;
+        while (*end != '\0' && *end != ' ') {
+            ++end;
+        }
+        if (v == value) {
+            return std::string(p, end);
+        }
+        p = *end == ' ' ? end + 1 : end;
+    }
+    return std::to_string(value);
+}
+
+Overflow OverflowOf(const Settings& settings) {
+    switch (settings.Overflow) {
+    case 0:
+        return Overflow::kWrap;
+    case 1:
+        return Overflow::kClip;
+    case 2:
+        return Overflow::kRaise;
+    default:
+        throw Error("Overflow " + std::to_string(settings.Overflow) +
+                    " is none of 0 (wrap), 1 (clip) and 2 (raise)");
+    }
 }
 
 bool ValidBiasCount(std::int64_t count) {
@@ -46,46 +111,63 @@ Table FromCounts(const Recording<std::int16_t>& rec, const Settings& settings, R
     return t;
 }
 
-Table FromPhysical(const Recording<double>& rec, const Settings& settings, Run* run,
-                   Overflow overflow) {
-    Stream stream(settings, run, overflow);
+Table FromPhysical(const Recording<double>& rec, const Settings& settings, Run* run) {
+    Stream stream(settings, run);
     Table t;
     stream.Push(rec, t);
     return t;
 }
 
-Notes FromFile(const std::string& path, RowSink& sink, const Settings& settings, Run* run) {
+void CheckFileType(const Settings& settings) {
     if (settings.FileType < 1 || settings.FileType > 4) {
         throw Error("FileType " + std::to_string(settings.FileType) +
                     " is not one of 1 (counts), 2 (g, deg/s), 3 (hundreds of counts), "
                     "4 (dataset)");
     }
-    int err = 0;
-    std::unique_ptr<SampleSource> source = OpenSampleFile(path.c_str(), settings.FileType, &err);
-    if (source == nullptr) {
-        throw FileError(path, err,
-                        err != 0 ? std::generic_category().message(err) : "not a dataset file");
+}
+
+Notes FromFile(const std::string& path, RowSink& sink, const Settings& settings, Run* run) {
+    CheckFileType(settings);
+    CheckRun(run);
+    // The table writer's opener: the same refusals, in the same words.
+    OpenedInput opened =
+        OpenInput(path, settings.FileType, OverflowOf(settings) == Overflow::kClip);
+    if (opened.failure != Failure::kNone) {
+        Written w;
+        w.failure = opened.failure;
+        w.code = opened.code;
+        throw FileError(path, opened.code,
+                        opened.failure == Failure::kInputIsTable
+                            ? "is a kinrec table, not a recording"
+                            : w.Reason());
     }
-    auto* csv = dynamic_cast<CsvSource*>(source.get());
-    if (csv != nullptr && csv->FirstLine() != nullptr && BeginsWithTableHeader(csv->FirstLine())) {
-        throw FileError(path, 0, "is a kinrec table, not a recording");
+    if (opened.size > 0) {
+        // A hint, no more: rows of a regular file's length at about 32 bytes a sample
+        // (a dataset's 12), bounded; a sink grows past it when the file holds more.
+        constexpr long long kMostRows = 1LL << 24;
+        const long long perSample = settings.FileType == 4 ? 12 : 32;
+        sink.Expect(static_cast<std::size_t>(std::min(opened.size / perSample, kMostRows)));
     }
     Stream stream(settings, run);
-    StreamAccess::FeedAhead(stream, *source, sink);
+    StreamAccess::FeedAhead(stream, *opened.source, sink);
     Notes notes = stream.Noted();
-    if (csv != nullptr) {
-        NoteLineCounts(csv->Counts(), settings.FileType, &notes);
+    NoteInput(opened.csv, settings.FileType, &notes);
+    if (opened.source->Error() != 0) {
+        throw FileError(path, opened.source->Error(),
+                        std::generic_category().message(opened.source->Error()));
     }
-    if (source->Error() != 0) {
-        throw FileError(path, source->Error(), std::generic_category().message(source->Error()));
+    if (notes.overflow == 2 && notes.wrapped > 0) {
+        throw FileError(path, 0, BeyondRangeReason(notes));
     }
     return notes;
 }
 
 Table FromFile(const std::string& path, const Settings& settings, Run* run) {
     Table t;
-    TableSink sink(t, ColumnNames(settings), 1);
-    t.notes = FromFile(path, sink, settings, run);
+    {
+        TableSink sink(t, ColumnNames(settings), 0);
+        t.notes = FromFile(path, sink, settings, run);
+    }
     return t;
 }
 

@@ -1,6 +1,9 @@
 // The notes of a conversion: from the counts a CSV source kept, and in the console's words.
+#include "features/DsvConverter.h"
 #include "features/StreamAccess.h"
 #include "input/CsvParsers.h"
+#include "input/Evidence.h"
+#include "input/SampleSource.h"
 #include "kinrec.h"
 
 #include <string>
@@ -51,28 +54,62 @@ std::vector<std::string> LineNotes(const Notes& c) {
         add(Plural(c.skippedOther, "begins", "begin") + " with another character");
     }
     const bool notSampleLines = c.skippedBlank > 0 || c.skippedOther > 0;
+    // A skipped line between samples leaves no gap in the rows: what follows moves up.
     return {std::to_string(c.skipped) + " of " + Plural(c.lines, "line", "lines") + " skipped (" +
-            why + (notSampleLines ? "; a sample line begins with a digit or a minus sign)" : ")")};
+            why + (notSampleLines ? "; a sample line begins with a digit or a minus sign)" : ")") +
+            "; the samples after a skipped line move up a step, so times counted from the "
+            "sample number run early"};
 }
 
 } // namespace
 
 std::vector<std::string> NoteLines(const Notes& notes) {
     std::vector<std::string> lines = LineNotes(notes);
-    if (notes.wrapped > 0) {
+    if (notes.wrapped > 0 && notes.overflow != 2) {
         // Values a sensor's counts cannot hold: an impact beyond the range, or a unit
-        // mistaken. The table keeps the wrapped counts, as a file's reader always has.
+        // mistaken. Wrapped, the table keeps their low bits, as a file's reader always has.
+        const bool clipped = notes.overflow == 1;
         lines.push_back(Plural(notes.wrapped, "sample has", "samples have") +
-                        " values beyond the 16-bit range, wrapped around (the first is sample " +
-                        std::to_string(notes.firstWrapped) + ", the largest value " +
-                        std::to_string(notes.wrapPeak) + " counts)");
+                        " values beyond the 16-bit range, " +
+                        (clipped ? "clipped at its ends" : "wrapped around") +
+                        " (the first is sample " + std::to_string(notes.firstWrapped) +
+                        ", the largest value " + std::to_string(notes.wrapPeak) + " counts" +
+                        (clipped ? ")" : "; OVERFLOW clip keeps them at the range's ends)"));
+    }
+    detail::Evidence e;
+    e.fileType = notes.fileType;
+    e.units = static_cast<detail::HeaderUnits>(notes.headerUnits);
+    e.restMedian = notes.restMagnitude;
+    e.accUnit = notes.accUnit;
+    // Too few samples tell nothing of a unit.
+    e.beyondShare = notes.taken >= detail::kRestRows
+                        ? static_cast<double>(notes.wrapped) / static_cast<double>(notes.taken)
+                        : 0;
+    e.step = notes.timeStep;
+    e.resample = notes.resampleCount;
+    for (std::string& s : detail::EvidenceSentences(e)) {
+        lines.push_back(std::move(s));
     }
     return lines;
 }
 
 namespace detail {
 
-void NoteLineCounts(const LineCounts& counts, int fileType, Notes* notes) {
+std::string BeyondRangeReason(const Notes& notes) {
+    return "sample " + std::to_string(notes.firstWrapped) +
+           " has a value beyond the 16-bit range (" + std::to_string(notes.wrapPeak) + " counts; " +
+           std::to_string(notes.wrapped) + (notes.wrapped == 1 ? " such sample" : " such samples") +
+           "): OVERFLOW raise refuses the recording";
+}
+
+void NoteInput(const CsvSource* csv, int fileType, Notes* notes) {
+    notes->accUnit = fileType == 2 ? 0 : fileType == 3 ? 2 : 1;
+    if (csv == nullptr) {
+        return;
+    }
+    notes->headerUnits = static_cast<std::int32_t>(csv->Units());
+    notes->timeStep = csv->TimeStep();
+    const LineCounts& counts = csv->Counts();
     notes->fileType = fileType == 2 || fileType == 3 ? fileType : 1;
     notes->lines = counts.lines;
     notes->samples = counts.samples;

@@ -24,9 +24,13 @@ struct Stream::Impl {
     DsvConverter conv;
     std::int32_t fresh = 0; // the bias count of a stream without a Run
     std::vector<std::string> names;
-    Notes notes;
+    // What the stream met; the median magnitude and the samples taken are brought up to
+    // date when the notes are asked for (Noted), not on every push.
+    mutable Notes notes;
     WrapCounts wraps; // over every chunk so far
     Overflow overflow = Overflow::kWrap;
+    ChannelScale scale[2]; // of doubles: acc, gyro
+    bool counts = false;   // doubles of acceleration are counts
     bool finished = false;
 };
 
@@ -57,31 +61,54 @@ std::size_t Check(const Recording<T>& rec) {
     return ch[0]->size;
 }
 
-// The n samples of a checked chunk through the stream, read by a Source of its kind.
-template <class Source, class T, class... Options>
-void FeedChunk(Stream& stream, const Recording<T>& chunk, std::size_t n, RowSink& sink,
-               Options... options) {
-    const std::array<const T*, 6> channels = ValuesOf(chunk);
-    Source source(channels.data(), n, options...);
-    StreamAccess::Feed(stream, source, sink);
+ChannelScale AccScale(AccUnit unit) {
+    switch (unit) {
+    case AccUnit::kMilliG:
+        return {1000.0, 1.0, kPhysAccFactor};
+    case AccUnit::kMetresPerSecond2:
+        return {9.80665, 1.0, kPhysAccFactor};
+    case AccUnit::kCounts:
+        return {1.0, 1.0, 0.0};
+    case AccUnit::kG:
+        break;
+    }
+    return {1.0, 1.0, kPhysAccFactor};
 }
 
-// A physical chunk under kRaise: refused whole when a value does not fit the counts.
-void Refuse(const Recording<double>& chunk, std::size_t n, std::int64_t start) {
-    const std::array<const double*, 6> channels = ValuesOf(chunk);
+ChannelScale GyroScale(GyroUnit unit) {
+    switch (unit) {
+    case GyroUnit::kRadPerSecond:
+        return {1.0, 180.0 / 3.141592653589793, kPhysGyroFactor}; // as Python's math.degrees
+    case GyroUnit::kCounts:
+        return {1.0, 1.0, 0.0};
+    case GyroUnit::kDegPerSecond:
+        break;
+    }
+    return {1.0, 1.0, kPhysGyroFactor};
+}
+
+// Under kRaise: a chunk with a value beyond the counts is refused whole. counts(c, i) is
+// channel c's value of sample i before its wrap.
+template <class PreCounts>
+void Refuse(std::size_t n, std::int64_t start, PreCounts counts) {
+    std::int64_t beyond = 0;
+    std::int64_t first = -1;
+    std::int64_t peak = 0;
     for (std::size_t i = 0; i < n; ++i) {
-        for (std::size_t c = 0; c < channels.size(); ++c) {
-            const double v = channels[c][i];
-            const std::int32_t counts =
-                TruncToInt32(v * (c < 3 ? kPhysAccFactor : kPhysGyroFactor));
-            if (counts < -32768 || counts > 32767) {
-                throw Error(std::string(kChannelNames[c]) + " of sample " +
-                            std::to_string(start + static_cast<std::int64_t>(i)) + " (" +
-                            std::to_string(v) +
-                            ") is beyond the 16-bit range of counts; "
-                            "nothing of this chunk was converted");
-            }
+        std::int64_t samplePeak = 0;
+        for (std::size_t c = 0; c < 6; ++c) {
+            NoteWrap(counts(c, i), &samplePeak);
         }
+        if (samplePeak != 0) {
+            first = beyond++ == 0 ? static_cast<std::int64_t>(i) : first;
+            peak = LargerMagnitude(samplePeak, peak) ? samplePeak : peak;
+        }
+    }
+    if (beyond > 0) {
+        throw Error(std::to_string(beyond) + (beyond == 1 ? " sample has" : " samples have") +
+                    " values beyond the 16-bit range (the first is sample " +
+                    std::to_string(start + first) + ", the largest value " + std::to_string(peak) +
+                    " counts); nothing of this chunk was converted");
     }
 }
 
@@ -93,14 +120,18 @@ std::size_t RowsFor(const DsvConfig& cfg, std::size_t n) {
 
 } // namespace
 
-Stream::Stream(const Settings& settings, Run* run, Overflow overflow)
-    : impl_(std::make_unique<Impl>()) {
+Stream::Stream(const Settings& settings, Run* run, Units units) : impl_(std::make_unique<Impl>()) {
     CheckRun(run);
-    impl_->overflow = overflow;
+    impl_->overflow = OverflowOf(settings);
+    impl_->notes.overflow = settings.Overflow;
+    impl_->scale[0] = AccScale(units.acc);
+    impl_->scale[1] = GyroScale(units.gyro);
     DsvConverter& conv = impl_->conv;
     OpenDsvConverter(&conv, &settings, run != nullptr ? &run->biasCount : &impl_->fresh, nullptr);
     impl_->names.assign(conv.names, conv.names + conv.columnCount);
     impl_->notes.frequencyRepaired = settings.SamplingFrequency <= 0;
+    impl_->notes.resampleCount = settings.ResampleCount;
+    impl_->counts = units.acc == AccUnit::kCounts;
 }
 
 Stream::~Stream() = default;
@@ -108,45 +139,76 @@ Stream::Stream(Stream&&) noexcept = default;
 Stream& Stream::operator=(Stream&&) noexcept = default;
 
 const std::vector<std::string>& Stream::Names() const {
-    return impl_->names;
+    return StreamAccess::Live(*this).names;
 }
 
 void Stream::Push(const Recording<std::int16_t>& chunk, RowSink& sink) {
-    FeedChunk<CountsSource>(*this, chunk, Check(chunk), sink);
+    StreamAccess::Live(*this).notes.accUnit = 1;
+    StreamAccess::PushChunk<CountsSource>(*this, chunk, Check(chunk), sink);
+}
+
+void Stream::Push(const Recording<std::int32_t>& chunk, RowSink& sink) {
+    Impl& impl = StreamAccess::Live(*this);
+    impl.notes.accUnit = 1;
+    const std::size_t n = Check(chunk);
+    if (impl.overflow == Overflow::kRaise) {
+        const std::array<const std::int32_t*, 6> ch = ValuesOf(chunk);
+        Refuse(n, impl.conv.samples, [&ch](std::size_t c, std::size_t i) { return ch[c][i]; });
+    }
+    StreamAccess::PushChunk<Counts32Source>(*this, chunk, n, sink,
+                                            impl.overflow == Overflow::kClip);
 }
 
 void Stream::Push(const Recording<double>& chunk, RowSink& sink) {
+    Impl& impl = StreamAccess::Live(*this);
+    impl.notes.accUnit = impl.counts ? 1 : 0;
     const std::size_t n = Check(chunk);
-    if (impl_ && impl_->overflow == Overflow::kRaise) {
-        Refuse(chunk, n, impl_->conv.samples);
+    if (impl.overflow == Overflow::kRaise) {
+        const std::array<const double*, 6> ch = ValuesOf(chunk);
+        Refuse(n, impl.conv.samples, [&ch, &impl](std::size_t c, std::size_t i) {
+            return PreCounts(ch[c][i], impl.scale[c < 3 ? 0 : 1]);
+        });
     }
-    FeedChunk<PhysicalSource>(*this, chunk, n, sink, impl_ && impl_->overflow == Overflow::kClip);
+    StreamAccess::PushChunk<PhysicalSource>(*this, chunk, n, sink, impl.overflow == Overflow::kClip,
+                                            impl.scale[0], impl.scale[1]);
+}
+
+template <class T>
+void StreamAccess::PushToTable(Stream& stream, const Recording<T>& chunk, Table& table) {
+    const Stream::Impl& impl = Live(stream);
+    const std::size_t n = Check(chunk);
+    {
+        TableSink sink(table, impl.names, RowsFor(impl.conv.config, n));
+        stream.Push(chunk, static_cast<RowSink&>(sink));
+    }
+    table.notes = stream.Noted();
 }
 
 void Stream::Push(const Recording<std::int16_t>& chunk, Table& table) {
-    const std::size_t n = Check(chunk);
-    TableSink sink(table, impl_->names, RowsFor(impl_->conv.config, n));
-    FeedChunk<CountsSource>(*this, chunk, n, sink);
-    table.notes = impl_->notes;
+    StreamAccess::PushToTable(*this, chunk, table);
+}
+
+void Stream::Push(const Recording<std::int32_t>& chunk, Table& table) {
+    StreamAccess::PushToTable(*this, chunk, table);
 }
 
 void Stream::Push(const Recording<double>& chunk, Table& table) {
-    const std::size_t n = Check(chunk);
-    TableSink sink(table, impl_->names, RowsFor(impl_->conv.config, n));
-    Push(chunk, static_cast<RowSink&>(sink));
-    table.notes = impl_->notes;
+    StreamAccess::PushToTable(*this, chunk, table);
 }
 
 std::int64_t Stream::Samples() const {
-    return impl_->conv.samples;
+    return StreamAccess::Live(*this).conv.samples;
 }
 
 const Notes& Stream::Noted() const {
-    return impl_->notes;
+    const Impl& impl = StreamAccess::Live(*this);
+    impl.notes.restMagnitude = MedianRawAcc(impl.conv);
+    impl.notes.taken = impl.conv.samples;
+    return impl.notes;
 }
 
 void Stream::Finish() {
-    impl_->finished = true;
+    StreamAccess::Live(*this).finished = true;
 }
 
 namespace detail {
@@ -158,29 +220,80 @@ void CheckRun(const Run* run) {
     }
 }
 
+const Stream::Impl& StreamAccess::Live(const Stream& stream) {
+    if (!stream.impl_) {
+        throw Error("a stream that was moved from has no recording");
+    }
+    return *stream.impl_;
+}
+
+Stream::Impl& StreamAccess::Live(Stream& stream) {
+    (void)Live(static_cast<const Stream&>(stream));
+    return *stream.impl_;
+}
+
 DsvConverter* StreamAccess::Open(Stream& stream) {
-    if (!stream.impl_ || stream.impl_->finished) {
+    if (Live(stream).finished) {
         throw Error("samples pushed to a stream that was finished");
     }
     return &stream.impl_->conv;
 }
 
+namespace {
+
+// The converter's sink for a scope, let go however the scope ends.
+class SinkFor {
+  public:
+    SinkFor(DsvConverter* conv, RowSink& sink) : conv_(conv) { conv_->sink = &sink; }
+    ~SinkFor() { conv_->sink = nullptr; }
+    SinkFor(const SinkFor&) = delete;
+    SinkFor& operator=(const SinkFor&) = delete;
+
+  private:
+    DsvConverter* conv_;
+};
+
+} // namespace
+
 void StreamAccess::Feed(Stream& stream, SampleSource& src, RowSink& sink) {
     DsvConverter* conv = Open(stream);
     const std::int64_t start = conv->samples;
-    conv->sink = &sink;
-    // The samples come in batches: the source's own loop takes the lines.
-    constexpr std::size_t kBatch = 256;
-    SampleRecord recs[kBatch];
-    std::size_t got = kBatch;
-    while (got == kBatch) {
-        got = src.Fill(recs, kBatch);
-        for (std::size_t i = 0; i < got; ++i) {
-            WriteDsvRecord(conv, &recs[i]);
+    {
+        const SinkFor given(conv, sink);
+        // The samples come in batches: the source's own loop takes the lines.
+        constexpr std::size_t kBatch = 256;
+        SampleRecord recs[kBatch];
+        std::size_t got = kBatch;
+        while (got == kBatch) {
+            got = src.Fill(recs, kBatch);
+            for (std::size_t i = 0; i < got; ++i) {
+                WriteDsvRecord(conv, &recs[i]);
+            }
         }
     }
-    conv->sink = nullptr;
     NoteWraps(stream, src, start);
+}
+
+template <class Source, class T, class... Options>
+void StreamAccess::PushChunk(Stream& stream, const Recording<T>& chunk, std::size_t n,
+                             RowSink& sink, Options... options) {
+    const std::array<const T*, 6> channels = ValuesOf(chunk);
+    const std::int64_t start = Open(stream)->samples;
+    Source source(channels.data(), n, options...);
+    try {
+        Feed(stream, source, sink);
+    } catch (...) {
+        // The sink gave up: the samples taken so far are noted, the rest of the chunk
+        // was not converted. The source read ahead of the conversion, so the wraps of the
+        // samples taken are counted again over them alone.
+        const auto taken = static_cast<std::size_t>(stream.impl_->conv.samples - start);
+        Source part(channels.data(), taken, options...);
+        SampleRecord rec{};
+        while (part.Next(&rec)) {
+        }
+        NoteWraps(stream, part, start);
+        throw;
+    }
 }
 
 void StreamAccess::NoteWraps(Stream& stream, const SampleSource& src, std::int64_t start) {
@@ -255,7 +368,7 @@ void StreamAccess::FeedAhead(Stream& stream, SampleSource& src, RowSink& sink) {
         reader.join();
     };
     const std::int64_t start = conv->samples;
-    conv->sink = &sink;
+    const SinkFor given(conv, sink);
     try {
         for (int k = 0;; k ^= 1) {
             Batch& b = batches[k];
@@ -280,11 +393,9 @@ void StreamAccess::FeedAhead(Stream& stream, SampleSource& src, RowSink& sink) {
             }
         }
     } catch (...) {
-        conv->sink = nullptr;
         join();
         throw;
     }
-    conv->sink = nullptr;
     join();
     if (error) {
         std::rethrow_exception(error);

@@ -19,6 +19,16 @@ struct StreamAccess {
     // Without a thread to spare it is Feed.
     static void FeedAhead(Stream& stream, SampleSource& src, RowSink& sink);
 
+    // The stream's state; kinrec::Error for a stream that was moved from.
+    static Stream::Impl& Live(Stream& stream);
+    static const Stream::Impl& Live(const Stream& stream);
+    // The n samples of a checked chunk through the stream, read by a Source of its kind.
+    template <class Source, class T, class... Options>
+    static void PushChunk(Stream& stream, const Recording<T>& chunk, std::size_t n, RowSink& sink,
+                          Options... options);
+    template <class T>
+    static void PushToTable(Stream& stream, const Recording<T>& chunk, Table& table);
+
   private:
     // The stream's converter; kinrec::Error when the stream was finished.
     static DsvConverter* Open(Stream& stream);
@@ -28,8 +38,14 @@ struct StreamAccess {
 // Throws kinrec::Error for a Run whose bias count is out of range (none is fine).
 void CheckRun(const Run* run);
 
-// A CSV recording's line counts as the library's notes.
-void NoteLineCounts(const LineCounts& counts, int fileType, Notes* notes);
+// What a recording file's reader saw, as the library's notes: the kind of its values by
+// fileType and, for a CSV recording (csv not null), its line counts and the evidence of
+// its header and time column.
+void NoteInput(const CsvSource* csv, int fileType, Notes* notes);
+
+// Why a recording with values beyond the range fails under OVERFLOW raise: the first
+// such sample and the largest value.
+std::string BeyondRangeReason(const Notes& notes);
 
 } // namespace kinrec::detail
 

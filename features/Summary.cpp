@@ -55,8 +55,26 @@ const char* StatusName(Failure failure) {
         return "read_failed";
     case Failure::kWriteFailed:
         return "write_failed";
+    case Failure::kBeyondRange:
+        return "beyond_range";
     }
     return "failed";
+}
+
+SummaryRow SummaryOf(const std::string& input, const Notes& notes, std::int64_t rows) {
+    SummaryRow row;
+    row.input = input;
+    row.status = StatusName(Failure::kNone);
+    row.samples = notes.taken;
+    row.rows = rows;
+    row.beyondRange = notes.wrapped;
+    row.firstBeyond = notes.wrapped > 0 ? notes.firstWrapped : -1;
+    row.peakBeyond = notes.wrapped > 0 ? notes.wrapPeak : 0;
+    row.skippedLines = std::max<std::int64_t>(notes.skipped, 0);
+    for (const std::string& s : NoteLines(notes)) {
+        row.notes += (row.notes.empty() ? "" : "; ") + s;
+    }
+    return row;
 }
 
 SummaryRow SummaryOf(const std::string& input, const Written& written) {
@@ -94,7 +112,7 @@ std::string SettingsText(const Settings& settings) {
     std::string t;
     for (const SettingInfo& s : SettingTable()) {
         t += (t.empty() ? "" : " ") + std::string(s.label) + "=" +
-             std::to_string(settings.*(s.field));
+             SettingText(s, settings.*(s.field));
     }
     return t;
 }

@@ -71,6 +71,7 @@ TableOpen TableFile::Open(const std::string& output, const PathInfo& info, int* 
         }
     }
     target_ = info.isLink ? ResolveTarget(output) : output;
+    free_ = info.kind == PathKind::kMissing;
     // Each table of a process has a target of its own, so its first name is free unless
     // a killed process left it (perhaps one with the same process id): a name that is
     // taken is passed over for the next.
@@ -110,10 +111,8 @@ bool TableFile::Commit(int* code) {
         return true;
     }
     const Held held(hooks_);
-    errno = 0;
-    const bool moved = MoveOnto(temp_, target_);
+    const bool moved = Land(code);
     if (!moved) {
-        *code = ErrnoOr(EIO);
         if (!RemoveFile(temp_)) {
             left_ = temp_;
         }
@@ -121,6 +120,29 @@ bool TableFile::Commit(int* code) {
     hooks_->Gone(temp_);
     temp_.clear();
     return moved;
+}
+
+bool TableFile::Land(int* code) {
+    // What the name holds is checked again: a file saved under it while the table was
+    // written is not replaced, unless it is an empty file or a kinrec table too.
+    const PathInfo now = Inspect(target_);
+    bool replace = false;
+    if (now.kind == PathKind::kRegular && !free_) {
+        replace = now.size == 0 || IsKinrecTable(target_.c_str()) == TableCheck::kTable;
+    }
+    errno = 0;
+    if (replace ? MoveOnto(temp_, target_) : LandNew(temp_, target_)) {
+        return true;
+    }
+    if (!replace && errno != EEXIST && Inspect(target_).kind == PathKind::kMissing) {
+        // A file system without a second name for a file: moved, the name being free.
+        errno = 0;
+        if (MoveOnto(temp_, target_)) {
+            return true;
+        }
+    }
+    *code = ErrnoOr(EIO); // EEXIST: the name was taken meanwhile
+    return false;
 }
 
 void TableFile::Discard() {

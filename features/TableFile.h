@@ -14,6 +14,7 @@
 //   nothing, an empty file or a kinrec table   replaced as above;
 //   another non-empty file                     refused: it is never overwritten;
 //   a link to a regular file                   the link's target is replaced;
+//   a link to a name that does not exist       the table is made under that name;
 //   a device, a FIFO (or a link to one)        written in place (/dev/null, /dev/stdout).
 #ifndef KINREC_TABLE_FILE_H
 #define KINREC_TABLE_FILE_H
@@ -52,7 +53,9 @@ class TableFile {
     bool InPlace() const { return temp_.empty(); }
 
     // Closes the complete table and moves it onto its name; false with *code, and
-    // nothing left behind but what Left() names.
+    // nothing left behind but what Left() names. The name is checked again first: where
+    // it was free at the start the table lands only while it still is, and otherwise
+    // replaces only an empty file or a kinrec table; *code is EEXIST when it no longer may.
     bool Commit(int* code);
 
     // Closes the table and removes its temporary file (a table written in place stays).
@@ -61,9 +64,13 @@ class TableFile {
     const std::string& Left() const { return left_; }
 
   private:
+    // The finished temporary file onto its name, as Commit says.
+    bool Land(int* code);
+
     WriteHooks none_;
     WriteHooks* hooks_;
     std::string target_;          // the file the table replaces
+    bool free_ = false;           // nothing had the target's name when the table began
     std::string temp_;            // where it is written; "" when written in place
     std::FILE* stream_ = nullptr; // open for writing
     std::string left_;            // a temporary file that could not be removed

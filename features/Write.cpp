@@ -48,7 +48,7 @@ class ProgressSource : public SampleSource {
 
 namespace detail {
 
-OpenedInput OpenInput(const std::string& input, int fileType) {
+OpenedInput OpenInput(const std::string& input, int fileType, bool clip) {
     OpenedInput o;
     // The file as bytes, or why it cannot be opened.
     auto open = [&o, &input]() -> std::FILE* {
@@ -61,14 +61,26 @@ OpenedInput OpenInput(const std::string& input, int fileType) {
         return f;
     };
     if (fileType == 4) {
-        DataSet* ds = OpenDataSet(input.c_str());
+        std::FILE* f = open(); // the input's checks (a folder is refused) before its header
+        if (f == nullptr) {
+            return o;
+        }
+        CloseInputFile(f);
+        int err = 0;
+        DataSet* ds = OpenDataSet(input.c_str(), &err);
         if (ds != nullptr) {
             o.id = IdOf(ds->file);
+            o.size = RegularFileSize(ds->file);
             o.source = std::make_unique<DataSetSource>(ds);
             return o;
         }
-        // Say why: the file cannot be read, or it is something else (a table, perhaps).
-        std::FILE* f = open();
+        if (err != 0) {
+            o.failure = Failure::kReadFailed;
+            o.code = err;
+            return o;
+        }
+        // Say why: the file is something else (a table, perhaps).
+        f = open();
         if (f == nullptr) {
             return o;
         }
@@ -82,7 +94,8 @@ OpenedInput OpenInput(const std::string& input, int fileType) {
         return o;
     }
     o.id = IdOf(f);
-    auto csv = std::make_unique<CsvSource>(f, fileType);
+    o.size = RegularFileSize(f);
+    auto csv = std::make_unique<CsvSource>(f, fileType, clip);
     const char* first = csv->FirstLine();
     if (first != nullptr &&
         (BeginsWithTableHeader(first) || IsSummaryMark(first, std::strlen(first)))) {
@@ -133,9 +146,16 @@ std::string Written::Reason() const {
     case Failure::kInputNotOpened:
     case Failure::kTableNotCreated:
         return system;
-    case Failure::kReadFailed:
     case Failure::kWriteFailed:
+        if (code == EEXIST) {
+            return "was taken by another file while the table was written; not overwritten" +
+                   leftBehind;
+        }
         return system + leftBehind;
+    case Failure::kReadFailed:
+        return system + leftBehind;
+    case Failure::kBeyondRange:
+        return BeyondRangeReason(notes) + leftBehind;
     }
     return system;
 }
@@ -147,7 +167,8 @@ Written WriteTable(const std::string& input, const std::string& table, const Set
     CheckRun(run); // before the input is read: a drained input advances the Run too
     Written w;
     w.table = table.empty() ? TableNameFor(input) : table;
-    OpenedInput opened = OpenInput(input, settings.FileType);
+    OpenedInput opened =
+        OpenInput(input, settings.FileType, OverflowOf(settings) == Overflow::kClip);
     if (opened.failure != Failure::kNone) {
         w.failure = opened.failure;
         w.path = input;
@@ -193,9 +214,7 @@ Written WriteTable(const std::string& input, const std::string& table, const Set
     w.notes = stream.Noted();
     w.samples = stream.Samples();
     w.rows = sink.Rows();
-    if (opened.csv != nullptr) {
-        NoteLineCounts(opened.csv->Counts(), settings.FileType, &w.notes);
-    }
+    NoteInput(opened.csv, settings.FileType, &w.notes);
     opened.source.reset();
     if (readError != 0) {
         sink.Abandon(); // before the table's file goes
@@ -203,6 +222,15 @@ Written WriteTable(const std::string& input, const std::string& table, const Set
         w.failure = Failure::kReadFailed;
         w.path = input;
         w.code = readError;
+        w.left = file.Left();
+        return w;
+    }
+    if (w.notes.overflow == 2 && w.notes.wrapped > 0) {
+        // OVERFLOW raise: no table of values that do not fit.
+        sink.Abandon();
+        file.Discard();
+        w.failure = Failure::kBeyondRange;
+        w.path = input;
         w.left = file.Left();
         return w;
     }

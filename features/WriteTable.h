@@ -17,13 +17,14 @@ struct OpenedInput {
     std::unique_ptr<SampleSource> source;
     const CsvSource* csv = nullptr; // the same, when it is a CSV recording
     FileId id;                      // of the input, to tell it from the table
+    long long size = -1;            // [bytes] of a regular file; -1: unknown
     Failure failure = Failure::kNone;
     int code = 0;
 };
 
-// Opens a recording by FileType: 4 a dataset file, anything else a CSV layout. A kinrec
-// table is refused (kInputIsTable).
-OpenedInput OpenInput(const std::string& input, int fileType);
+// Opens a recording by FileType: 4 a dataset file, anything else a CSV layout (with clip,
+// its values beyond the range saturate). A kinrec table is refused (kInputIsTable).
+OpenedInput OpenInput(const std::string& input, int fileType, bool clip = false);
 
 // The samples of src through the first stage only, for their effect on the gyro bias
 // count, and no further than the count's limit: a file whose table cannot be written

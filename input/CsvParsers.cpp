@@ -43,9 +43,16 @@ int SplitFields(const char* line, Field* fields, int n) {
     return found;
 }
 
+// A physical value's counts: wrapped, or with clip saturated on the unbounded value
+// (not a number: -32768, as below the range); beyond the range noted either way.
+template <bool clip>
 std::int16_t PhysicalField(const Field& f, double factor, std::int64_t* wrapPeak) {
-    const std::int32_t counts = TruncToInt32(ParseDouble(f.begin, f.end) * factor);
+    const double value = ParseDouble(f.begin, f.end) * factor;
+    const std::int32_t counts = TruncToInt32(value);
     NoteWrap(counts, wrapPeak);
+    if (clip) {
+        return ClipInt16(value);
+    }
     return WrapInt16(counts);
 }
 
@@ -152,7 +159,9 @@ inline const char* PlainLine(const char* p, std::int32_t v[6]) {
     return p[0] == '\r' && p[1] == '\n' ? p + 2 : nullptr;
 }
 
-// StoreCounts and StoreCounts100, for the batch readers to inline.
+// StoreCounts and StoreCounts100, for the batch readers to inline; with clip, values
+// beyond the range saturate at its ends instead of wrapping.
+template <bool clip>
 inline void CountsValues(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak) {
     // Nearly always every value fits: one test for all six.
     std::uint32_t beyond = 0;
@@ -160,19 +169,29 @@ inline void CountsValues(const std::int32_t v[6], SampleRecord* rec, std::int64_
         beyond |= static_cast<std::uint32_t>(v[i]) + 0x8000u;
     }
     if (beyond > 0xFFFFu) {
+        std::int16_t c[6];
         for (int i = 0; i < 6; ++i) {
             NoteWrap(v[i], wrapPeak);
+            c[i] = clip ? ClipInt16(static_cast<double>(v[i])) : WrapInt16(v[i]);
         }
+        Store(rec, c);
+        return;
     }
     const std::int16_t c[6] = {WrapInt16(v[0]), WrapInt16(v[1]), WrapInt16(v[2]),
                                WrapInt16(v[3]), WrapInt16(v[4]), WrapInt16(v[5])};
     Store(rec, c);
 }
 
+template <bool clip>
 inline void HundredsValues(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak) {
     std::int16_t c[6];
     for (int i = 0; i < 6; ++i) {
-        NoteWrap(static_cast<std::int64_t>(v[i]) * 100, wrapPeak);
+        const std::int64_t wide = static_cast<std::int64_t>(v[i]) * 100;
+        NoteWrap(wide, wrapPeak);
+        if (clip) {
+            c[i] = ClipInt16(static_cast<double>(wide));
+            continue;
+        }
         const std::int32_t counts = WrapInt16(v[i]);
         c[i] = WrapInt16(counts * 100);
     }
@@ -186,11 +205,11 @@ const char* ParsePlainLine(const char* p, std::int32_t v[6]) {
 }
 
 void StoreCounts(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak) {
-    CountsValues(v, rec, wrapPeak);
+    CountsValues<false>(v, rec, wrapPeak);
 }
 
 void StoreCounts100(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wrapPeak) {
-    HundredsValues(v, rec, wrapPeak);
+    HundredsValues<false>(v, rec, wrapPeak);
 }
 
 namespace {
@@ -217,61 +236,80 @@ const char* ReadPlainLines(const char* p, const char* end, SampleRecord* recs, s
 
 } // namespace
 
-PlainLinesReader PlainLinesReaderFor(int fileType) {
+PlainLinesReader PlainLinesReaderFor(int fileType, bool clip) {
     switch (fileType) {
     case 2:
         return nullptr;
     case 3:
-        return ReadPlainLines<HundredsValues>;
+        return clip ? ReadPlainLines<HundredsValues<true>> : ReadPlainLines<HundredsValues<false>>;
     default:
-        return ReadPlainLines<CountsValues>;
+        return clip ? ReadPlainLines<CountsValues<true>> : ReadPlainLines<CountsValues<false>>;
     }
 }
 
-int ParseCsvCounts(char* line, SampleRecord* rec, std::int64_t* wrapPeak) {
+namespace {
+
+template <bool clip>
+int ParseCounts(char* line, SampleRecord* rec, std::int64_t* wrapPeak) {
     std::int32_t n[6];
     if (ParseIntegerFields(line, n) < 0) {
         return -1;
     }
-    StoreCounts(n, rec, wrapPeak);
+    CountsValues<clip>(n, rec, wrapPeak);
     return 0;
 }
 
-int ParseCsvPhysical(char* line, SampleRecord* rec, std::int64_t* wrapPeak) {
+template <bool clip>
+int ParsePhysical(char* line, SampleRecord* rec, std::int64_t* wrapPeak) {
     Field f[8];
     if (SplitFields(line, f, 8) < 8) {
         return -1;
     }
     std::int16_t v[6];
     for (int i = 0; i < 3; ++i) {
-        v[i] = PhysicalField(f[i + 2], kPhysAccFactor, wrapPeak);
-        v[i + 3] = PhysicalField(f[i + 5], kPhysGyroFactor, wrapPeak);
+        v[i] = PhysicalField<clip>(f[i + 2], kPhysAccFactor, wrapPeak);
+        v[i + 3] = PhysicalField<clip>(f[i + 5], kPhysGyroFactor, wrapPeak);
     }
     Store(rec, v);
     return 0;
 }
 
-int ParseCsvCounts100(char* line, SampleRecord* rec, std::int64_t* wrapPeak) {
+template <bool clip>
+int ParseCounts100(char* line, SampleRecord* rec, std::int64_t* wrapPeak) {
     std::int32_t n[6];
     if (ParseIntegerFields(line, n) < 0) {
         return -1;
     }
-    StoreCounts100(n, rec, wrapPeak);
+    HundredsValues<clip>(n, rec, wrapPeak);
     return 0;
+}
+
+} // namespace
+
+int ParseCsvCounts(char* line, SampleRecord* rec, std::int64_t* wrapPeak) {
+    return ParseCounts<false>(line, rec, wrapPeak);
+}
+
+int ParseCsvPhysical(char* line, SampleRecord* rec, std::int64_t* wrapPeak) {
+    return ParsePhysical<false>(line, rec, wrapPeak);
+}
+
+int ParseCsvCounts100(char* line, SampleRecord* rec, std::int64_t* wrapPeak) {
+    return ParseCounts100<false>(line, rec, wrapPeak);
 }
 
 std::int16_t PhysicalToCounts(double value, double factor) {
     return WrapInt16(TruncToInt32(value * factor));
 }
 
-CsvLineParser CsvParserFor(int fileType) {
+CsvLineParser CsvParserFor(int fileType, bool clip) {
     switch (fileType) {
     case 2:
-        return ParseCsvPhysical;
+        return clip ? ParsePhysical<true> : ParseCsvPhysical;
     case 3:
-        return ParseCsvCounts100;
+        return clip ? ParseCounts100<true> : ParseCsvCounts100;
     default:
-        return ParseCsvCounts;
+        return clip ? ParseCounts<true> : ParseCsvCounts;
     }
 }
 

@@ -44,6 +44,18 @@ inline void NoteWrap(std::int64_t counts, std::int64_t* peak) {
     }
 }
 
+// A count saturated at the 16-bit range on its unbounded value; not a number gives
+// -32768, as below the range.
+inline std::int16_t ClipInt16(double counts) {
+    if (counts >= 32767.0) {
+        return 32767;
+    }
+    if (!(counts > -32768.0)) {
+        return -32768;
+    }
+    return static_cast<std::int16_t>(static_cast<std::int32_t>(counts));
+}
+
 typedef int (*CsvLineParser)(char* line, SampleRecord* rec, std::int64_t* wrapPeak);
 
 // The plain shape of an integer sample line, which nearly every line of a counts or
@@ -73,11 +85,13 @@ void StoreCounts100(const std::int32_t v[6], SampleRecord* rec, std::int64_t* wr
 typedef const char* (*PlainLinesReader)(const char* p, const char* end, SampleRecord* recs,
                                         std::size_t max, std::size_t* taken,
                                         std::int64_t* wrapPeak);
-// The one for a FileType whose lines can be plain; null for the physical layout.
-PlainLinesReader PlainLinesReaderFor(int fileType);
+// The one for a FileType whose lines can be plain; null for the physical layout. With
+// clip, values beyond the range saturate at its ends (and are still noted).
+PlainLinesReader PlainLinesReaderFor(int fileType, bool clip = false);
 
-// The parser for a FileType: 2 physical, 3 hundreds of counts, anything else counts.
-CsvLineParser CsvParserFor(int fileType);
+// The parser for a FileType: 2 physical, 3 hundreds of counts, anything else counts;
+// with clip, as above.
+CsvLineParser CsvParserFor(int fileType, bool clip = false);
 // The columns its layout needs: 8 for the physical layout, else 7.
 inline int CsvColumnsFor(int fileType) {
     return fileType == 2 ? 8 : 7;

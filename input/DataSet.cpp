@@ -38,25 +38,41 @@ void Decode(const unsigned char* p, SampleRecord* rec) {
 
 } // namespace
 
-DataSet* OpenDataSet(const char* path) {
+DataSet* OpenDataSet(const char* path, int* error) {
+    int ignored = 0;
+    int* err = error != nullptr ? error : &ignored;
+    *err = 0;
     DataSet* ds = new (std::nothrow) DataSet;
     if (ds == nullptr) {
+        *err = ENOMEM;
         return nullptr;
     }
+    errno = 0;
     ds->file = std::fopen(path, "rb");
     ds->pos = 0;
     ds->end = 0;
     ds->error = 0;
     if (ds->file == nullptr) {
+        *err = errno != 0 ? errno : EIO;
         delete ds;
         return nullptr;
     }
     unsigned char header[kHeader];
-    const bool ok = std::fread(header, 1, kHeader, ds->file) == kHeader &&
-                    std::memcmp(header, kDataSetMagic, sizeof kDataSetMagic) == 0;
+    errno = 0;
+    const bool whole = std::fread(header, 1, kHeader, ds->file) == kHeader;
+    if (!whole && std::ferror(ds->file) != 0) {
+        *err = errno != 0 ? errno : EIO; // the header could not be read: say so, not "no dataset"
+    }
+    const bool ok = whole && std::memcmp(header, kDataSetMagic, sizeof kDataSetMagic) == 0;
     static_assert(sizeof kDataSetMagic <= kMagicField, "the magic lies within its field");
     const std::int32_t offset = ok ? Int32At(header + kMagicField) : -1;
-    if (offset < 0 || std::fseek(ds->file, static_cast<long>(offset), SEEK_SET) != 0) {
+    errno = 0;
+    if (offset >= 0 && std::fseek(ds->file, static_cast<long>(offset), SEEK_SET) != 0) {
+        *err = errno != 0 ? errno : EIO;
+        CloseDataSet(ds);
+        return nullptr;
+    }
+    if (offset < 0) {
         CloseDataSet(ds);
         return nullptr;
     }

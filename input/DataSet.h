@@ -26,8 +26,10 @@ struct DataSet {
 };
 
 // A handle positioned at the first record, or null when the file cannot be opened, is
-// shorter than the header, lacks the magic, or has a negative record offset.
-DataSet* OpenDataSet(const char* path);
+// shorter than the header, lacks the magic, or has a negative record offset. With error
+// given, *error then holds the errno of a failed open, read or seek (0 when the file's
+// content is at fault).
+DataSet* OpenDataSet(const char* path, int* error = nullptr);
 // Reads up to count records; returns how many complete records were read (0 at the end
 // of the file, or once a read failed: ds->error then holds the errno).
 int ReadDataSet(DataSet* ds, SampleRecord* records, int count);

@@ -3,7 +3,6 @@
 #include "input/Layouts.h"
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 #include <regex>
 #include <system_error>
@@ -289,29 +288,26 @@ ReadOptions TrialReadOptions(const std::string& dataSet, const Trial& trial) {
     return o;
 }
 
-TrialTable ConvertTrial(const std::string& dataSet, const Trial& trial, const Settings& settings,
-                        Overflow overflow) {
+Settings DataSetSettings() {
+    Settings s;
+    s.Overflow = 1; // clip
+    return s;
+}
+
+TrialTable ConvertTrial(const std::string& dataSet, const Trial& trial, const Settings& settings) {
     const Samples samples = ReadSamples(trial.paths, TrialReadOptions(dataSet, trial));
     TrialTable out;
     out.notes = samples.notes;
     const std::size_t n = samples.Size();
-    for (std::size_t k = 0; k < n; ++k) {
-        bool beyond = false;
-        for (int axis = 0; axis < 3; ++axis) {
-            const double a = std::trunc(samples.acc[axis][k] * 8192.0);
-            const double g = std::trunc(samples.gyro[axis][k] * 65.53600311279297);
-            beyond = beyond || a < -32768.0 || a > 32767.0 || g < -32768.0 || g > 32767.0;
-        }
-        out.beyondRange += beyond ? 1 : 0;
-    }
     Recording<double> rec;
     Channel<double>* channels[] = {&rec.accX,  &rec.accY,  &rec.accZ,
                                    &rec.gyroX, &rec.gyroY, &rec.gyroZ};
-    for (int c = 0; c < 6; ++c) {
+    for (std::size_t c = 0; c < 6; ++c) {
         const std::vector<double>& v = c < 3 ? samples.acc[c] : samples.gyro[c - 3];
         *channels[c] = Channel<double>{v.data(), n};
     }
-    out.table = FromPhysical(rec, settings, nullptr, overflow);
+    out.table = FromPhysical(rec, settings);
+    out.beyondRange = out.table.notes.wrapped;
     out.time.reserve(out.table.Rows());
     for (std::int64_t s : out.table.samples) {
         out.time.push_back(samples.time[static_cast<std::size_t>(s)]);

@@ -1,5 +1,9 @@
 #include "input/SampleSource.h"
 
+#include "input/NumberText.h"
+
+#include <cmath>
+
 #include "Include/IntConv.h"
 
 #include <algorithm>
@@ -15,10 +19,16 @@ std::size_t SampleSource::Fill(SampleRecord* recs, std::size_t max) {
     return n;
 }
 
-CsvSource::CsvSource(std::FILE* file, int fileType)
-    : file_(file), reader_(file), parse_(CsvParserFor(fileType)),
-      plain_(PlainLinesReaderFor(fileType)) {
+CsvSource::CsvSource(std::FILE* file, int fileType, bool clip)
+    : file_(file), reader_(file), parse_(CsvParserFor(fileType, clip)),
+      plain_(PlainLinesReaderFor(fileType, clip)) {
     first_ = reader_.Next();
+}
+
+double CsvSource::TimeStep() const {
+    const double unit = TimeUnitOfHeader(header_);
+    // A first column named as something else (an index, a sample counter) is no time.
+    return unit < 0 && !header_.empty() ? 0 : StepSeconds(time_.Step(), unit > 0 ? unit : 0);
 }
 
 CsvSource::~CsvSource() {
@@ -28,7 +38,8 @@ CsvSource::~CsvSource() {
 std::size_t CsvSource::Fill(SampleRecord* recs, std::size_t max) {
     std::size_t n = 0;
     while (n < max) {
-        if (first_ == nullptr && plain_ != nullptr) {
+        // The first samples go the general way, which looks at their time column.
+        if (first_ == nullptr && plain_ != nullptr && counts_.samples >= kTimeLines) {
             n += TakePlain(recs + n, max - n);
             if (n == max) {
                 break;
@@ -80,7 +91,22 @@ CsvSource::Line CsvSource::TakeLine(SampleRecord* rec) {
     if (IsSampleLine(line)) {
         ++counts_.sampleLike;
         std::int64_t peak = 0;
+        // The first column, when it is a number alone; read before the parser, which may
+        // write into the line.
+        double t = std::nan("");
+        if (counts_.samples < kTimeLines) {
+            const char* end = line;
+            while (*end != ',' && *end != '\0') {
+                ++end;
+            }
+            if (end > line && end[-1] >= '0' && end[-1] <= '9') {
+                t = ParseDouble(line, end);
+            }
+        }
         if (parse_(line, rec, &peak) == 0) {
+            if (counts_.samples < kTimeLines) {
+                time_.Add(t);
+            }
             if (peak != 0) {
                 wraps_.Note(counts_.samples, peak);
             }
@@ -96,7 +122,8 @@ CsvSource::Line CsvSource::TakeLine(SampleRecord* rec) {
         return Line::kOther;
     }
     if (counts_.samples == 0) {
-        return Line::kOther; // titles before the samples are expected
+        header_ = line; // titles before the samples are expected: the last names columns
+        return Line::kOther;
     }
     const char c = line[0];
     if (c == '\n' || c == '\r' || c == '\0') {
@@ -130,8 +157,85 @@ bool CountsSource::Next(SampleRecord* rec) {
     return true;
 }
 
-PhysicalSource::PhysicalSource(const double* const channels[6], std::size_t n, bool clip)
+Counts32Source::Counts32Source(const std::int32_t* const channels[6], std::size_t n, bool clip)
     : n_(n), clip_(clip) {
+    for (int c = 0; c < 6; ++c) {
+        ch_[c] = channels[c];
+    }
+}
+
+bool Counts32Source::Next(SampleRecord* rec) {
+    if (i_ >= n_) {
+        return false;
+    }
+    std::int16_t SampleRecord::*const fields[6] = {&SampleRecord::accX,  &SampleRecord::accY,
+                                                   &SampleRecord::accZ,  &SampleRecord::gyroX,
+                                                   &SampleRecord::gyroY, &SampleRecord::gyroZ};
+    std::int64_t peak = 0;
+    for (int c = 0; c < 6; ++c) {
+        const std::int32_t counts = ch_[c][i_];
+        NoteWrap(counts, &peak);
+        if (clip_) {
+            rec->*fields[c] = static_cast<std::int16_t>(std::clamp(counts, -32768, 32767));
+            continue;
+        }
+        rec->*fields[c] = WrapInt16(counts);
+    }
+    if (peak != 0) {
+        wraps_.Note(static_cast<long long>(i_), peak);
+    }
+    ++i_;
+    return true;
+}
+
+namespace {
+
+// The value in g or deg/s (or counts): only scales other than 1 take part.
+double Scaled(double value, const ChannelScale& s) {
+    double v = value;
+    if (s.divisor != 1.0) {
+        v = v / s.divisor;
+    }
+    if (s.multiplier != 1.0) {
+        v = v * s.multiplier;
+    }
+    return v;
+}
+
+} // namespace
+
+std::int32_t PreCounts(double value, const ChannelScale& s) {
+    const double v = Scaled(value, s);
+    if (s.factor == 0.0) {
+        // Counts: saturated at 32 bits, as the counts layout reads a number.
+        if (v >= 2147483647.0) {
+            return INT32_MAX;
+        }
+        if (v <= -2147483648.0) {
+            return INT32_MIN;
+        }
+        return TruncToInt32(v); // not a number: INT32_MIN
+    }
+    return TruncToInt32(v * s.factor);
+}
+
+std::int16_t ClippedCounts(double value, const ChannelScale& s) {
+    const double v = Scaled(value, s);
+    const double counts = s.factor == 0.0 ? v : v * s.factor;
+    if (counts >= 32767.0) {
+        return 32767;
+    }
+    // Below the range, not a number: INT32_MIN, saturated like the rest.
+    return static_cast<std::int16_t>(std::clamp(TruncToInt32(counts), -32768, 32767));
+}
+
+PhysicalSource::PhysicalSource(const double* const channels[6], std::size_t n, bool clip)
+    : PhysicalSource(channels, n, clip, ChannelScale{1.0, 1.0, kPhysAccFactor},
+                     ChannelScale{1.0, 1.0, kPhysGyroFactor}) {}
+
+PhysicalSource::PhysicalSource(const double* const channels[6], std::size_t n, bool clip,
+                               const ChannelScale& acc, const ChannelScale& gyro)
+    : n_(n), clip_(clip), scale_{acc, gyro} {
     for (int c = 0; c < 6; ++c) {
         ch_[c] = channels[c];
     }
@@ -146,13 +250,13 @@ bool PhysicalSource::Next(SampleRecord* rec) {
                                                    &SampleRecord::gyroY, &SampleRecord::gyroZ};
     std::int64_t peak = 0;
     for (int c = 0; c < 6; ++c) {
-        const std::int32_t counts =
-            TruncToInt32(ch_[c][i_] * (c < 3 ? kPhysAccFactor : kPhysGyroFactor));
+        const ChannelScale& s = scale_[c < 3 ? 0 : 1];
+        const std::int32_t counts = PreCounts(ch_[c][i_], s);
+        NoteWrap(counts, &peak);
         if (clip_) {
-            rec->*fields[c] = static_cast<std::int16_t>(std::clamp(counts, -32768, 32767));
+            rec->*fields[c] = ClippedCounts(ch_[c][i_], s);
             continue;
         }
-        NoteWrap(counts, &peak);
         rec->*fields[c] = WrapInt16(counts);
     }
     if (peak != 0) {
@@ -160,32 +264,6 @@ bool PhysicalSource::Next(SampleRecord* rec) {
     }
     ++i_;
     return true;
-}
-
-std::unique_ptr<SampleSource> OpenSampleFile(const char* path, int fileType, int* error) {
-    *error = 0;
-    if (fileType == 4) {
-        DataSet* ds = OpenDataSet(path);
-        if (ds != nullptr) {
-            return std::make_unique<DataSetSource>(ds);
-        }
-        // Say why: the file cannot be read, or it is something else.
-        errno = 0;
-        std::FILE* f = std::fopen(path, "rb");
-        if (f == nullptr) {
-            *error = errno != 0 ? errno : EIO;
-        } else {
-            (void)std::fclose(f);
-        }
-        return nullptr;
-    }
-    errno = 0;
-    std::FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) {
-        *error = errno != 0 ? errno : EIO;
-        return nullptr;
-    }
-    return std::make_unique<CsvSource>(f, fileType);
 }
 
 } // namespace kinrec::detail

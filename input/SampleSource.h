@@ -5,6 +5,7 @@
 
 #include "input/CsvParsers.h"
 #include "input/DataSet.h"
+#include "input/Evidence.h"
 #include "input/LineReader.h"
 #include "input/SampleRecord.h"
 
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 namespace kinrec::detail {
 
@@ -78,7 +80,9 @@ struct LineCounts {
 // The source owns the file and closes it.
 class CsvSource : public SampleSource {
   public:
-    CsvSource(std::FILE* file, int fileType);
+    // With clip, values beyond the 16-bit range saturate at its ends (still noted as
+    // Wraps()); otherwise they wrap.
+    CsvSource(std::FILE* file, int fileType, bool clip = false);
     ~CsvSource() override;
     CsvSource(const CsvSource&) = delete;
     CsvSource& operator=(const CsvSource&) = delete;
@@ -91,6 +95,12 @@ class CsvSource : public SampleSource {
     int Error() const override { return reader_.Error(); }
     long long Position() override { return std::ftell(file_); }
     const LineCounts& Counts() const { return counts_; }
+    // The evidence of the lines so far: the units the header names (the last line before
+    // the first sample), and the step in seconds of the first column over the first
+    // kTimeLines samples when it reads as steady time stamps (0 otherwise).
+    HeaderUnits Units() const { return UnitsOfHeader(header_); }
+    double TimeStep() const;
+    static constexpr long long kTimeLines = 2048;
 
   private:
     enum class Line { kSample, kOther, kEnd };
@@ -108,6 +118,8 @@ class CsvSource : public SampleSource {
     PlainLinesReader plain_; // null where lines are never plain
     char* first_;
     LineCounts counts_;
+    std::string header_; // the last line before the first sample
+    TimeSteps time_;     // the first column of the first kTimeLines samples
 };
 
 // A binary dataset file; the source owns the handle and closes it.
@@ -140,12 +152,45 @@ class CountsSource : public SampleSource {
     std::size_t i_ = 0;
 };
 
+// 32-bit counts, as the counts CSV layout takes a number: its low 16 bits (noted as a
+// wrap when it does not fit); with clip, saturated at the range's ends instead (and
+// noted all the same).
+class Counts32Source : public SampleSource {
+  public:
+    Counts32Source(const std::int32_t* const channels[6], std::size_t n, bool clip = false);
+    bool Next(SampleRecord* rec) override;
+
+  private:
+    const std::int32_t* ch_[6];
+    std::size_t n_;
+    std::size_t i_ = 0;
+    bool clip_;
+};
+
+// How a channel of doubles becomes counts: the value divided by divisor and times
+// multiplier (either may be 1, which changes no value), then times factor, in double
+// precision; counts (factor 0) are truncated and saturated at 32 bits instead.
+struct ChannelScale {
+    double divisor = 1.0;
+    double multiplier = 1.0;
+    double factor = 0.0;
+};
+
+// The counts of value on scale s before their wrap to 16 bits (INT32_MIN for a physical
+// value that is not a number or beyond 32 bits, as the physical layout gives).
+std::int32_t PreCounts(double value, const ChannelScale& s);
+// The same, saturated at the 16-bit range on the unbounded value.
+std::int16_t ClippedCounts(double value, const ChannelScale& s);
+
 class PhysicalSource : public SampleSource {
   public:
-    // Acceleration in g, rate in deg/s, made counts exactly as the physical CSV layout
-    // makes them (PhysicalToCounts), so values beyond the range wrap in the same way;
-    // with clip, they saturate at the range's ends instead (and nothing wraps).
+    // Acceleration in g, rate in deg/s (or the scales given, acc then gyro), made counts
+    // exactly as the physical CSV layout makes them (PhysicalToCounts), so values beyond
+    // the range wrap in the same way; with clip, they saturate at the range's ends
+    // instead (noted all the same).
     PhysicalSource(const double* const channels[6], std::size_t n, bool clip = false);
+    PhysicalSource(const double* const channels[6], std::size_t n, bool clip,
+                   const ChannelScale& acc, const ChannelScale& gyro);
     bool Next(SampleRecord* rec) override;
 
   private:
@@ -153,12 +198,8 @@ class PhysicalSource : public SampleSource {
     std::size_t n_;
     std::size_t i_ = 0;
     bool clip_;
+    ChannelScale scale_[2]; // acc, gyro
 };
-
-// Opens a recording by FileType: 4 a dataset file, anything else a CSV layout. Null
-// when it cannot be opened or, for FileType 4, is not a dataset file (*error then holds
-// the errno, or 0 for "not a dataset file").
-std::unique_ptr<SampleSource> OpenSampleFile(const char* path, int fileType, int* error);
 
 } // namespace kinrec::detail
 

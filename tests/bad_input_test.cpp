@@ -92,7 +92,8 @@ TEST_F(BadInputTest, SurprisesAreSaid) {
          "t,x\n0,1,2,3,4,5,6\n 1,1,2,3,4,5,6\n\t2,1,2,3,4,5,6\n3,1\n#4\n5,1,2,3,4,5,6\n6,1\n",
          "kinrec: r.csv: 4 of 8 lines skipped (2 begin with a space or a tab, 1 has fewer than 7 "
          "columns, 1 begins with another character; a sample line begins with a digit or a "
-         "minus sign)\n"},
+         "minus sign); the samples after a skipped line move up a step, so times counted "
+         "from the sample number run early\n"},
         {"values that are not whole numbers",
          "FILETYPE two\nFallStartThreshold 0.6\nCUTOFFFREQUENCY 2.5\nRESAMPLECOUNT -2\n",
          "0,1,2,3,4,5,6\n",
@@ -196,7 +197,8 @@ TEST_F(BadInputTest, HugeAndOddNumbers) {
     // Said, as every value that does not fit 16 bits is: after 32-bit saturation.
     EXPECT_EQ(RunAny({"big.csv"}).err,
               "kinrec: big.csv: 1 sample has values beyond the 16-bit range, wrapped around "
-              "(the first is sample 0, the largest value -2147483648 counts)\n");
+              "(the first is sample 0, the largest value -2147483648 counts; OVERFLOW clip "
+              "keeps them at the range's ends)\n");
     // Saturated to INT_MAX and INT_MIN, then the low 16 bits: -1 and 0.
     EXPECT_EQ(Rows(Get("big_DSV.csv")).at(0).substr(0, 13), "-1,0,0,0,0,0,");
     Config("FILETYPE 2\n");
@@ -205,7 +207,8 @@ TEST_F(BadInputTest, HugeAndOddNumbers) {
                           forty + ",0." + forty + ",-" + forty + ",1,1,1\n");
     EXPECT_EQ(RunAny({"phys.csv"}).err,
               "kinrec: phys.csv: 3 samples have values beyond the 16-bit range, wrapped around "
-              "(the first is sample 0, the largest value -2147483648 counts)\n");
+              "(the first is sample 0, the largest value -2147483648 counts; OVERFLOW clip "
+              "keeps them at the range's ends)\n");
     const std::vector<std::string> rows = Rows(Get("phys_DSV.csv"));
     ASSERT_EQ(rows.size(), 3u);
     // Not finite or beyond 32 bits: INT_MIN, whose low 16 bits are 0; 0x1p3 deg/s = 524.

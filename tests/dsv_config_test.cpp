@@ -112,6 +112,26 @@ TEST_F(DsvConfigTest, LinesThatAreSkippedOrStoreZero) {
     }
 }
 
+// OVERFLOW takes words, any case; anything else is said and leaves the setting alone.
+TEST_F(DsvConfigTest, OverflowTakesItsWords) {
+    const struct {
+        const char* line;
+        const char* echo; // "" when skipped
+        std::int32_t overflow;
+    } table[] = {
+        {"OVERFLOW clip\n", "  +Overflow : clip\n", 1},
+        {"overflow RAISE\r\n", "  +Overflow : raise\n", 2},
+        {"OVERFLOW wrap\n", "  +Overflow : wrap\n", 0},
+        {"OVERFLOW 1\n", "", 0},
+        {"OVERFLOW saturate\n", "", 0},
+    };
+    for (const auto& row : table) {
+        InitConfig(&cfg_);
+        EXPECT_EQ(Load(row.line), Echo(row.echo)) << row.line;
+        EXPECT_EQ(cfg_.Overflow, row.overflow) << row.line;
+    }
+}
+
 TEST_F(DsvConfigTest, CrLfFilesGiveTheSameSettings) {
     const std::string lf = "# c\nRESAMPLECOUNT 4\nCUTOFFFREQUENCY 2\nRMSDIFFOUT 0\n";
     std::string crlf;

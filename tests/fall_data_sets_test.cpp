@@ -361,7 +361,7 @@ TEST_F(FallDataSetsTest, ValuesBeyondTheRangeAreCountedAndClipped) {
     ASSERT_EQ(trials.size(), 1u);
     const kinrec::TrialTable clipped = kinrec::ConvertTrial("sisfall", trials[0]);
     const kinrec::TrialTable wrapped =
-        kinrec::ConvertTrial("sisfall", trials[0], kinrec::Settings(), kinrec::Overflow::kWrap);
+        kinrec::ConvertTrial("sisfall", trials[0], kinrec::Settings());
     EXPECT_EQ(clipped.beyondRange, 10); // rows 200, 204, ... 236 on the grid
     EXPECT_EQ(wrapped.beyondRange, 10);
     ASSERT_EQ(clipped.table.Rows(), 100u);

@@ -14,7 +14,8 @@ class SummaryTest : public KinrecFixture {};
 const std::string kHead = "# kinrec summary\n";
 const std::string kSettings =
     "# settings FileType=1 ResampleCount=2 SamplingFrequency=50 CutOffFrequency=5 "
-    "FallStartThreshold=60 FallCounterOut=1 PostureOut=1 RmsDiffOut=1 PostureDiffOut=1\n"
+    "FallStartThreshold=60 FallCounterOut=1 PostureOut=1 RmsDiffOut=1 PostureDiffOut=1 "
+    "Overflow=wrap\n"
     "input,table,status,samples,rows,beyond_range,first_beyond,peak_beyond,skipped_lines,"
     "notes\n";
 
@@ -39,13 +40,15 @@ TEST_F(SummaryTest, RowsSayWhatEachInputCameTo) {
     const RunResult r = RunAny({"--summary", "s.csv", "-r"});
     EXPECT_EQ(r.status, 2);
     EXPECT_EQ(Get("s.csv"),
-              kHead + version + kSettings +
-                  "./a.csv,./a_DSV.csv,ok,5,3,0,,,0,\n"
-                  "\"./b,#1.csv\",\"./b,#1_DSV.csv\",ok,4,2,2,1,99999,1,\"1 of 6 lines skipped "
-                  "(1 has fewer than 7 columns); 2 samples have values beyond the 16-bit range, "
-                  "wrapped around (the first is sample 1, the largest value 99999 counts)\"\n"
-                  "./c.csv,./c_DSV.csv,table_refused,0,0,0,,,0,./c_DSV.csv: exists and is not a "
-                  "kinrec table; not overwritten\n");
+              kHead + version + kSettings + Dot({"a.csv"}) + "," + Dot({"a_DSV.csv"}) +
+                  ",ok,5,3,0,,,0,\n\"" + Dot({"b,#1.csv"}) + "\",\"" + Dot({"b,#1_DSV.csv"}) +
+                  "\",ok,4,2,2,1,99999,1,\"1 of 6 lines skipped (1 has fewer than 7 columns); the "
+                  "samples after a skipped line move up a step, so times counted from the sample "
+                  "number run early; 2 samples have values beyond the 16-bit range, wrapped "
+                  "around (the first is sample 1, the largest value 99999 counts; OVERFLOW clip "
+                  "keeps them at the range's ends)\"\n" +
+                  Dot({"c.csv"}) + "," + Dot({"c_DSV.csv"}) + ",table_refused,0,0,0,,,0," +
+                  Dot({"c_DSV.csv"}) + ": exists and is not a kinrec table; not overwritten\n");
     // Run again: the summary is replaced, and is no input of the walk.
     const std::string first = Get("s.csv");
     const RunResult again = RunAny({"--summary", "s.csv", "-r"});

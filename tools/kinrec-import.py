@@ -204,6 +204,10 @@ def parse_args(argv):
                    help="accelerometer file (with --gyro-file), or a folder of them paired "
                         "by name with the files of a --gyro-file folder")
     p.add_argument("--gyro-file", metavar="FILE", help="gyroscope file (with --acc-file)")
+    p.add_argument("--pair", type=pair_option, metavar="ACC,GYRO",
+                   help="with folders: pair the accelerometer file whose name holds ACC with "
+                        "the gyroscope file whose name holds GYRO in its place, so that one "
+                        "folder may hold both (--pair _acc_,_gyro_)")
     p.add_argument("--delimiter", type=delimiter_option, metavar="C",
                    help="field delimiter: a character or tab, space, comma, semicolon, "
                         "pipe (default: detected among , ; tab |)")
@@ -272,6 +276,36 @@ def parse_args(argv):
     return args
 
 
+def pair_option(text):
+    parts = text.split(",")
+    if len(parts) != 2 or not all(parts) or parts[0] == parts[1]:
+        raise argparse.ArgumentTypeError("give two different parts of names, ACC,GYRO "
+                                         "(for example _acc_,_gyro_)")
+    return tuple(parts)
+
+
+def paired_files(acc_dir, gyro_dir, pair):
+    """(acc name, gyro name) of the files of two folders (or one) that pair up: by the same
+    name, or with pair (ACC, GYRO), by ACC in the one's name standing for GYRO in the
+    other's. Files left without a partner are said."""
+    acc, gyro = folder_files(acc_dir), folder_files(gyro_dir)
+    if pair is None:
+        wanted = {n: n for n in acc}
+    else:
+        acc = [n for n in acc if pair[0] in n]
+        gyro = [n for n in gyro if pair[1] in n]
+        wanted = {n: n.replace(pair[0], pair[1], 1) for n in acc}
+    found = set(gyro)
+    for name, partner in wanted.items():
+        if partner not in found:
+            warn(os.path.join(acc_dir, name), "no file of that name in %s; left out" % gyro_dir
+                 if pair is None else "no %s in %s; left out" % (partner, gyro_dir))
+    for name in sorted(found - set(wanted.values())):
+        warn(os.path.join(gyro_dir, name), "no file of that name in %s; left out" % acc_dir
+             if pair is None else "no accelerometer file for it in %s; left out" % acc_dir)
+    return [(n, wanted[n]) for n in acc if wanted[n] in found]
+
+
 def folder_files(folder):
     try:
         names = sorted(os.listdir(folder))
@@ -285,18 +319,18 @@ def jobs(args):
     """(sources, output) of each conversion: sources is (input,) or (acc, gyro)."""
     if args.acc_file is not None:
         if os.path.isdir(args.acc_file) and os.path.isdir(args.gyro_file):
-            acc, gyro = folder_files(args.acc_file), folder_files(args.gyro_file)
-            for name, there, missing in ((n, args.acc_file, args.gyro_file) for n in acc
-                                         if n not in gyro):
-                warn(os.path.join(there, name), "no file of that name in %s; left out" % missing)
-            for name in (n for n in gyro if n not in acc):
-                warn(os.path.join(args.gyro_file, name),
-                     "no file of that name in %s; left out" % args.acc_file)
-            sources = [(os.path.join(args.acc_file, n), os.path.join(args.gyro_file, n))
-                       for n in acc if n in gyro]
+            if args.pair is None and readers.same_file(args.acc_file, args.gyro_file):
+                raise InputError("%s is the folder of both sensors: give --pair ACC,GYRO to "
+                                 "pair its files by name (for example --pair _acc_,_gyro_)"
+                                 % args.acc_file)
+            sources = [(os.path.join(args.acc_file, a), os.path.join(args.gyro_file, g))
+                       for a, g in paired_files(args.acc_file, args.gyro_file, args.pair)]
             if not sources:
-                raise InputError("%s and %s have no file names in common" % (
-                    args.acc_file, args.gyro_file))
+                raise InputError("%s and %s have no file names in common%s" % (
+                    args.acc_file, args.gyro_file,
+                    "" if args.pair is None else " by --pair %s,%s" % args.pair))
+        elif args.pair is not None:
+            raise InputError("--pair goes with folders as --acc-file and --gyro-file")
         else:
             sources = [(args.acc_file, args.gyro_file)]
     else:

@@ -50,7 +50,10 @@ namespace kinrec {
     X(PostureOut, nullptr, "posture", 1, "non-zero: write roll, pitch, yaw")                       \
     X(RmsDiffOut, "RMSDIFFOUT", "rms_diff", 1, "non-zero: write acc_diff, omega_diff")             \
     X(PostureDiffOut, "POSTUREDIFFOUT", "posture_diff", 1,                                         \
-      "non-zero: write roll_diff, pitch_diff, yaw_diff")
+      "non-zero: write roll_diff, pitch_diff, yaw_diff")                                           \
+    X(Overflow, "OVERFLOW", "overflow", 0,                                                         \
+      "values beyond the 16-bit counts (about +-4 g, +-500 deg/s): wrap (the default) keeps "      \
+      "their low 16 bits, clip saturates them at the range's ends, raise fails the recording")
 // clang-format on
 
 // The settings of a conversion, with the defaults of a run without configuration file
@@ -69,7 +72,16 @@ struct SettingInfo {
     std::int32_t Settings::*field; // &Settings::FileType
     std::int32_t initial;          // the default
     const char* meaning;           // one line
+    // The words a configuration file and Python give for the values 0, 1, 2 ...,
+    // separated by spaces ("wrap clip raise"); nullptr: the value is a number.
+    const char* words = nullptr;
 };
+
+// The value a setting's word stands for (its position in info.words); -1 when it is not
+// one of them (case-insensitive).
+std::int32_t SettingValueOf(const SettingInfo& info, const std::string& word);
+// The word of a setting's value, or the number as text for a setting without words.
+std::string SettingText(const SettingInfo& info, std::int32_t value);
 
 // Every setting, in the order of Settings' fields (which is also the order in which a
 // configuration file's keys are compared).
@@ -106,8 +118,20 @@ struct Notes {
     std::int64_t wrapped = 0;       // how many
     std::int64_t firstWrapped = -1; // the first one's input sample; -1: none
     std::int64_t wrapPeak = 0;      // [counts] the largest value before its wrap, by magnitude
+    std::int64_t taken = 0;         // samples converted, of any input
+    std::int32_t overflow = 0;      // the Settings' Overflow the values met: 0 wrapped,
+                                    // 1 clipped (still counted above), 2 refused
     // SamplingFrequency was 0 or less: the filters ran at 50 Hz with a 5 Hz cut-off.
     bool frequencyRepaired = false;
+    // What the recording shows of itself, held against what it is said to be (NoteLines
+    // says where they disagree; the thresholds: docs/numbers.md):
+    double restMagnitude = 0;       // [g] the median of raw_acc over the rows; 0: no rows
+    std::int32_t headerUnits = 0;   // the units its header names: 0 none, 1 physical (g,
+                                    // deg/s ...), 2 counts
+    double timeStep = 0;            // [s] per sample of a steady time column; 0: none seen
+    std::int32_t resampleCount = 0; // the settings' ResampleCount, for the step it implies
+    std::int32_t accUnit = 0;       // the acceleration came as: 0 g or other physical
+                                    // values, 1 counts, 2 hundredths of g
 };
 
 // The notes the console prints for a recording, in its words, one line each without the
@@ -173,28 +197,50 @@ class RowSink {
     virtual void Row(const std::int32_t* values, int n, std::int64_t sample) = 0;
     // False once the sink could not keep a row (a table whose writes failed).
     virtual bool Good() const { return true; }
+    // Before the rows of a recording file: about how many to expect (from the file's
+    // length, at most 2^24), so that the sink may make room for them at once. A hint
+    // only: the rows may be fewer or more.
+    virtual void Expect(std::size_t /*rows*/) {}
 };
 
 namespace detail {
 struct StreamAccess;
 } // namespace detail
 
-// What becomes of a physical value beyond the 16-bit counts (about +-4 g, +-500 deg/s):
-// kWrap wraps it around as a physical CSV file's value wraps (the console's tables;
-// Notes count such samples), kClip saturates it at -32768 or 32767 as a saturated
-// sensor reads, kRaise refuses the chunk holding it (kinrec::Error naming the sample),
-// before any of its samples is converted.
+// What becomes of a value beyond the 16-bit counts (about +-4 g, +-500 deg/s; counts
+// outside -32768 to 32767), as Settings::Overflow says (the configuration key OVERFLOW):
+// kWrap keeps its low 16 bits as a file's value wraps (the console's default; Notes count
+// such samples), kClip saturates it at -32768 or 32767 as a saturated sensor reads, on the
+// unbounded value (Notes count these too), kRaise refuses it: a stream refuses the chunk
+// holding it (kinrec::Error naming the first such sample of the stream) before any of its
+// samples is converted, a file fails (Failure::kBeyondRange).
 enum class Overflow { kWrap, kClip, kRaise };
+
+// Settings::Overflow as the enum; kinrec::Error for a value that is none of it.
+Overflow OverflowOf(const Settings& settings);
+
+// The units of the values a Stream takes as doubles. Values in g and deg/s become counts
+// as FromPhysical makes them; milli-g are first divided by 1000, m/s^2 by 9.80665
+// (standard gravity), rad/s multiplied by 180/pi, in double precision; counts are
+// truncated toward zero and saturated at 32 bits, as the counts CSV layout reads a number.
+// Then the Overflow applies.
+enum class AccUnit { kG, kMilliG, kMetresPerSecond2, kCounts };
+enum class GyroUnit { kDegPerSecond, kRadPerSecond, kCounts };
+struct Units {
+    AccUnit acc = AccUnit::kG;
+    GyroUnit gyro = GyroUnit::kDegPerSecond;
+};
 
 // One recording converted as it arrives, in chunks of any size: the rows are exactly those
 // of converting the whole recording in one call (FromCounts, FromPhysical, FromFile,
 // the console's table), whatever the chunks, and a row's sample number runs on from
 // chunk to chunk. A Run given to a stream is advanced by it sample by sample; no other
-// conversion may use that Run until the stream is finished.
+// conversion may use that Run until the stream is finished. Every call on a stream that
+// was moved from throws kinrec::Error.
 class Stream {
   public:
     explicit Stream(const Settings& settings = Settings(), Run* run = nullptr,
-                    Overflow overflow = Overflow::kWrap);
+                    Units units = Units());
     ~Stream();
     Stream(Stream&& other) noexcept;
     Stream& operator=(Stream&& other) noexcept;
@@ -203,12 +249,19 @@ class Stream {
 
     // The table's column names, in row order.
     const std::vector<std::string>& Names() const;
-    // The next samples: raw counts, or acceleration in g and rate in deg/s (made counts
-    // as FromPhysical makes them, beyond the range as the stream's Overflow says). Each kept row
-    // goes to sink, or is appended to table (whose names are set when it has none).
+    // The next samples: 16-bit counts as they are; 32-bit counts as the counts CSV layout
+    // takes a number (its low 16 bits), beyond 16 bits as the stream's Overflow says; or
+    // doubles in the stream's Units (see above). Each kept row goes to sink, or is
+    // appended to table (whose names are set when it has none).
+    //
+    // When the sink throws, the push ends there and the exception passes on: the samples
+    // up to the one whose row was refused are taken (Samples() counts them, Noted() says
+    // what they met), the rest of the chunk is not; push it again to go on.
     void Push(const Recording<std::int16_t>& chunk, RowSink& sink);
+    void Push(const Recording<std::int32_t>& chunk, RowSink& sink);
     void Push(const Recording<double>& chunk, RowSink& sink);
     void Push(const Recording<std::int16_t>& chunk, Table& table);
+    void Push(const Recording<std::int32_t>& chunk, Table& table);
     void Push(const Recording<double>& chunk, Table& table);
     // The samples taken so far.
     std::int64_t Samples() const;
@@ -228,7 +281,11 @@ Table FromCounts(const Recording<std::int16_t>& rec, const Settings& settings = 
                  Run* run = nullptr);
 // Acceleration in g, rate in deg/s.
 Table FromPhysical(const Recording<double>& rec, const Settings& settings = Settings(),
-                   Run* run = nullptr, Overflow overflow = Overflow::kWrap);
+                   Run* run = nullptr);
+// Throws kinrec::Error unless settings.FileType is 1 to 4: the check of every conversion
+// of a file (FromFile; WriteTable alone reads other values as 1, as the console does).
+void CheckFileType(const Settings& settings);
+
 // A recording file as settings.FileType says (1 to 4), read without writing anything.
 Table FromFile(const std::string& path, const Settings& settings = Settings(), Run* run = nullptr);
 // The same with each row handed to sink as it is made (columns: ColumnNames(settings));
@@ -259,6 +316,8 @@ enum class Failure {
     kTableNotCreated, // the table cannot be created (code)
     kReadFailed,      // the input could not be read to its end (code)
     kWriteFailed,     // a write, the close or the move onto the name failed (code)
+    kBeyondRange,     // a value beyond the 16-bit counts under Overflow raise (notes say
+                      // which sample first)
 };
 
 // What writing a table came to.
@@ -339,6 +398,8 @@ const char* StatusName(Failure failure);
 
 // The row of an input whose table writing came to written.
 SummaryRow SummaryOf(const std::string& input, const Written& written);
+// The row of an input read without a table file (FromFile): rows given, status "ok".
+SummaryRow SummaryOf(const std::string& input, const Notes& notes, std::int64_t rows);
 
 // The summary's column names, in order.
 const std::vector<std::string>& SummaryColumns();
@@ -481,17 +542,23 @@ std::vector<Trial> FindTrials(const std::string& dataSet, const std::string& roo
 // How a trial's files are read (a layout, and for UMAFall its sensor's rows).
 ReadOptions TrialReadOptions(const std::string& dataSet, const Trial& trial);
 
+// The settings data sets are converted with unless told otherwise: those of a run
+// without configuration file, but values beyond the 16-bit counts clipped (Overflow 1):
+// the sets come from +-8 g and +-16 g sensors, and wrapped impacts teach nothing.
+Settings DataSetSettings();
+
 // A trial converted on its own, as kinrec --alone converts a file: its samples on the
-// 50 Hz grid, then the table.
+// 50 Hz grid, then the table (settings.Overflow says what becomes of values beyond the
+// counts' range; kRaise throws kinrec::Error).
 struct TrialTable {
     Table table;                  // rows of the kept samples
     std::vector<double> time;     // [s] of each row
-    std::int64_t beyondRange = 0; // samples with a value beyond the 16-bit counts (clipped,
-                                  // wrapped or refused as overflow says)
+    std::int64_t beyondRange = 0; // samples with a value beyond the 16-bit counts (clipped
+                                  // or wrapped as settings.Overflow says)
     std::vector<ReadNote> notes;  // what the readers noted
 };
 TrialTable ConvertTrial(const std::string& dataSet, const Trial& trial,
-                        const Settings& settings = Settings(), Overflow overflow = Overflow::kClip);
+                        const Settings& settings = DataSetSettings());
 
 } // namespace kinrec
 

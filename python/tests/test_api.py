@@ -2,6 +2,7 @@
 import inspect
 import math
 import os
+import threading
 
 import numpy as np
 import pandas as pd
@@ -48,6 +49,31 @@ def test_units_become_the_layouts_counts(which, unit, value, counts):
     column = frame[which + "X"]
     assert column.tolist() == [counts, counts]
     assert (frame[[which + "Y", which + "Z"]].to_numpy() == counts).all()
+
+
+# overflow="clip" saturates the unbounded value, whatever the unit: 262144 g is 2^31
+# counts, which a 32-bit truncation would wrap to the bottom of the range.
+CLIPPED = [
+    ("acc", "g", 262144.0, 32767),
+    ("acc", "g", -1e300, -32768),
+    ("acc", "mg", 5000.0, 32767),
+    ("acc", "m/s^2", -45.0, -32768),
+    ("acc", "counts", np.int64(2**40), 32767),
+    ("acc", "counts", np.int32(-40000), -32768),
+    ("gyro", "deg/s", 1e12, 32767),
+    ("gyro", "rad/s", -10.0, -32768),
+    ("gyro", "counts", np.float64(70000.9), 32767),
+]
+
+
+@pytest.mark.parametrize("which,unit,value,counts", CLIPPED)
+def test_clip_saturates_in_every_unit(which, unit, value, counts):
+    one = np.full((2, 3), value, dtype=np.asarray(value).dtype)
+    other = np.zeros((2, 3), dtype=np.int16)
+    given = dict(acc_unit=unit) if which == "acc" else dict(gyro_unit=unit)
+    pair = (one, other) if which == "acc" else (other, one)
+    frame = kinrec.features(*pair, overflow="clip", **given)
+    assert frame[which + "X"].tolist() == [counts, counts]
 
 
 def test_channel_forms_and_dtypes_agree():
@@ -144,7 +170,7 @@ BAD = [
     (bad(acc_unit="gee"), ValueError, "acc_unit must be one of 'counts', 'g', 'mg', 'm/s\\^2', not 'gee'"),
     (bad(acc_unit=None), ValueError, "acc holds floating-point values: give acc_unit= and gyro_unit="),
     (bad(acc=np.full((4, 3), 40000), acc_unit=None, overflow="raise"), ValueError,
-     r"4 samples have values beyond the 16-bit range \(the first is sample 0, the largest value 40000 counts\); overflow='raise'"),
+     r"4 samples have values beyond the 16-bit range \(the first is sample 0, the largest value 40000 counts\); nothing of this chunk was converted"),
     (bad(overflow="saturate"), ValueError, "overflow must be one of 'wrap', 'clip', 'raise', not 'saturate'"),
     (bad(gyro_unit="g"), ValueError, "gyro_unit must be one of 'counts', 'deg/s', 'rad/s', not 'g'"),
     (bad(cutoff_frequncy=3), ValueError, "unknown setting 'cutoff_frequncy'; did you mean 'cutoff_frequency'"),
@@ -160,7 +186,7 @@ BAD = [
     (lambda: kinrec.Run(2**31 - 1), ValueError, "bias_count must be 0 to 10000, not 2147483647$"),
     (lambda: kinrec.Run(2**40), ValueError, "bias_count must be 0 to 10000, not 1099511627776$"),
     (lambda: kinrec.Run(2**80), ValueError, "not 1208925819614629174706176$"),
-    (lambda: kinrec.read(EXAMPLES / "counts" / "pelvis.csv", 5), ValueError, "filetype must be 1 .* or 4 \\(dataset\\), not 5"),
+    (lambda: kinrec.read(EXAMPLES / "counts" / "pelvis.csv", 5), ValueError, "FileType 5 is not one of 1 \\(counts\\), .* 4 \\(dataset\\)"),
     (lambda: kinrec.read("no/such.csv"), FileNotFoundError, r"No such file or directory: 'no/such.csv'"),
     (lambda: kinrec.read(EXAMPLES / "counts" / "pelvis.csv", 4), kinrec.FileRefusedError, "counts/pelvis.csv: not a dataset file$"),
     (lambda: kinrec.read_table(EXAMPLES / "counts" / "pelvis.csv"), kinrec.FileRefusedError, "pelvis.csv: is not a kinrec table$"),
@@ -205,7 +231,8 @@ def test_files_kinrec_refuses(tmp_path):
 
 def test_version_and_settings_come_from_one_place():
     assert kinrec.__version__ == (SOURCE_DIR / "VERSION").read_text().split()[0]
-    table = {keyword: (key, default) for keyword, key, _, default, _ in kinrec._kinrec.SETTINGS}
+    table = {keyword: (key, words[default] if words else default)
+             for keyword, key, _, default, _, words in kinrec._kinrec.SETTINGS}
     assert {k: table[k][0] for k in KEYS} == KEYS  # the console's keys, mapped independently
     assert table["fall_counter"][0] is None and table["posture"][0] is None
     for function in (kinrec.features, kinrec.read, kinrec.convert, kinrec.features_many,
@@ -218,3 +245,67 @@ def test_version_and_settings_come_from_one_place():
                     default = None
                 assert params[keyword].default == default, (function.__name__, keyword)
         assert all(k in params for k in table if k != "filetype"), function.__name__
+
+
+def test_files_are_opened_by_the_library_alone(tmp_path):
+    """One opener for every door: a folder and a bad filetype give read() and convert()
+    the same errors, and a FIFO is opened once (a writer waiting in open() gets the
+    reader that reads its samples)."""
+    recording = tmp_path / "a.csv"
+    acc, gyro = motion_counts(300, seed=8)
+    write_recording(recording, 1, acc, gyro)
+    for door in (kinrec.read, kinrec.convert):
+        with pytest.raises(IsADirectoryError):
+            door(tmp_path)
+        with pytest.raises(ValueError, match="FileType 7 is not one of 1"):
+            door(recording, filetype=7)
+    want = kinrec.read(recording)
+    fifo = tmp_path / "f.csv"
+    os.mkfifo(fifo)
+    data = recording.read_bytes()
+    for _ in range(20):
+        def write():
+            with open(fifo, "wb") as f:  # waits in open() for the reader
+                f.write(data)
+        writer = threading.Thread(target=write)
+        writer.start()
+        got = []
+        reader = threading.Thread(target=lambda: got.append(kinrec.read(fifo)))
+        reader.start()
+        reader.join(20)
+        if reader.is_alive():  # the writer went to another opening: free the reader
+            with open(fifo, "wb"):
+                pass
+            reader.join()
+        writer.join()
+        assert len(got) == 1 and got[0].equals(want)
+
+
+def test_a_file_claiming_exabytes_is_read_as_it_is(tmp_path):
+    """Nothing is sized from a file's length: a sparse file of 5 EiB (on a tmpfs) is read
+    sample by sample into a block that grows; cut back to its samples while it is read,
+    it gives their table."""
+    shm = "/dev/shm"
+    if not os.path.isdir(shm) or os.statvfs(shm).f_bsize == 0:
+        pytest.skip("no /dev/shm")
+    acc, gyro = motion_counts(100, seed=9)
+    plain = tmp_path / "a.csv"
+    write_recording(plain, 1, acc, gyro)
+    data = plain.read_bytes()
+    path = os.path.join(shm, f"kinrec-test-{os.getpid()}.csv")
+    try:
+        with open(path, "wb") as f:
+            f.write(data)
+            try:
+                f.truncate(5 * 2**60)
+            except OSError:
+                pytest.skip("no 5 EiB sparse file here")
+        got = []
+        reader = threading.Thread(target=lambda: got.append(kinrec.read(path)))
+        reader.start()
+        reader.join(0.05)
+        os.truncate(path, len(data))
+        reader.join()
+        assert len(got) == 1 and got[0].equals(kinrec.read(plain))
+    finally:
+        os.unlink(path)

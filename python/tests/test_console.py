@@ -256,3 +256,35 @@ def test_convert_to_a_full_device_names_the_table(tmp_path):
 def test_the_extension_uses_the_public_face_only():
     source = (SOURCE_DIR / "python" / "src" / "kinrec" / "_kinrec.cpp").read_text()
     assert re.findall(r'^#include "([^"]+)"', source, re.M) == ["kinrec.h"]
+
+
+def test_read_many_summary_has_the_consoles_rows(exe, tmp_path):
+    """read_many(summary=True) gives the rows `kinrec --alone --summary` writes for the
+    same files (but the table, which read() does not write), and the provenance."""
+    acc, gyro = motion_counts(600, 4)
+    rows = ["t,ax,ay,az,gx,gy,gz"] + [f"{i},{a[0]},{a[1]},{a[2]},{g[0]},{g[1]},{g[2]}"
+                                      for i, (a, g) in enumerate(zip(acc, gyro))]
+    rows[40] = "39,1,2"  # a line cut short
+    rows[70] = rows[70].replace(",", ",40000,", 1)[:-2]  # a value beyond the range
+    (tmp_path / "a.csv").write_text("\n".join(rows) + "\n")
+    (tmp_path / "b.csv").write_text("\n".join(rows[:300]) + "\n")
+    done = subprocess.run([exe, "--alone", "--summary", "s.csv", "-r"], cwd=tmp_path,
+                          capture_output=True, text=True, timeout=60)
+    assert done.returncode == 0, done.stderr
+    console_rows = pd.read_csv(tmp_path / "s.csv", comment="#")
+    heads = [line for line in (tmp_path / "s.csv").read_text().splitlines()
+             if line.startswith("# ")]
+    paths = [tmp_path / "a.csv", tmp_path / "b.csv"]
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        tables, summary = kinrec.read_many(paths, summary=True)
+    assert list(summary.columns) == list(console_rows.columns)
+    assert summary["input"].tolist() == [str(p) for p in paths]
+    assert summary["table"].isna().all()
+    assert summary["rows"].tolist() == [len(t) for t in tables]
+    for column in ("status", "samples", "rows", "beyond_range", "first_beyond", "peak_beyond",
+                   "skipped_lines"):
+        assert summary[column].tolist() == console_rows[column].tolist(), column
+    assert summary["notes"].tolist() == console_rows["notes"].fillna("").tolist()
+    assert heads == ["# kinrec summary", f"# version {summary.attrs['version']}",
+                     f"# settings {summary.attrs['settings']}"]

@@ -48,12 +48,14 @@ def test_values_beyond_the_range_wrap_with_a_word_clip_or_raise():
     acc = ACC.copy()
     acc[[5, 9], 2] = [6.45, -4.5]  # an impact: 52838 and -36864 counts
     wrapped, said = caught(lambda: kinrec.features(acc, GYRO, **G))
-    assert said == ["2 samples have values beyond the 16-bit range (the first is sample 5, "
-                    "the largest value 52838 counts), wrapped around as the console tool reads "
-                    "them from a file; overflow='clip' saturates them as a sensor does"]
+    assert said == ["2 samples have values beyond the 16-bit range, wrapped around (the first "
+                    "is sample 5, the largest value 52838 counts; overflow='clip' keeps them at "
+                    "the range's ends)"]
     assert wrapped["accZ"].iloc[[5, 9]].tolist() == [52838 - 65536, -36864 + 65536]
     clipped, said = caught(lambda: kinrec.features(acc, GYRO, overflow="clip", **G))
-    assert said == [] and clipped["accZ"].iloc[[5, 9]].tolist() == [32767, -32768]
+    assert said == ["2 samples have values beyond the 16-bit range, clipped at its ends (the "
+                    "first is sample 5, the largest value 52838 counts)"]
+    assert clipped["accZ"].iloc[[5, 9]].tolist() == [32767, -32768]
     others = [c for c in clipped.columns if c not in ("accZ",)]
     assert (clipped.drop(index=[5, 9])["accX"] == wrapped.drop(index=[5, 9])["accX"]).all()
     assert len(others) == 18
@@ -97,3 +99,39 @@ def test_odd_paths_and_arguments(tmp_path):
         kinrec.read_many(str(tmp_path / "x.csv"))
     table = kinrec.read_table(kinrec.convert(raw, tmp_path / "t_DSV.csv"))
     assert table.index.name == "row"
+
+
+def test_time_stamps_choose_the_resample_count_as_a_rate_does():
+    stamps = np.arange(len(ACC)) * 0.005  # 200 Hz
+    by_rate = kinrec.features(ACC, GYRO, rate=200, **G)
+    by_time, said = caught(lambda: kinrec.features(ACC, GYRO, time=stamps, **G))
+    assert said == []
+    pd.testing.assert_frame_equal(by_time.drop(columns="time"), by_rate.drop(columns="time"))
+    assert by_time["time"].tolist() == stamps[by_time.index].tolist()
+    uneven = stamps.copy()
+    uneven[::3] += 0.004
+    _, said = caught(lambda: kinrec.features(ACC, GYRO, time=uneven, **G))
+    assert len(said) == 1 and "the time stamps are uneven" in said[0]
+
+
+def test_files_and_every_door_take_the_range_choice(tmp_path):
+    """OVERFLOW is a setting: read() clips or refuses as the console's kinrec.cnf does, and
+    a file that is not what filetype says is said."""
+    path = tmp_path / "fall.csv"
+    lines = ["time_s,source_row,acc_x_g,acc_y_g,acc_z_g,gyro_x_dps,gyro_y_dps,gyro_z_dps"]
+    lines += [f"{i * 0.02:.2f},{i},0,0,{6.55 if i == 60 else 1.0},0,0,0" for i in range(120)]
+    path.write_text("\n".join(lines) + "\n")
+    clipped, said = caught(lambda: kinrec.read(path, 2, overflow="clip"))
+    assert clipped["accZ"].iloc[60] == 32767 and said == [
+        f"{path}: 1 sample has values beyond the 16-bit range, clipped at its ends (the first "
+        "is sample 60, the largest value 53657 counts)"]
+    wrapped, said = caught(lambda: kinrec.read(path, 2))
+    assert wrapped["accZ"].iloc[60] == 53657 - 65536 and "OVERFLOW clip keeps them" in said[0]
+    with pytest.raises(OSError, match="sample 60 has a value beyond the 16-bit range"):
+        kinrec.read(path, 2, overflow="raise")
+    with pytest.raises(ValueError, match="overflow must be one of 'wrap', 'clip', 'raise'"):
+        kinrec.read(path, 2, overflow="saturate")
+    _, said = caught(lambda: kinrec.read(path))  # read as counts
+    assert said[0] == (f"{path}: the header names physical units, but FILETYPE 1 reads the "
+                       "columns as raw counts (8192 per g): for values in g and deg/s set "
+                       "FILETYPE 2")

@@ -207,3 +207,20 @@ def test_script_copy_uses_the_package(tmp_path):
         assert done.returncode == 0, done.stderr
         outputs.append(out.read_text())
     assert outputs[0] == outputs[1]
+
+
+STAMP_OUT_OF_PLACE = "time,ax,ay,az,gx,gy,gz\n0,0,0,1,0,0,0\n0.02,0,0,1,0,0,0\n1e9,0,0,1,0,0,0\n"
+LONG_FIELD = "time,ax,ay,az,gx,gy,gz\n0,0,0,1,0,0,0\n0.02," + "7" * 140000 + ",0,1,0,0,0\n"
+
+
+@pytest.mark.parametrize("text,message", [
+    (STAMP_OUT_OF_PLACE, r"in\.csv line 4: its time stamp is 1e\+09 s after the one before it, "
+                         r"so a 50 Hz grid would hold 50000000001 samples for 3 read"),
+    (LONG_FIELD, r"in\.csv line 3: field larger than field limit \(131072\); not a "
+                 r"recording's line"),
+])
+def test_bad_lines_are_named_in_bounded_time(tmp_path, text, message):
+    (tmp_path / "in.csv").write_text(text)
+    with pytest.raises(kinrec.LoadError, match=message):
+        kinrec.load(tmp_path / "in.csv", acc_cols=(2, 3, 4), gyro_cols=(5, 6, 7), time_col=1,
+                    acc_unit="g", gyro_unit="deg/s", time_unit="s", rate=50)

@@ -1,10 +1,12 @@
 """kinrec.Stream: chunks of any size give the rows of one features() call."""
+import threading
+
 import numpy as np
 import pandas as pd
 import pytest
 
 import kinrec
-from kinrec_testing import motion, motion_counts
+from kinrec_testing import motion, motion_counts, write_counts_csv
 
 
 def chunks(n, seed):
@@ -72,3 +74,80 @@ def test_checks_as_features_does():
     with pytest.raises(ValueError, match="gyro x at sample 1 is nan"):
         stream.push(np.zeros((2, 3)), np.array([[0, 0, 0], [np.nan, 0, 0]]))
     assert stream.samples == 0  # a refused chunk takes nothing
+
+
+def test_close_on_another_thread_never_crashes():
+    """close() while another thread is in push(): that push converts whole or raises
+    RuntimeError, and the pushing thread sees the stream closed."""
+    acc, gyro = motion_counts(5000, 2)
+    acc, gyro = acc.astype(np.int16), gyro.astype(np.int16)
+    for _ in range(300):
+        stream = kinrec.Stream()
+        errors = []
+
+        def push():
+            try:
+                while True:
+                    stream.push(acc, gyro)
+            except RuntimeError as e:
+                errors.append(str(e))
+
+        pusher = threading.Thread(target=push)
+        pusher.start()
+        stream.close()
+        pusher.join()
+        assert errors == ["push() on a closed kinrec.Stream"]
+
+
+def test_a_run_under_way_is_not_taken_by_a_new_stream(tmp_path):
+    """A Stream given a Run that a read() is converting with waits for it; a read() given
+    a Run a stream holds raises RuntimeError: the two take turns, and never do the
+    read's rows and the stream's mix their counts."""
+    acc, gyro = motion_counts(30000, 6)
+    acc, gyro = acc.astype(np.int16), gyro.astype(np.int16)
+    path = tmp_path / "a.csv"
+    write_counts_csv(path, acc, gyro)
+    alone = kinrec.read(path)
+    read_after = kinrec.read(path, run=kinrec.Run(8000))
+    after = kinrec.features(acc[:8000], gyro[:8000], run=kinrec.Run(kinrec.BIAS_COUNT_LIMIT))
+    before = kinrec.features(acc[:8000], gyro[:8000])
+    for _ in range(20):
+        run = kinrec.Run()
+        got = []
+
+        def read():
+            try:
+                got.append(kinrec.read(path, run=run))
+            except RuntimeError as e:
+                got.append(e)
+
+        reader = threading.Thread(target=read)
+        reader.start()
+        with kinrec.Stream(run=run) as stream:
+            rows = pd.concat([stream.push(acc[:4096], gyro[:4096]),
+                              stream.push(acc[4096:8000], gyro[4096:8000])])
+        reader.join()
+        if isinstance(got[0], RuntimeError):  # the stream first, the read refused
+            assert "held by an open kinrec.Stream" in str(got[0])
+            assert rows.equals(before)
+        elif rows.equals(before):  # the stream first, the read after its close
+            assert got[0].equals(read_after)
+        else:  # the read first, the stream after it
+            assert got[0].equals(alone)
+            assert rows.equals(after)
+
+
+def test_overflow_names_the_streams_sample():
+    acc = np.zeros((10, 3), dtype=np.int32)
+    acc[7, 2] = 40000
+    zeros = np.zeros((10, 3), dtype=np.int16)
+    stream = kinrec.Stream(overflow="raise")
+    stream.push(zeros, zeros)
+    with pytest.raises(ValueError, match=r"^1 sample has values beyond the 16-bit range \(the "
+                                         r"first is sample 17, the largest value 40000 counts\)"):
+        stream.push(acc, zeros)
+    wrapping = kinrec.Stream()
+    wrapping.push(zeros, zeros)
+    with pytest.warns(kinrec.KinrecWarning, match=r"the first is sample 17, the largest value "
+                                                   r"40000 counts"):
+        wrapping.push(acc, zeros)

@@ -53,29 +53,40 @@ def settings_table():
             for field, key, keyword, default, meaning in entries]
 
 
+def setting_words():
+    """field -> the words a setting takes for its values 0, 1, 2 ... (features/Library.cpp)."""
+    source = read("features", "Library.cpp")
+    return {field: words.split() for field, words in
+            re.findall(r'field == &Settings::(\w+) \? "([a-z ]+)"', source)}
+
+
 class DocumentedNamesTest(unittest.TestCase):
     SETTINGS = settings_table()
+    WORDS = setting_words()
     KEYS = [key for _, key, _, _, _ in SETTINGS if key]
     COLUMNS = table_names(read("features", "DsvConverter.cpp"), "kColumns")
 
     def test_sources_parsed(self):
-        self.assertEqual(len(self.SETTINGS), 9, self.SETTINGS)
-        self.assertEqual(len(self.KEYS), 7, self.KEYS)
+        self.assertEqual(len(self.SETTINGS), 10, self.SETTINGS)
+        self.assertEqual(len(self.KEYS), 8, self.KEYS)
+        self.assertEqual(self.WORDS, {"Overflow": ["wrap", "clip", "raise"]})
         self.assertEqual(len(self.COLUMNS), 19, self.COLUMNS)
 
     def test_settings_tables_follow_the_source(self):
         """The configuration page's table of keys is the source's, row by row; the man
         page gives every key with its default."""
         page = read("docs", "configuration.md")
-        rows = re.findall(r"^\| `([A-Z]+)` \| (-?\d+) \| (.*) \|$", page, re.M)
-        expected = [(key, str(default), meaning)
-                    for _, key, _, default, meaning in self.SETTINGS if key]
+        rows = re.findall(r"^\| `([A-Z]+)` \| (-?\d+|[a-z]+) \| (.*) \|$", page, re.M)
+        shown = {field: (self.WORDS[field][default] if field in self.WORDS else str(default))
+                 for field, _, _, default, _ in self.SETTINGS}
+        expected = [(key, shown[field], meaning)
+                    for field, key, _, _, meaning in self.SETTINGS if key]
         self.assertEqual(rows, expected)
         man = man_text(read("kinrec.1.in"))
-        for _, key, _, default, _ in self.SETTINGS:
+        for field, key, _, _, _ in self.SETTINGS:
             if key:
                 with self.subTest(key=key):
-                    self.assertRegex(man, r"(?m)^\.B " + key + " " + str(default) + "$")
+                    self.assertRegex(man, r"(?m)^\.B " + key + " " + shown[field] + "$")
 
     def test_names_in_documents(self):
         man = man_text(read("kinrec.1.in"))

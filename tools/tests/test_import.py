@@ -262,6 +262,30 @@ class MergeTest(ImportTest):
                 self.assertEqual(cnf_settings(stdout), settings)
 
 
+    def test_pairs_one_folder_by_name(self):
+        # MobiFall keeps both sensors' files in one folder: FOL_acc_1_1.txt, FOL_gyro_1_1.txt.
+        folder = self.path("one")
+        os.makedirs(folder)
+        for name, source in (("a_acc_1.csv", self.acc), ("a_gyro_1.csv", self.gyro),
+                             ("b_acc_2.csv", self.acc)):
+            with open(source) as f:
+                write(os.path.join(folder, name), f.read())
+        out = self.path("out")
+        os.makedirs(out)
+        status, stdout, stderr = run(
+            IMPORT, "--acc-file", folder, "--gyro-file", folder, "--pair", "_acc_,_gyro_",
+            "--time-unit", "ns", "--acc-unit", "m/s^2", "--gyro-unit", "rad/s", "--out-dir", out)
+        self.assertEqual(status, 0, stderr)
+        self.assertEqual(stderr.splitlines()[0],
+                         "kinrec-import: warning: %s: no b_gyro_2.csv in %s; left out"
+                         % (os.path.join(folder, "b_acc_2.csv"), folder))
+        self.assertEqual(os.listdir(out), ["a_acc_1.csv"])
+        _, rows = read_rows(os.path.join(out, "a_acc_1.csv"))
+        for row, (t, source_row, k, j) in zip(rows, self.CASES[1][1]):
+            self.assertEqual(row[0], t)
+            self.assertRowValues(row, [k, -k, k / 2, 100 * j, -100 * j, 10 * j], 1e-6)
+
+
 class RateAdviceTest(ImportTest):
     """The printed kinrec.cnf lines for the rate of the time stamps."""
 
@@ -491,6 +515,17 @@ class BadInputTest(ImportTest):
             ("folders without common names",
              ["--acc-file", self.folder("A", "x.csv"), "--gyro-file", self.folder("G", "y.csv")],
              2, "have no file names in common"),
+            ("one file for both sensors",
+             ["--acc-file", pelvis, "--gyro-file", pelvis], 1,
+             "is given as both the accelerometer's and the gyroscope's file"),
+            ("one folder for both sensors, without --pair",
+             ["--acc-file", self.folder("B", "x_acc_1.csv"), "--gyro-file", self.path("B")], 2,
+             "is the folder of both sensors: give --pair ACC,GYRO"),
+            ("--pair with files", ["--acc-file", pelvis, "--gyro-file", pelvis, "--pair",
+                                   "_acc_,_gyro_"], 2, "--pair goes with folders"),
+            ("--pair of one part", ["--acc-file", self.path("B"), "--gyro-file",
+                                    self.path("B"), "--pair", "_acc_"], 2,
+             "give two different parts of names"),
         ]
 
     def folder(self, name, file_name):

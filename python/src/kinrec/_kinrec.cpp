@@ -1,7 +1,9 @@
-// The compiled half of the Python package: the pipeline's conversions (Include/public/kinrec.h)
-// and the console tool's table writer (app/Convert.h) over NumPy arrays.
+// The compiled half of the Python package: Include/public/kinrec.h over NumPy arrays, and
+// nothing besides. The settings cross as kinrec::Settings, the channels as the library
+// takes them (int16 or int32 counts, or doubles in the units and under the Overflow the
+// caller names), files through the library's own opener; the Notes come back as they are.
 //
-// Python (kinrec/__init__.py) checks the arguments and shapes the results; this file
+// Python (kinrec/_convert.py) checks the arguments and shapes the results; this file
 // copies the samples out of the caller's arrays while it holds the GIL, converts
 // without it, and hands the table back as one int32 block, column by column.
 #include "kinrec.h"
@@ -21,6 +23,7 @@
 #include <mutex>
 #include <string>
 #include <system_error>
+#include <type_traits>
 #include <vector>
 
 #if defined(__linux__)
@@ -32,84 +35,47 @@ namespace py = pybind11;
 namespace {
 
 // A kinrec::Run that two Python threads may hand to conversions at the same time: the
-// conversions then take turns.
+// conversions then take turns. An open Stream holds it: every other conversion given it
+// meanwhile raises RuntimeError. busy guards held and the run's count; it is taken only
+// without the GIL, so that a thread waiting for it never keeps the holder from the GIL.
 struct PyRun {
     kinrec::Run run;
     std::mutex busy;
-    bool held = false; // by an open Stream (changed and read with the GIL held)
+    bool held = false; // by an open Stream
 };
-
-// The run's turn for a conversion (nothing to wait for without a run); with the GIL
-// released, so that another thread's conversion on the same run can finish.
-std::unique_lock<std::mutex> TakeTurn(PyRun* run) {
-    return run != nullptr ? std::unique_lock<std::mutex>(run->busy)
-                          : std::unique_lock<std::mutex>();
-}
 
 kinrec::Run* RunOf(PyRun* run) {
     return run != nullptr ? &run->run : nullptr;
 }
 
-// A Run an open Stream holds cannot be used by another conversion: it would advance the
-// count in the middle of the stream's recording.
-void CheckNotHeld(const PyRun* run) {
-    if (run != nullptr && run->held) {
-        throw std::runtime_error("this Run is held by an open kinrec.Stream until its close(); "
-                                 "give this conversion another Run or close the stream first");
-    }
+[[noreturn]] void HeldByStream() {
+    throw std::runtime_error("this Run is held by an open kinrec.Stream until its close(); "
+                             "give this conversion another Run or close the stream first");
 }
 
-// The settings as the package passes them: the values in the table's order.
-kinrec::Settings ToSettings(const std::array<std::int32_t, 9>& s) {
-    kinrec::Settings k;
-    const std::vector<kinrec::SettingInfo>& table = kinrec::SettingTable();
-    for (std::size_t i = 0; i < table.size() && i < s.size(); ++i) {
-        k.*table[i].field = s[i];
+// The run's turn for a conversion (nothing to wait for without a run), to be taken with
+// the GIL released; a run an open Stream holds is refused, whenever that stream began.
+std::unique_lock<std::mutex> TakeTurn(PyRun* run) {
+    if (run == nullptr) {
+        return std::unique_lock<std::mutex>();
     }
-    return k;
+    std::unique_lock<std::mutex> lock(run->busy);
+    if (run->held) {
+        HeldByStream();
+    }
+    return lock;
 }
 
-// Units as kinrec/__init__.py numbers them.
-enum Unit : int { kCounts = 0, kStandard = 1, kSi = 2 }; // counts; g, deg/s; m/s^2, rad/s
-
-constexpr double kStandardGravity = 9.80665;             // [m/s^2 per g]
-constexpr double kDegPerRad = 180.0 / 3.141592653589793; // as Python's math.degrees
-
-// One channel as counts: int16 arrays are copied, float64 arrays go through the physical
-// layout's rule (AccCounts, GyroCounts) after the SI scaling.
-void ChannelCounts(const py::array& a, int unit, bool gyro, std::int16_t* dst, std::size_t n) {
-    if (static_cast<std::size_t>(a.shape(0)) != n) {
-        throw kinrec::Error("internal: channels of unequal length");
-    }
-    if (unit == kCounts) {
-        auto v = py::array_t<std::int16_t, 0>::ensure(a);
-        if (!v || v.ndim() != 1) {
-            throw kinrec::Error("internal: counts channel is not a 1-D int16 array");
-        }
-        auto u = v.unchecked<1>();
-        for (std::size_t i = 0; i < n; ++i) {
-            dst[i] = u(static_cast<py::ssize_t>(i));
-        }
-        return;
-    }
-    auto v = py::array_t<double, 0>::ensure(a);
-    if (!v || v.ndim() != 1) {
-        throw kinrec::Error("internal: physical channel is not a 1-D float64 array");
-    }
-    auto u = v.unchecked<1>();
-    for (std::size_t i = 0; i < n; ++i) {
-        double x = u(static_cast<py::ssize_t>(i));
-        if (gyro) {
-            if (unit == kSi) {
-                x = x * kDegPerRad;
-            }
-            dst[i] = kinrec::GyroCounts(x);
-        } else {
-            if (unit == kSi) {
-                x = x / kStandardGravity;
-            }
-            dst[i] = kinrec::AccCounts(x);
-        }
+// The settings' fields by their names in KINREC_SETTINGS, for kinrec/_settings.py.
+void DefineSettings(py::module_& m) {
+    py::class_<kinrec::Settings> settings(m, "Settings",
+                                          "kinrec::Settings: the fields of KINREC_SETTINGS.");
+    settings.def(py::init<>());
+    for (const kinrec::SettingInfo& info : kinrec::SettingTable()) {
+        const auto field = info.field;
+        settings.def_property(
+            info.label, [field](const kinrec::Settings& s) { return s.*field; },
+            [field](kinrec::Settings& s, std::int32_t v) { s.*field = v; });
     }
 }
 
@@ -182,6 +148,13 @@ class BlockSink : public kinrec::RowSink {
         ++rows_;
     }
 
+    // A file's rows: the block made for them at once, not grown through copies.
+    void Expect(std::size_t rows) override {
+        if (rows > capacity_ && rows_ == 0) {
+            Resize(rows);
+        }
+    }
+
     py::tuple Take() {
         py::list names;
         for (const std::string& name : names_) {
@@ -217,12 +190,16 @@ class BlockSink : public kinrec::RowSink {
     };
 
     std::size_t Bytes(std::size_t capacity) const {
-        return std::max<std::size_t>(1, (width_ != 0 ? width_ : cols_) * capacity) *
-               sizeof(std::int32_t);
+        const std::size_t words = std::max<std::size_t>(1, width_ != 0 ? width_ : cols_);
+        if (capacity > SIZE_MAX / sizeof(std::int32_t) / words) {
+            throw std::bad_alloc(); // more rows than memory can address
+        }
+        return std::max<std::size_t>(1, words * capacity) * sizeof(std::int32_t);
     }
 
-    void Grow() {
-        const std::size_t capacity = capacity_ * 2 + 16;
+    void Grow() { Resize(capacity_ * 2 + 16); }
+
+    void Resize(std::size_t capacity) {
         std::unique_ptr<std::int32_t, Free> bigger(
             static_cast<std::int32_t*>(AllocateBlock(Bytes(capacity))));
         if (!bigger) {
@@ -253,39 +230,80 @@ class BlockSink : public kinrec::RowSink {
     std::vector<std::int64_t> samples_; // when irregular_
 };
 
-// The six channels as counts, each n values, in one block of the caller's.
-struct Counts16 {
-    struct Free {
-        void operator()(std::int16_t* p) const { std::free(p); }
-    };
-    std::unique_ptr<std::int16_t, Free> block;
-    std::size_t n = 0;
+// The six channels of a chunk, copied out of the caller's arrays while the GIL is held
+// (so that the conversion, without it, reads values no other thread changes), in one
+// block of the arrays' own type: int16 or int32 counts, or doubles in the stream's units.
+class Chunk {
+  public:
+    explicit Chunk(const py::list& channels) {
+        if (channels.size() != 6) {
+            throw kinrec::Error("internal: six channels expected");
+        }
+        const py::array first = channels[0].cast<py::array>();
+        n_ = static_cast<std::size_t>(first.shape(0));
+        if (py::isinstance<py::array_t<std::int16_t>>(first)) {
+            Copy<std::int16_t>(channels);
+        } else if (py::isinstance<py::array_t<std::int32_t>>(first)) {
+            Copy<std::int32_t>(channels);
+        } else {
+            Copy<double>(channels);
+        }
+    }
 
-    kinrec::Recording<std::int16_t> View() const {
-        const std::int16_t* p = block.get();
+    std::size_t Size() const { return n_; }
+
+    // Pushes the chunk through stream, its rows to sink.
+    void Push(kinrec::Stream& stream, kinrec::RowSink& sink) const {
+        if (!c16_.empty() || (c32_.empty() && d_.empty())) {
+            stream.Push(View(c16_), sink);
+        } else if (!c32_.empty()) {
+            stream.Push(View(c32_), sink);
+        } else {
+            stream.Push(View(d_), sink);
+        }
+    }
+
+  private:
+    template <class T>
+    std::vector<T>& BlockOf() {
+        if constexpr (std::is_same_v<T, std::int16_t>) {
+            return c16_;
+        } else if constexpr (std::is_same_v<T, std::int32_t>) {
+            return c32_;
+        } else {
+            return d_;
+        }
+    }
+
+    template <class T>
+    void Copy(const py::list& channels) {
+        std::vector<T>& block = BlockOf<T>();
+        block.resize(6 * n_);
+        for (std::size_t k = 0; k < 6; ++k) {
+            auto a = py::array_t<T, 0>::ensure(channels[k]);
+            if (!a || a.ndim() != 1 || static_cast<std::size_t>(a.shape(0)) != n_) {
+                throw kinrec::Error("internal: channels of one type and length expected");
+            }
+            auto u = a.template unchecked<1>();
+            T* dst = block.data() + k * n_;
+            for (std::size_t i = 0; i < n_; ++i) {
+                dst[i] = u(static_cast<py::ssize_t>(i));
+            }
+        }
+    }
+
+    template <class T>
+    kinrec::Recording<T> View(const std::vector<T>& block) const {
+        const T* p = block.data();
+        const std::size_t n = n_;
         return {{p, n}, {p + n, n}, {p + 2 * n, n}, {p + 3 * n, n}, {p + 4 * n, n}, {p + 5 * n, n}};
     }
-};
 
-// The channels (acc x, y, z, gyro x, y, z, as kinrec/__init__.py prepared them) as counts.
-Counts16 ToCounts(const py::list& channels, int accUnit, int gyroUnit) {
-    if (channels.size() != 6) {
-        throw kinrec::Error("internal: six channels expected");
-    }
-    Counts16 c;
-    c.n = static_cast<std::size_t>(channels[0].cast<py::array>().shape(0));
-    c.block.reset(static_cast<std::int16_t*>(
-        AllocateBlock(std::max<std::size_t>(c.n, 1) * 6 * sizeof(std::int16_t))));
-    if (!c.block) {
-        throw std::bad_alloc();
-    }
-    for (std::size_t k = 0; k < 6; ++k) {
-        const bool gyro = k >= 3;
-        ChannelCounts(channels[k].cast<py::array>(), gyro ? gyroUnit : accUnit, gyro,
-                      c.block.get() + k * c.n, c.n);
-    }
-    return c;
-}
+    std::size_t n_ = 0;
+    std::vector<std::int16_t> c16_;
+    std::vector<std::int32_t> c32_;
+    std::vector<double> d_;
+};
 
 // The rows a chunk of n samples gives at most, and their spacing.
 std::int64_t StepOf(const kinrec::Settings& s) {
@@ -301,116 +319,149 @@ std::size_t LayoutOf(int lead) {
     return lead <= 0 ? BlockSink::kColumns : static_cast<std::size_t>(lead);
 }
 
-py::tuple Features(const py::list& channels, int accUnit, int gyroUnit,
-                   const std::array<std::int32_t, 9>& settings, PyRun* run, int lead) {
-    CheckNotHeld(run);
-    const Counts16 counts = ToCounts(channels, accUnit, gyroUnit);
-    const kinrec::Settings s = ToSettings(settings);
-    const std::int64_t step = StepOf(s);
+// The units of a chunk's doubles, as the library names them.
+struct Options {
+    kinrec::Units units;
+};
+
+py::tuple Features(const py::list& channels, const Options& options,
+                   const kinrec::Settings& settings, PyRun* run, int lead) {
+    const Chunk chunk(channels);
+    const std::int64_t step = StepOf(settings);
     std::unique_ptr<BlockSink> sink;
+    kinrec::Notes notes;
     {
         py::gil_scoped_release release;
         const std::unique_lock<std::mutex> lock = TakeTurn(run);
-        kinrec::Stream stream(s, RunOf(run));
-        sink = std::make_unique<BlockSink>(stream.Names(), CapacityFor(counts.n, step), step,
+        kinrec::Stream stream(settings, RunOf(run), options.units);
+        sink = std::make_unique<BlockSink>(stream.Names(), CapacityFor(chunk.Size(), step), step,
                                            LayoutOf(lead));
-        stream.Push(counts.View(), *sink);
+        chunk.Push(stream, *sink);
+        notes = stream.Noted();
     }
-    return sink->Take();
+    return py::make_tuple(sink->Take(), notes);
 }
 
 // A recording converted chunk by chunk (kinrec.Stream): pushes take turns, and the Run
 // given is held until close().
 class PyStream {
   public:
-    PyStream(const std::array<std::int32_t, 9>& settings, PyRun* run)
-        : settings_(ToSettings(settings)), run_(run) {
-        CheckNotHeld(run);
-        stream_ = std::make_unique<kinrec::Stream>(settings_, RunOf(run));
+    PyStream(const kinrec::Settings& settings, PyRun* run, const Options& options)
+        : step_(StepOf(settings)), run_(run) {
+        py::gil_scoped_release release;
+        // The run is taken in its turn: a conversion under way on it ends first.
+        const std::unique_lock<std::mutex> lock = TakeTurn(run);
+        stream_ = std::make_unique<kinrec::Stream>(settings, RunOf(run), options.units);
         if (run_ != nullptr) {
             run_->held = true;
         }
     }
-    ~PyStream() { Release(); }
+    ~PyStream() {
+        try {
+            Release();
+        } catch (...) {
+            // The run's lock could not be taken: the run stays held, which is safe.
+        }
+    }
     PyStream(const PyStream&) = delete;
     PyStream& operator=(const PyStream&) = delete;
 
-    py::tuple Push(const py::list& channels, int accUnit, int gyroUnit) {
-        if (!stream_) {
-            throw std::runtime_error("push() on a closed kinrec.Stream");
-        }
-        const Counts16 counts = ToCounts(channels, accUnit, gyroUnit);
-        const std::int64_t step = StepOf(settings_);
-        BlockSink sink(stream_->Names(), CapacityFor(counts.n, step), step);
+    py::tuple Push(const py::list& channels) {
+        const Chunk chunk(channels);
+        std::unique_ptr<BlockSink> sink;
+        kinrec::Notes notes;
         {
             // Large chunks convert without the GIL; a small one is done before a thread
-            // switch would pay off.
+            // switch would pay off. Either way the stream is looked at only in its turn:
+            // a close() on another thread comes before or after, never in between.
             std::unique_ptr<py::gil_scoped_release> release;
-            if (counts.n >= 4096) {
+            if (chunk.Size() >= 4096) {
                 release = std::make_unique<py::gil_scoped_release>();
             }
             const std::lock_guard<std::mutex> lock(busy_);
-            stream_->Push(counts.View(), sink);
+            if (!stream_) {
+                throw std::runtime_error("push() on a closed kinrec.Stream");
+            }
+            sink = std::make_unique<BlockSink>(stream_->Names(), CapacityFor(chunk.Size(), step_),
+                                               step_);
+            chunk.Push(*stream_, *sink);
+            notes = stream_->Noted();
         }
-        return sink.Take();
+        return py::make_tuple(sink->Take(), notes);
     }
 
     void Close() {
-        const std::lock_guard<std::mutex> lock(busy_);
-        if (stream_) {
-            samplesAtClose_ = stream_->Samples();
-            stream_->Finish();
-            stream_.reset();
+        {
+            py::gil_scoped_release release;
+            const std::lock_guard<std::mutex> lock(busy_);
+            if (stream_) {
+                samplesAtClose_ = stream_->Samples();
+                stream_->Finish();
+                stream_.reset();
+            }
         }
         Release();
     }
 
-    bool Closed() const { return !stream_; }
-    std::int64_t Samples() const { return stream_ ? stream_->Samples() : samplesAtClose_; }
+    bool Closed() {
+        py::gil_scoped_release release;
+        const std::lock_guard<std::mutex> lock(busy_);
+        return !stream_;
+    }
+
+    std::int64_t Samples() {
+        py::gil_scoped_release release;
+        const std::lock_guard<std::mutex> lock(busy_);
+        return stream_ ? stream_->Samples() : samplesAtClose_;
+    }
 
   private:
+    // Lets go of the run (with the GIL held: run_ is this object's, changed only here).
     void Release() {
         if (run_ != nullptr) {
-            run_->held = false;
+            PyRun* run = run_;
             run_ = nullptr;
+            py::gil_scoped_release release;
+            const std::lock_guard<std::mutex> lock(run->busy);
+            run->held = false;
         }
     }
 
-    kinrec::Settings settings_;
+    std::int64_t step_;
     PyRun* run_;
     std::unique_ptr<kinrec::Stream> stream_;
     std::mutex busy_;
     std::int64_t samplesAtClose_ = 0;
 };
 
-py::tuple Read(const py::bytes& pathBytes, const std::array<std::int32_t, 9>& settings, PyRun* run,
-               int lead) {
-    CheckNotHeld(run);
+py::tuple Read(const py::bytes& pathBytes, const kinrec::Settings& settings, PyRun* run, int lead) {
     const std::string path = pathBytes;
-    const kinrec::Settings s = ToSettings(settings);
-    const std::int64_t step = StepOf(s);
-    // Rows straight into the result's block, sized for a file of short lines.
-    std::FILE* probe = std::fopen(path.c_str(), "rb");
-    long long bytes = 0;
-    if (probe != nullptr) {
-        if (std::fseek(probe, 0, SEEK_END) == 0) {
-            bytes = std::ftell(probe);
-        }
-        (void)std::fclose(probe);
-    }
-    const auto guess = static_cast<std::size_t>(bytes > 0 ? bytes / 24 : 0);
-    BlockSink sink(kinrec::ColumnNames(s), CapacityFor(guess, step), step, LayoutOf(lead));
+    const std::int64_t step = StepOf(settings);
+    // Rows straight into the result's block, which grows as they come, or is made once
+    // for the rows the library expects of a regular file (Expect); this opens nothing.
+    BlockSink sink(kinrec::ColumnNames(settings), 4096, step, LayoutOf(lead));
     kinrec::Notes notes;
     {
         py::gil_scoped_release release;
         const std::unique_lock<std::mutex> lock = TakeTurn(run);
-        notes = kinrec::FromFile(path, sink, s, RunOf(run));
+        notes = kinrec::FromFile(path, sink, settings, RunOf(run));
     }
-    py::list lines;
-    for (const std::string& line : kinrec::NoteLines(notes)) {
-        lines.append(py::str(line));
+    return py::make_tuple(sink.Take(), notes);
+}
+
+// A file's row of a batch summary (kinrec::SummaryOf), in SUMMARY_COLUMNS' order.
+py::tuple SummaryRow(const py::bytes& pathBytes, const kinrec::Notes& notes, std::int64_t rows) {
+    const kinrec::SummaryRow r = kinrec::SummaryOf(pathBytes, notes, rows);
+    const py::object none = py::none();
+    const py::object name = py::reinterpret_steal<py::object>(
+        PyUnicode_DecodeFSDefaultAndSize(r.input.data(), static_cast<py::ssize_t>(r.input.size())));
+    if (!name) {
+        throw py::error_already_set();
     }
-    return py::make_tuple(sink.Take(), lines);
+    return py::make_tuple(name, r.table.empty() ? none : py::str(r.table), r.status, r.samples,
+                          r.rows, r.beyondRange, r.firstBeyond < 0 ? none : py::int_(r.firstBeyond),
+                          r.beyondRange > 0 ? py::int_(r.peakBeyond) : none, r.skippedLines,
+                          r.notes);
 }
 
 // The exception for path and reason: OSError with the errno (FileNotFoundError and the
@@ -437,16 +488,15 @@ py::object OsError(const std::string& path, const std::string& reason, int code)
 // the notes in the console's words). A failure raises, with the errno and the file the
 // writer names.
 py::tuple Convert(const py::bytes& inputBytes, const py::object& output,
-                  const std::array<std::int32_t, 9>& settings, PyRun* run) {
-    CheckNotHeld(run);
-    const kinrec::Settings s = ToSettings(settings);
+                  const kinrec::Settings& settings, PyRun* run) {
+    kinrec::CheckFileType(settings);
     const std::string input = inputBytes;
     const std::string table = output.is_none() ? "" : std::string(output.cast<py::bytes>());
     kinrec::Written w;
     {
         py::gil_scoped_release release;
         const std::unique_lock<std::mutex> lock = TakeTurn(run);
-        w = kinrec::WriteTable(input, table, s, RunOf(run));
+        w = kinrec::WriteTable(input, table, settings, RunOf(run));
     }
     if (!w.Ok()) {
         Raise(OsError(w.path, w.Reason(), w.code));
@@ -544,25 +594,65 @@ order nobody chose. Give each thread its own Run unless the order is fixed.)")
     py::list settings;
     for (const kinrec::SettingInfo& info : kinrec::SettingTable()) {
         const py::object key = info.key == nullptr ? py::object(py::none()) : py::str(info.key);
-        settings.append(py::make_tuple(info.keyword, key, info.label, info.initial, info.meaning));
+        const py::object words =
+            info.words == nullptr ? py::object(py::none()) : py::str(info.words).attr("split")();
+        settings.append(
+            py::make_tuple(info.keyword, key, info.label, info.initial, info.meaning, words));
     }
     m.attr("SETTINGS") = settings;
     m.attr("__version_info__") = py::str(kinrec::Version());
-    m.def("_features", &Features, py::arg("channels"), py::arg("acc_unit"), py::arg("gyro_unit"),
-          py::arg("settings"), py::arg("run"), py::arg("lead") = 0);
+    DefineSettings(m);
+
+    // In the order the package's messages list them.
+    py::enum_<kinrec::AccUnit>(m, "AccUnit")
+        .value("counts", kinrec::AccUnit::kCounts)
+        .value("g", kinrec::AccUnit::kG)
+        .value("mg", kinrec::AccUnit::kMilliG)
+        .value("m/s^2", kinrec::AccUnit::kMetresPerSecond2);
+    py::enum_<kinrec::GyroUnit>(m, "GyroUnit")
+        .value("counts", kinrec::GyroUnit::kCounts)
+        .value("deg/s", kinrec::GyroUnit::kDegPerSecond)
+        .value("rad/s", kinrec::GyroUnit::kRadPerSecond);
+    py::class_<Options>(m, "_Options")
+        .def(py::init([](kinrec::AccUnit acc, kinrec::GyroUnit gyro) {
+                 Options o;
+                 o.units.acc = acc;
+                 o.units.gyro = gyro;
+                 return o;
+             }),
+             py::arg("acc_unit"), py::arg("gyro_unit"));
+    py::class_<kinrec::Notes>(m, "Notes", "What a conversion met besides its rows (kinrec::Notes).")
+        .def_readonly("wrapped", &kinrec::Notes::wrapped)
+        .def_readonly("first_wrapped", &kinrec::Notes::firstWrapped)
+        .def_readonly("wrap_peak", &kinrec::Notes::wrapPeak)
+        .def_readonly("frequency_repaired", &kinrec::Notes::frequencyRepaired)
+        .def_property_readonly("lines", [](const kinrec::Notes& n) {
+            py::list lines;
+            for (const std::string& line : kinrec::NoteLines(n)) {
+                lines.append(py::str(line));
+            }
+            return lines;
+        });
+
+    m.def("_features", &Features, py::arg("channels"), py::arg("options"), py::arg("settings"),
+          py::arg("run"), py::arg("lead") = 0);
     m.def("_read", &Read, py::arg("path"), py::arg("settings"), py::arg("run"),
           py::arg("lead") = 0);
+    m.def("_summary_row", &SummaryRow, py::arg("path"), py::arg("notes"), py::arg("rows"));
+    py::list summaryColumns;
+    for (const std::string& c : kinrec::SummaryColumns()) {
+        summaryColumns.append(py::str(c));
+    }
+    m.attr("SUMMARY_COLUMNS") = summaryColumns;
+    m.def("_settings_text", [](const kinrec::Settings& s) { return kinrec::SettingsText(s); });
     m.def("_find_inputs", &FindInputs, py::arg("top"), py::arg("selector"), py::arg("recursive"));
     m.def("_convert", &Convert, py::arg("input"), py::arg("output"), py::arg("settings"),
           py::arg("run"));
     py::class_<PyStream>(m, "_Stream")
-        .def(py::init<const std::array<std::int32_t, 9>&, PyRun*>(), py::arg("settings"),
-             py::arg("run"), py::keep_alive<1, 3>())
-        .def("push", &PyStream::Push, py::arg("channels"), py::arg("acc_unit"),
-             py::arg("gyro_unit"))
+        .def(py::init<const kinrec::Settings&, PyRun*, const Options&>(), py::arg("settings"),
+             py::arg("run"), py::arg("options"), py::keep_alive<1, 3>())
+        .def("push", &PyStream::Push, py::arg("channels"))
         .def("close", &PyStream::Close)
         .def_property_readonly("closed", &PyStream::Closed)
         .def_property_readonly("samples", &PyStream::Samples);
-    m.def("_acc_counts", &kinrec::AccCounts, py::arg("g"));
-    m.def("_gyro_counts", &kinrec::GyroCounts, py::arg("deg_per_s"));
 }

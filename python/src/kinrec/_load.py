@@ -128,10 +128,15 @@ class Table:
         self.decimal_comma = self.delimiter != ","
         reader = csv.reader(lines, delimiter=self.delimiter, skipinitialspace=True)
         rows = []
-        for fields in reader:
-            if not fields or not "".join(fields).strip() or is_comment(fields[0]):
-                continue
-            rows.append((reader.line_num, [x.strip() for x in fields]))
+        try:
+            for fields in reader:
+                if not fields or not "".join(fields).strip() or is_comment(fields[0]):
+                    continue
+                rows.append((reader.line_num, [x.strip() for x in fields]))
+        except csv.Error as e:
+            # A field longer than the csv module takes, or a quote that never closes.
+            raise LoadError("%s line %d: %s; not a recording's line" % (
+                path, reader.line_num, e)) from None
         if not rows:
             raise LoadError("%s has no lines other than comments" % path)
         if no_header or self.first_row_is_data(rows):
@@ -380,6 +385,7 @@ class Stream:
             self.values.append(values)
             self.rows.append(n)
         self.origin = origin
+        self.lines = [table.rows[n][0] for n in self.rows]
         if not kept:
             raise LoadError("no rows of %s match %s" % (table.path, keep.text))
         if not self.times:
@@ -415,9 +421,26 @@ def timing(times):
     return 1.0 / median, near >= 0.9 * len(steps), backwards, gaps
 
 
-def grid(start, end, rate):
+def grid(start, end, rate, streams=()):
+    """The times of a grid at rate from start to end. A grid far longer than the samples
+    behind it comes of a stamp out of place (a year instead of a second): LoadError
+    naming the line of the widest step of the streams, before any of it is made."""
     count = int(math.floor((end - start) * rate + 1e-6)) + 1
+    samples = sum(len(s.times) for s in streams)
+    if streams and count > max(GRID_LIMIT, GRID_PER_SAMPLE * samples):
+        step, line, label = max(
+            (b - a, s.lines[s.order[i + 1]], s.label)
+            for s in streams for i, (a, b) in enumerate(zip(s.times, s.times[1:])))
+        raise LoadError("%s line %d: its time stamp is %.6g s after the one before it, so a "
+                        "%.4g Hz grid would hold %d samples for %d read; a stamp out of place "
+                        "or the wrong --time-unit?" % (label, line, step, rate, count, samples))
     return [start + k / rate for k in range(count)]
+
+
+# A grid may hold this many samples in any case, and this many per sample read (a slow
+# stream's values are held on a faster grid).
+GRID_LIMIT = 1000000
+GRID_PER_SAMPLE = 1000
 
 
 def held(stream, at, rate, report):
@@ -435,6 +458,7 @@ def sorted_stream(stream):
     stream.times = [stream.times[i] for i in order]
     stream.values = [stream.values[i] for i in order]
     stream.rows = [stream.rows[i] for i in order]
+    stream.order = order  # the sorted samples' places in stream.lines
     return stream
 
 
@@ -497,7 +521,7 @@ def merge(acc, gyro, args, where):
         args.report("note", where, "trimmed to the time span both sensors cover: %.3f s lost "
                     "at the start (%s only), %.3f s at the end (%s only)" % (
                         lost_start, first, lost_end, last))
-    at = grid(start, end, args.rate)
+    at = grid(start, end, args.rate, (acc, gyro))
     return [(t - start, acc.rows[i], acc.values[i] + gyro.values[j])
             for t, i, j in zip(at, held(acc, at, args.rate, args.report),
                                    held(gyro, at, args.rate, args.report))]
@@ -512,7 +536,7 @@ def build(sources, args):
         if args.rate is None:
             return list(zip(stream.times, stream.rows, stream.values)), stream.times
         stream = sorted_stream(stream)
-        at = grid(stream.times[0], stream.times[-1], args.rate)
+        at = grid(stream.times[0], stream.times[-1], args.rate, (stream,))
         picks = held(stream, at, args.rate, args.report)
         return [(t - at[0], stream.rows[i], stream.values[i]) for t, i in zip(at, picks)], None
     if len(sources) == 1:
@@ -520,12 +544,23 @@ def build(sources, args):
         tables = (table, table)
         labels = ("%s (accelerometer rows)" % sources[0], "%s (gyroscope rows)" % sources[0])
     else:
+        if same_file(sources[0], sources[1]):
+            raise LoadError("%s is given as both the accelerometer's and the gyroscope's "
+                            "file: give each sensor's own" % sources[0])
         tables = [Table(s, args.delimiter, args.no_header) for s in sources]
         labels = sources
     acc = read_stream(tables[0], args, ("acc",), True, args.where + args.acc_where, labels[0])
     gyro = read_stream(tables[1], args, ("gyr",), True, args.where + args.gyro_where,
                        labels[1])
     return merge(acc, gyro, args, ", ".join(sources)), None
+
+
+def same_file(a, b):
+    """Whether two names stand for one file (False when either cannot be looked at)."""
+    try:
+        return os.path.samefile(a, b)
+    except OSError:
+        return False
 
 
 def format_value(v):
