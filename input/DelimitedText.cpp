@@ -17,6 +17,7 @@ namespace kinrec::detail {
 namespace {
 
 constexpr char kCandidates[] = {',', ';', '\t', '|'};
+constexpr std::size_t kFieldLimit = 131072; // [characters]
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f';
@@ -314,6 +315,18 @@ DelimitedText::DelimitedText(const std::string& path, char delimiter, bool noHea
         if (IsComment(line)) {
             comments_.push_back(Strip(line).substr(1));
             continue;
+        }
+        if (line.size() > kFieldLimit) {
+            // The csv module's limit on a field, which the Python readers kept.
+            std::vector<std::string_view> fields;
+            SplitFields(line, delimiter_, fields);
+            for (std::string_view f : fields) {
+                if (f.size() > kFieldLimit) {
+                    throw Error(path + " line " + std::to_string(i + 1) +
+                                ": field larger than field limit (" + std::to_string(kFieldLimit) +
+                                "); not a recording's line");
+                }
+            }
         }
         rows_.push_back(Row{static_cast<std::int64_t>(i + 1), line});
     }

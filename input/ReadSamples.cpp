@@ -7,7 +7,9 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <memory>
+#include <system_error>
 
 namespace kinrec {
 
@@ -115,6 +117,13 @@ Samples ReadSamples(const std::vector<std::string>& files, const ReadOptions& gi
     const bool split = files.size() == 2 || !o.accWhere.empty() || !o.gyroWhere.empty();
     if (split && !(o.rate > 0)) {
         o.rate = kBaseRate;
+    }
+    if (files.size() == 2) {
+        std::error_code ec;
+        if (std::filesystem::equivalent(files[0], files[1], ec)) {
+            throw Error(files[0] + " is given as both the accelerometer's and the gyroscope's "
+                                   "file: give each sensor's own");
+        }
     }
     std::vector<std::unique_ptr<DelimitedText>> tables;
     for (const std::string& f : files) {

@@ -210,15 +210,41 @@ double Median(std::vector<double> v) {
     return (lower + upper) / 2.0;
 }
 
-// The grid's times over [start, end]. A grid far denser than the samples it holds comes
-// of stamps in another unit than said, or of one stamp far off: refused, not made.
-std::vector<double> Grid(double start, double end, double rate, std::size_t samples,
-                         const std::string& where) {
+// A grid may hold this many points in any case, and this many per sample read (a slow
+// stream's values are held on a faster grid).
+constexpr double kGridLimit = 1000000;
+constexpr double kGridPerSample = 1000;
+
+// The grid's times over [start, end]. A grid far longer than the samples behind it
+// comes of a stamp out of place (a year instead of a second): refused, naming the line
+// of the widest step of the streams, before any of it is made.
+std::vector<double> Grid(double start, double end, double rate,
+                         const std::vector<const SampleStream*>& streams) {
     const double points = std::floor((end - start) * rate + 1e-6) + 1;
-    if (points > 100.0 * static_cast<double>(samples) + 10000.0) {
-        throw Error(where + ": the time stamps span " + FormatG(end - start, 4) + " s for " +
-                    std::to_string(samples) + " samples, " + FormatG(points, 4) +
-                    " grid points: check --time-unit, or the stamps themselves");
+    std::size_t samples = 0;
+    for (const SampleStream* s : streams) {
+        samples += s->times.size();
+    }
+    if (points > std::max(kGridLimit, kGridPerSample * static_cast<double>(samples))) {
+        double step = -1;
+        std::int64_t line = 0;
+        const std::string* label = nullptr;
+        for (const SampleStream* s : streams) {
+            for (std::size_t k = 1; k < s->times.size(); ++k) {
+                const double d = s->times[k] - s->times[k - 1];
+                if (d > step || (d == step && (s->lines[k] > line ||
+                                               (s->lines[k] == line && s->label > *label)))) {
+                    step = d;
+                    line = s->lines[k];
+                    label = &s->label;
+                }
+            }
+        }
+        throw Error(*label + " line " + std::to_string(line) + ": its time stamp is " +
+                    FormatG(step, 6) + " s after the one before it, so a " + FormatG(rate, 4) +
+                    " Hz grid would hold " + FormatF(points, 0) + " samples for " +
+                    std::to_string(samples) + " read; a stamp out of place or the wrong " +
+                    "--time-unit?");
     }
     const auto count = static_cast<std::size_t>(points);
     std::vector<double> at(count);
@@ -275,15 +301,17 @@ void SampleStream::Sorted() {
     std::stable_sort(order.begin(), order.end(),
                      [this](std::size_t a, std::size_t b) { return times[a] < times[b]; });
     std::vector<double> t(times.size()), v(values.size());
-    std::vector<std::int64_t> r(rows.size());
+    std::vector<std::int64_t> r(rows.size()), l(lines.size());
     for (std::size_t k = 0; k < order.size(); ++k) {
         t[k] = times[order[k]];
         r[k] = rows[order[k]];
+        l[k] = lines[order[k]];
         std::copy_n(values.begin() + static_cast<std::ptrdiff_t>(order[k] * width), width,
                     v.begin() + static_cast<std::ptrdiff_t>(k * width));
     }
     times.swap(t);
     rows.swap(r);
+    lines.swap(l);
     values.swap(v);
 }
 
@@ -338,6 +366,7 @@ SampleStream ReadStream(const DelimitedText& table, const ReadOptions& options,
     const std::size_t rowCount = table.Rows().size();
     s.times.reserve(rowCount);
     s.rows.reserve(rowCount);
+    s.lines.reserve(rowCount);
     s.values.reserve(rowCount * s.width);
     std::int64_t kept = 0, skipped = 0, firstBad = -1;
     std::string why;
@@ -397,6 +426,7 @@ SampleStream ReadStream(const DelimitedText& table, const ReadOptions& options,
             s.values.push_back(v);
         }
         s.rows.push_back(static_cast<std::int64_t>(n));
+        s.lines.push_back(row.line);
     }
     if (kept == 0) {
         throw Error("no rows of " + table.Path() + " match " + keep.Text());
@@ -444,8 +474,7 @@ Timing TimingOf(const std::vector<double>& times) {
 
 std::vector<GridRow> OnGrid(SampleStream stream, double rate, std::vector<ReadNote>& notes) {
     stream.Sorted();
-    const std::vector<double> at =
-        Grid(stream.times.front(), stream.times.back(), rate, stream.times.size(), stream.label);
+    const std::vector<double> at = Grid(stream.times.front(), stream.times.back(), rate, {&stream});
     const std::vector<std::size_t> picks = Held(stream, at, rate, notes);
     std::vector<GridRow> out(at.size());
     for (std::size_t k = 0; k < at.size(); ++k) {
@@ -496,8 +525,7 @@ std::vector<GridRow> Merge(SampleStream acc, SampleStream gyro, double rate, boo
                              " s lost at the start (" + first + " only), " + FormatF(lostEnd, 3) +
                              " s at the end (" + last + " only)"});
     }
-    const std::vector<double> at =
-        Grid(start, end, rate, std::max(acc.times.size(), gyro.times.size()), where);
+    const std::vector<double> at = Grid(start, end, rate, {&acc, &gyro});
     const std::vector<std::size_t> a = Held(acc, at, rate, notes);
     const std::vector<std::size_t> g = Held(gyro, at, rate, notes);
     std::vector<GridRow> out(at.size());

@@ -16,13 +16,14 @@ namespace kinrec::detail {
 
 // One stream's samples in file order (Sorted() orders them by time).
 struct SampleStream {
-    std::string label;              // the file, or "<file> (accelerometer rows)"
-    std::vector<double> times;      // [s] from the stream's first stamp
-    std::size_t width = 0;          // values per sample: 3 (one sensor) or 6
-    std::vector<double> values;     // width values per sample, in g and deg/s
-    std::vector<std::int64_t> rows; // the 0-based data row of each sample
-    std::optional<Stamp> origin;    // the first stamp; none without time stamps
-    std::optional<double> scale;    // [s] per unit of the stamps; none for dates or no stamps
+    std::string label;               // the file, or "<file> (accelerometer rows)"
+    std::vector<double> times;       // [s] from the stream's first stamp
+    std::size_t width = 0;           // values per sample: 3 (one sensor) or 6
+    std::vector<double> values;      // width values per sample, in g and deg/s
+    std::vector<std::int64_t> rows;  // the 0-based data row of each sample
+    std::vector<std::int64_t> lines; // the 1-based file line of each sample
+    std::optional<Stamp> origin;     // the first stamp; none without time stamps
+    std::optional<double> scale;     // [s] per unit of the stamps; none for dates or no stamps
     void Sorted();
 };
 

@@ -413,7 +413,8 @@ TEST_F(FallDataSetsTest, BadNamesAreRefusedWithTheChoices) {
 
 namespace {
 
-// One stamp a day late would make a grid of millions of points out of a few samples.
+// One stamp a day late would make a grid of millions of points out of a few samples:
+// refused, naming the line of the widest step of either stream.
 TEST_F(FallDataSetsTest, AStampFarOffIsRefusedNotGridded) {
     std::string text = UmaFallText(true);
     text += "86401000;40;0.5;0;1;0;2\n86401000;40;20;0;0;1;2\n";
@@ -424,10 +425,12 @@ TEST_F(FallDataSetsTest, AStampFarOffIsRefusedNotGridded) {
         kinrec::ReadSamples(trials[0].paths, kinrec::TrialReadOptions("umafall", trials[0]));
         ADD_FAILURE();
     } catch (const kinrec::Error& e) {
+        // the widest step, the last row's, named by its line
         EXPECT_EQ(std::string(e.what()),
-                  trials[0].paths[0] + ": the time stamps span 8.64e+04 s "
-                                       "for 41 samples, 4.32e+06 grid points: check --time-unit, "
-                                       "or the stamps themselves");
+                  trials[0].paths[0] + " (gyroscope rows) line 249: its time stamp is 86398.1 s "
+                                       "after the one before it, so a 50 Hz grid would hold "
+                                       "4320001 samples for 82 read; a stamp out of place or the "
+                                       "wrong --time-unit?");
     }
 }
 
