@@ -32,7 +32,7 @@ def version():
 # The library's file-system layer, the one source file of its own per platform.
 platform = ["features/FileSystem-win32.cpp" if sys.platform == "win32" else "features/FileSystem-posix.cpp"]
 
-sources = ["src/kinrec/_kinrec.cpp"] + [
+sources = ["src/kinrec/_kinrec.cpp", "src/kinrec/_readers.cpp"] + [
     os.path.relpath(ROOT / s, HERE) for s in cmake_sources("kinrec_pipeline") + platform
 ]
 

@@ -13,6 +13,9 @@ integers, bit for bit.
 - :func:`load` reads a recording of another layout (a data set's files, a phone app's
   export) into acceleration in g and angular rate in deg/s, as ``tools/kinrec-import.py``
   does, for :func:`features`;
+- :func:`dataset` converts every recording of a public fall data set into one table
+  with the set's metadata (subject, activity, fall, trial), and :func:`windows` cuts it
+  into labelled windows with statistics: a training set in two calls;
 - :func:`features_many` and :func:`read_many` convert many recordings on all CPUs;
 - :func:`walk` finds the recordings under a folder in the order ``kinrec -r`` takes;
 - :class:`Stream` converts a recording as it arrives, chunk by chunk, into the rows
@@ -30,6 +33,7 @@ from __future__ import annotations
 from . import _kinrec
 from ._batches import features_many, read_many
 from ._convert import Stream, convert, features, read, walk
+from ._datasets import dataset, windows
 from ._errors import FileRefusedError, KinrecWarning
 from ._kinrec import BIAS_COUNT_LIMIT, Run
 from ._load import LoadError, Recording, load
@@ -44,6 +48,7 @@ __all__ = [
     "Run",
     "Stream",
     "convert",
+    "dataset",
     "features",
     "features_many",
     "load",
@@ -51,6 +56,7 @@ __all__ = [
     "read_many",
     "read_table",
     "walk",
+    "windows",
 ]
 __version__: str = _kinrec.__version_info__
 

@@ -8,6 +8,8 @@
 // without it, and hands the table back as one int32 block, column by column.
 #include "kinrec.h"
 
+#include "_readers.h"
+
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
@@ -536,6 +538,7 @@ py::tuple FindInputs(const py::bytes& topBytes, const py::object& selector, bool
 
 PYBIND11_MODULE(_kinrec, m) {
     m.doc() = "The compiled part of kinrec; use the functions of the kinrec package.";
+    kinrec_python::AddReaders(m);
 
     // pybind11 takes translators by value: NOLINTNEXTLINE(performance-unnecessary-value-param)
     py::register_exception_translator([](std::exception_ptr p) {
