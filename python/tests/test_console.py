@@ -254,8 +254,13 @@ def test_convert_to_a_full_device_names_the_table(tmp_path):
 
 
 def test_the_extension_uses_the_public_face_only():
-    source = (SOURCE_DIR / "python" / "src" / "kinrec" / "_kinrec.cpp").read_text()
-    assert re.findall(r'^#include "([^"]+)"', source, re.M) == ["kinrec.h"]
+    """Of the project's headers the extension's sources include kinrec.h and their own."""
+    folder = SOURCE_DIR / "python" / "src" / "kinrec"
+    own = sorted(p.name for p in folder.glob("*.h"))
+    for path in sorted(folder.glob("*.cpp")):
+        included = re.findall(r'^#include "([^"]+)"', path.read_text(), re.M)
+        assert "kinrec.h" in included, path.name
+        assert set(included) <= {"kinrec.h", *own}, path.name
 
 
 def test_read_many_summary_has_the_consoles_rows(exe, tmp_path):

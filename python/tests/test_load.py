@@ -83,7 +83,7 @@ CASES = [
           layout="SmartFallMM")),
     ("UMAFall", umafall, "--time-col 1 --time-unit ms --acc-cols 3,4,5 --gyro-cols 3,4,5 "
      "--acc-unit g --gyro-unit deg/s --where 7=4 --acc-where 6=0 --gyro-where 6=1 "
-     "{in}/trial.csv", dict(path="{in}/trial.csv", layout="umafall")),
+     "{in}/trial.csv", dict(path="{in}/trial.csv", layout="umafall", where={7: 4})),
 ]
 
 

@@ -803,8 +803,11 @@ def load(
         time stamps, merged onto a grid of rate Hz (default 50) over the span both cover.
     layout: a data set's published layout, setting the options that read it (options
         given as well take their place): "sisfall" (one .txt file of counts at 200 Hz),
-        "smartfallmm" (acc= and gyro= files of the same name from its two folders),
-        "umafall" (one file; sensor 4's rows unless where= names another).
+        "smartfallmm" (acc= and gyro= files of the same name from its two folders;
+        columns and acceleration unit judged from the files), "umafall" (one file; the
+        waist sensor's rows, by the file's own '%' header, unless where= names another),
+        "mobifall" (acc= and gyro=: its _acc_ and _gyro_ files), "fallalld" (acc= and
+        gyro=: its _A.dat and _G.dat files). docs/data.md gives each layout.
     time_col: the time column, a header name or a 1-based position (as on the command
         line); time stamps may be numbers or date-times.
     acc_cols, gyro_cols: three names or 1-based positions, x, y, z; a negative
@@ -835,15 +838,15 @@ def load(
                                       gyro="gyroscope/S01A10T01.csv", layout="smartfallmm")
         table = kinrec.features(acc, gyro, acc_unit="g", gyro_unit="deg/s", rate=rate)
     """
-    import numpy as np
+    from . import _kinrec
 
     reports: List[Tuple[str, str, str]] = []
     try:
         if (path is None) == (acc is None and gyro is None) or (acc is None) != (gyro is None):
             raise TypeError("load() takes a path, or acc= and gyro= (two files)")
-        sources = tuple(os.fsdecode(os.fspath(p)) for p in ((path,) if path is not None
-                                                          else (acc, gyro)))
-        options = Options(
+        sources = [os.fsdecode(os.fspath(p)) for p in ((path,) if path is not None
+                                                      else (acc, gyro))]
+        options = dict(
             delimiter=None if delimiter is None else delimiter_char(delimiter),
             no_header=bool(no_header),
             time_col=None if time_col is None else _column("time_col", time_col),
@@ -855,38 +858,39 @@ def load(
             time_unit=_unit("time_unit", time_unit, TIME_UNITS, "time"),
             where=_conditions("where", where), acc_where=_conditions("acc_where", acc_where),
             gyro_where=_conditions("gyro_where", gyro_where),
-            source_rate=_positive("source_rate", source_rate), rate=_positive("rate", rate),
-            report=lambda kind, where, text: reports.append((kind, where, text)))
+            source_rate=_positive("source_rate", source_rate), rate=_positive("rate", rate))
         if layout is not None:
-            name = layout_name(layout)
-            if (name in TWO_FILE_LAYOUTS) != (len(sources) == 2):
+            if not isinstance(layout, str):
+                raise TypeError("layout must be a str, not %s" % type(layout).__name__)
+            options["layout"] = layout
+            names = _kinrec._layout_names()
+            name = layout.strip().lower()
+            if name in names and _kinrec._layout_takes_two_files(name) != (len(sources) == 2):
                 raise LoadError("the %s layout takes %s" % (
-                    name, "acc= and gyro=" if name in TWO_FILE_LAYOUTS else "one path"))
-            apply_layout(options, name)
-        for unit, scale, option in ((options.acc_unit, options.acc_scale, "acc"),
-                                    (options.gyro_unit, options.gyro_scale, "gyro")):
-            if scale is not None and unit not in (None, "counts"):
+                    name, "acc= and gyro=" if len(sources) == 1 else "one path"))
+        for unit, scale, option in ((acc_unit, acc_scale, "acc"), (gyro_unit, gyro_scale, "gyro")):
+            if scale is not None and options[option + "_unit"] not in (None, "counts"):
                 raise LoadError("%s_scale goes with %s_unit='counts'" % (option, option))
-        options.split = len(sources) == 2 or bool(options.acc_where or options.gyro_where)
-        if options.split and options.rate is None:
-            options.rate = BASE_RATE
         label = ", ".join(sources)
-        rows, times = build(sources, options)
-        hz, even = settle_timing(times, label, options)
+        try:
+            got = _kinrec._read_samples(sources, options)
+        except OSError as e:
+            raise UnreadableError("cannot read %s: %s" % (e.filename or label, e.strerror or e)) \
+                from None
+        except ValueError as e:
+            raise LoadError(str(e)) from None
+        reports.extend(got["notes"])
     except LoadError as e:
         raise type(e)(python_words(str(e))) from None
     finally:
         for kind, where_, text in reports:
             warnings.warn("%s: %s" % (where_, python_words(text)), KinrecWarning, stacklevel=2)
+    hz: Optional[float] = got["rate"] or None
     if hz is None:
         warnings.warn("%s: the time stamps do not increase: give source_rate=, or check "
                       "time_col" % label, KinrecWarning, stacklevel=2)
-    elif not even:
+    elif not got["even"]:
         warnings.warn("%s: the time stamps are uneven (rate None): for kinrec's 0.02 s steps "
                       "load again with rate=50" % label, KinrecWarning, stacklevel=2)
         hz = None
-    values = np.array([[float(format_value(v)) for v in row[2]] for row in rows],
-                      dtype=np.float64).reshape(len(rows), 6)
-    return Recording(values[:, :3].copy(), values[:, 3:].copy(), hz,
-                     np.array([row[0] for row in rows], dtype=np.float64),
-                     np.array([row[1] for row in rows], dtype=np.int64), label)
+    return Recording(got["acc"], got["gyro"], hz, got["time"], got["source_row"], label)
