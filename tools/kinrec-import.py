@@ -2,43 +2,31 @@
 """Writes an IMU recording as a kinrec physical CSV (FILETYPE 2).
 
 Run with --help for the options, the units understood and what is printed.
-Standard library only.
 
-The readers are those of the kinrec Python package (python/src/kinrec/_load.py, also
-behind kinrec.load()), so a file reads the same from Python as here. They need only the
-standard library. This script loads that one file by its path from the source tree it
-lies in: the two come together, so they always match, and the script runs without the
-package built or installed and without NumPy (importing kinrec would load the compiled
-extension, which needs both). A copy of the script outside the source tree imports the
-readers from the kinrec package instead: an installed one, or the build tree's with
-PYTHONPATH=build/python.
+The reading is the kinrec library's (ReadSamples, in the kinrec Python package's
+compiled module), the same as behind kinrec.load(), so a file reads the same from Python
+as here; this script is the command line around it: options, folders and file pairs,
+the written file and the kinrec.cnf lines. It needs the kinrec package importable: an
+installed one, or the build tree's with PYTHONPATH=build/python.
 """
 
 import argparse
-import importlib.util
 import math
 import os
 import sys
 
 
 def load_readers():
-    here = os.path.dirname(os.path.realpath(__file__))
-    path = os.path.join(os.path.dirname(here), "python", "src", "kinrec", "_load.py")
-    if os.path.isfile(path):
-        found = importlib.util.spec_from_file_location("kinrec_import_readers", path)
-        module = importlib.util.module_from_spec(found)
-        sys.modules[found.name] = module  # dataclasses look their module up by name
-        found.loader.exec_module(module)
-        return module
     try:
-        from kinrec import _load
+        from kinrec import _load  # noqa: F401 (the package brings NumPy)
     except ImportError as e:
-        sys.exit("kinrec-import: error: the readers are neither at %s nor in an importable "
-                 "kinrec package (%s)" % (path, e))
+        sys.exit("kinrec-import: error: needs the kinrec Python package, whose library reads "
+                 "the files: install it, or run with PYTHONPATH=build/python (%s)" % e)
     return _load
 
 
 readers = load_readers()
+import numpy as np  # noqa: E402 (there once the package is)
 InputError = readers.LoadError
 ACC_UNITS, GYRO_UNITS, TIME_UNITS = readers.ACC_UNITS, readers.GYRO_UNITS, readers.TIME_UNITS
 BASE_RATE = readers.BASE_RATE
@@ -247,7 +235,8 @@ def parse_args(argv):
                         "rows as they are for one stream, 50 for two)")
     p.add_argument("--layout", type=layout_option, metavar="NAME",
                    help="the options that read a data set's published files: %s (options "
-                        "given as well take their place)" % ", ".join(readers.LAYOUTS))
+                        "given as well take their place)" % ", ".join(
+                            readers._kinrec._layout_names()))
     args = p.parse_args(argv)
     pair = args.acc_file is not None or args.gyro_file is not None
     if pair and (args.acc_file is None or args.gyro_file is None):
@@ -255,10 +244,9 @@ def parse_args(argv):
     if pair == bool(args.inputs):
         p.error("give either INPUT or --acc-file and --gyro-file")
     if args.layout is not None:
-        if (args.layout in readers.TWO_FILE_LAYOUTS) != pair:
+        if readers.layout_takes_two_files(args.layout) != pair:
             p.error("--layout %s takes %s" % (args.layout, "INPUT" if pair else
                                                "--acc-file and --gyro-file"))
-        readers.apply_layout(args, args.layout)
     if (args.output is None) == (args.out_dir is None):
         p.error("give -o FILE, or --out-dir DIR")
     for unit, scale, option in ((args.acc_unit, args.acc_scale, "--acc"),
@@ -319,7 +307,7 @@ def jobs(args):
     """(sources, output) of each conversion: sources is (input,) or (acc, gyro)."""
     if args.acc_file is not None:
         if os.path.isdir(args.acc_file) and os.path.isdir(args.gyro_file):
-            if args.pair is None and readers.same_file(args.acc_file, args.gyro_file):
+            if args.pair is None and one_file(args.acc_file, args.gyro_file):
                 raise InputError("%s is the folder of both sensors: give --pair ACC,GYRO to "
                                  "pair its files by name (for example --pair _acc_,_gyro_)"
                                  % args.acc_file)
@@ -357,28 +345,30 @@ def jobs(args):
     return [(source, os.path.join(args.out_dir, name)) for name, source in outputs.items()]
 
 
-def write_rows(path, rows):
+def write_rows(path, got):
     with open(path, "w", encoding="ascii", newline="") as f:
         f.write(HEADER + "\n")
-        for t, source_row, values in rows:
-            f.write("%.6f,%d,%s\n" % (t, source_row,
-                                      ",".join(readers.format_value(v) for v in values)))
+        value = readers.format_value
+        for t, source_row, a, g in zip(got["time"].tolist(), got["source_row"].tolist(),
+                                       got["acc"].tolist(), got["gyro"].tolist()):
+            f.write("%.6f,%d,%s,%s,%s,%s,%s,%s\n" % (
+                t, source_row, value(a[0]), value(a[1]), value(a[2]), value(g[0]), value(g[1]),
+                value(g[2])))
 
 
-def wrapping(rows):
+def wrapping(got):
     """Counts and largest magnitudes of values that leave kinrec's 16-bit counts."""
-    acc_n = gyro_n = 0
-    acc_max = gyro_max = 0.0
-    for _, _, v in rows:
-        for x in v[:3]:
-            if not -32768 <= int(x * COUNTS_PER_G) <= 32767:
-                acc_n += 1
-                acc_max = max(acc_max, abs(x))
-        for x in v[3:]:
-            if not -32768 <= int(x * COUNTS_PER_DPS) <= 32767:
-                gyro_n += 1
-                gyro_max = max(gyro_max, abs(x))
-    return acc_n, acc_max, gyro_n, gyro_max
+    found = []
+    for values, per_unit in ((got["acc"], COUNTS_PER_G), (got["gyro"], COUNTS_PER_DPS)):
+        counts = np.trunc(values * per_unit)  # toward zero, as kinrec takes a value
+        beyond = (counts < -32768.0) | (counts > 32767.0)
+        found += [int(beyond.sum()), float(abs(values[beyond]).max()) if beyond.any() else 0.0]
+    return tuple(found)
+
+
+OPTIONS = ("layout", "delimiter", "no_header", "time_col", "acc_cols", "gyro_cols", "acc_unit",
+           "gyro_unit", "acc_scale", "gyro_scale", "time_unit", "where", "acc_where",
+           "gyro_where", "source_rate", "rate")
 
 
 def cnf_lines(output, count, rate, even):
@@ -404,6 +394,14 @@ def cnf_lines(output, count, rate, even):
     return lines
 
 
+def one_file(a, b):
+    """Whether two names stand for one file (False when either cannot be looked at)."""
+    try:
+        return os.path.samefile(a, b)
+    except OSError:
+        return False
+
+
 def same_file(a, b):
     try:
         return os.path.samefile(a, b)
@@ -413,12 +411,13 @@ def same_file(a, b):
 
 def convert(sources, output, args):
     """Writes one output; its kinrec.cnf lines."""
-    label = ", ".join(sources)
     if any(same_file(s, output) for s in sources):
         raise InputError("the output %s would replace an input" % output)
-    rows, times = readers.build(sources, args)
-    rate, even = readers.settle_timing(times, label, args)
-    acc_n, acc_max, gyro_n, gyro_max = wrapping(rows)
+    got = readers.read_samples(sources, {k: getattr(args, k) for k in OPTIONS})
+    for kind, where, text in got["notes"]:
+        report(kind, where, text)
+    rate, even = got["rate"] or None, got["even"]
+    acc_n, acc_max, gyro_n, gyro_max = wrapping(got)
     if acc_n:
         warn(sources[0], "%d acceleration value(s) beyond +-4 g (largest %.3g g) wrap around "
              "in kinrec; written unchanged" % (acc_n, acc_max))
@@ -426,10 +425,10 @@ def convert(sources, output, args):
         warn(sources[-1], "%d angular rate value(s) beyond +-500 deg/s (largest %.4g deg/s) "
              "wrap around in kinrec; written unchanged" % (gyro_n, gyro_max))
     try:
-        write_rows(output, rows)
+        write_rows(output, got)
     except OSError as e:
         raise InputError("cannot write %s: %s" % (output, e.strerror or e)) from None
-    return cnf_lines(output, len(rows), rate, even)
+    return cnf_lines(output, len(got["time"]), rate, even)
 
 
 def main(argv=None):
