@@ -8,16 +8,14 @@ console tool, in one run (not a test: figures for docs/performance.md).
         --build build-bench [--files 4500] [--seconds 15] [--repeat 5]
 
 1. A 100800-line SisFall file (504 s at 200 Hz) read by the library's reader
-   (read_samples_time), by kinrec.load when the package is importable, by the Python
-   readers of python/src/kinrec/_load.py, and by pandas.read_csv of its first six
-   columns: the median of --repeat runs each.
+   (read_samples_time), by kinrec.load when the package is importable, and by
+   pandas.read_csv of its first six columns: the median of --repeat runs each.
 2. A tree of --files SisFall trials of --seconds each converted trial by trial on
    every CPU (read_samples_time dataset; kinrec.dataset when importable) against
    `kinrec --alone -r` on the same samples as physical CSV files (FILETYPE 2,
    RESAMPLECOUNT 4): one run each, after one run that warms the page cache.
 """
 import argparse
-import importlib.util
 import os
 import shutil
 import statistics
@@ -37,15 +35,6 @@ def median_time(run, repeat):
         run()
         times.append(time.perf_counter() - t0)
     return statistics.median(times)
-
-
-def python_readers():
-    path = ROOT / "python" / "src" / "kinrec" / "_load.py"
-    spec = importlib.util.spec_from_file_location("kinrec_bench_readers", path)
-    module = importlib.util.module_from_spec(spec)
-    sys.modules[spec.name] = module
-    spec.loader.exec_module(module)
-    return module
 
 
 def kinrec_package():
@@ -84,12 +73,6 @@ def main():
         if kinrec is not None and hasattr(kinrec, "dataset"):
             rows["kinrec.load(layout='sisfall')"] = median_time(
                 lambda: kinrec.load(path, layout="sisfall"), args.repeat)
-        readers = python_readers()
-        import warnings
-        with warnings.catch_warnings():
-            warnings.simplefilter("ignore")
-            rows["Python readers (_load.py)"] = median_time(
-                lambda: readers.load(path, layout="sisfall"), max(1, args.repeat // 2))
         import pandas as pd
         rows["pandas.read_csv, six columns"] = median_time(
             lambda: pd.read_csv(path, header=None, usecols=range(6)), args.repeat)

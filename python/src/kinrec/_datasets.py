@@ -38,24 +38,28 @@ def frame_of(trials, done):
     import pandas as pd
 
     counts = np.array([len(d[2]) for d in done], dtype=np.int64)
-    columns: Dict[str, Any] = {}
+    meta: Dict[str, Any] = {}
     for key in METADATA:
         values = [t[key] for t in trials]
         if key == "position" and not any(values):
             continue  # a set of one sensor
         if key in ("fall", "trial"):
-            columns[key] = np.repeat(np.array(values), counts)
+            meta[key] = np.repeat(np.array(values), counts)
             continue
         categories = sorted(set(values))
         code = {v: i for i, v in enumerate(categories)}
-        columns[key] = pd.Categorical.from_codes(
+        meta[key] = pd.Categorical.from_codes(
             np.repeat(np.array([code[v] for v in values], dtype=np.int32), counts), categories)
-    columns["time"] = np.concatenate([d[2] for d in done])
+    meta["time"] = np.concatenate([d[2] for d in done])
+    # The tables' columns in one block, each trial's copied in once; the frame keeps it.
     names = done[0][0]
-    block = np.concatenate([d[1] for d in done])
-    for i, name in enumerate(names):
-        columns[name] = block[:, i]
-    frame = pd.DataFrame(columns)
+    block = np.empty((len(names), int(counts.sum())), dtype=np.int32)
+    at = 0
+    for d, n in zip(done, counts):
+        block[:, at:at + n] = d[1]
+        at += n
+    frame = pd.concat([pd.DataFrame(meta), pd.DataFrame(block.T, columns=names, copy=False)],
+                      axis=1, copy=False)
     frame.attrs["beyond_range"] = {t["file"]: int(d[3]) for t, d in zip(trials, done)}
     frame.attrs["notes"] = [note for d in done for note in d[4]]
     return frame

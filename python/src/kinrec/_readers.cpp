@@ -158,7 +158,7 @@ py::list FindTrials(const std::string& set, const std::string& root, const std::
     return out;
 }
 
-// (names, int32 rows x columns, times, samples beyond the range, notes)
+// (names, int32 columns x rows, times, samples beyond the range, notes)
 py::tuple ConvertTrial(const std::string& set, const py::dict& trial,
                        const kinrec::Settings& settings) {
     const kinrec::Trial t = ToTrial(trial);
@@ -167,15 +167,16 @@ py::tuple ConvertTrial(const std::string& set, const py::dict& trial,
         py::gil_scoped_release release;
         converted = kinrec::ConvertTrial(set, t, settings);
     }
+    // Column by column: each column's rows one after another, as the table holds them.
     const std::size_t rows = converted.table.Rows();
     const std::size_t cols = converted.table.columns.size();
     py::array_t<std::int32_t> block(
-        {static_cast<py::ssize_t>(rows), static_cast<py::ssize_t>(cols)});
+        {static_cast<py::ssize_t>(cols), static_cast<py::ssize_t>(rows)});
     std::int32_t* out = block.mutable_data();
     for (std::size_t c = 0; c < cols; ++c) {
-        const std::vector<std::int32_t>& column = converted.table.columns[c];
-        for (std::size_t r = 0; r < rows; ++r) {
-            out[r * cols + c] = column[r];
+        if (rows != 0) {
+            std::memcpy(out + c * rows, converted.table.columns[c].data(),
+                        rows * sizeof(std::int32_t));
         }
     }
     return py::make_tuple(converted.table.names, block, Array(converted.time),
