@@ -233,6 +233,10 @@ def parse_args(argv):
     p.add_argument("--rate", type=rate_option, metavar="HZ",
                    help="resample onto a grid of HZ, holding the last sample (default: "
                         "rows as they are for one stream, 50 for two)")
+    p.add_argument("--overflow", choices=("wrap", "clip", "raise"), default="wrap",
+                   help="what kinrec does with values beyond +-4 g or +-500 deg/s: the "
+                        "OVERFLOW line printed for kinrec.cnf (default: wrap, printed as "
+                        "nothing)")
     p.add_argument("--layout", type=layout_option, metavar="NAME",
                    help="the options that read a data set's published files: %s (options "
                         "given as well take their place)" % ", ".join(
@@ -371,11 +375,13 @@ OPTIONS = ("layout", "delimiter", "no_header", "time_col", "acc_cols", "gyro_col
            "gyro_where", "source_rate", "rate")
 
 
-def cnf_lines(output, count, rate, even):
+def cnf_lines(output, count, rate, even, overflow="wrap"):
     """The kinrec.cnf lines for the written file."""
     lines = ["# %s: %d samples at %s" % (output, count, "%.4g Hz" % rate if rate else
                                           "an unknown rate")]
     lines.append("FILETYPE 2")
+    if overflow != "wrap":
+        lines.append("OVERFLOW %s" % overflow)
     if rate is None:
         lines.append("# the time stamps do not increase: give --source-rate, or check "
                      "--time-col")
@@ -418,17 +424,20 @@ def convert(sources, output, args):
         report(kind, where, text)
     rate, even = got["rate"] or None, got["even"]
     acc_n, acc_max, gyro_n, gyro_max = wrapping(got)
+    fate = {"wrap": "wrap around in kinrec (--overflow clip keeps them at the range's ends)",
+            "clip": "are clipped at the range's ends in kinrec (OVERFLOW clip)",
+            "raise": "make kinrec refuse the file (OVERFLOW raise)"}[args.overflow]
     if acc_n:
-        warn(sources[0], "%d acceleration value(s) beyond +-4 g (largest %.3g g) wrap around "
-             "in kinrec; written unchanged" % (acc_n, acc_max))
+        warn(sources[0], "%d acceleration value(s) beyond +-4 g (largest %.3g g) %s; written "
+             "unchanged" % (acc_n, acc_max, fate))
     if gyro_n:
         warn(sources[-1], "%d angular rate value(s) beyond +-500 deg/s (largest %.4g deg/s) "
-             "wrap around in kinrec; written unchanged" % (gyro_n, gyro_max))
+             "%s; written unchanged" % (gyro_n, gyro_max, fate))
     try:
         write_rows(output, got)
     except OSError as e:
         raise InputError("cannot write %s: %s" % (output, e.strerror or e)) from None
-    return cnf_lines(output, len(got["time"]), rate, even)
+    return cnf_lines(output, len(got["time"]), rate, even, args.overflow)
 
 
 def main(argv=None):

@@ -341,6 +341,22 @@ class WrapWarningTest(ImportTest):
                 _, rows = read_rows(out)
                 self.assertEqual((float(rows[0][2]), float(rows[0][5])), (float(acc), float(gyro)))
 
+    def test_overflow_choice_goes_to_kinrec_cnf(self):
+        src = write(self.path("in.csv"), "t (s),ax (g),ay (g),az (g),gx (dps),gy (dps),"
+                    "gz (dps)\n0,6.5,0,0,0,0,0\n0.02,0,0,1,0,0,0\n")
+        for choice, line, said in (
+                (None, None, "wrap around in kinrec (--overflow clip keeps them at the range's "
+                             "ends)"),
+                ("clip", "OVERFLOW clip", "are clipped at the range's ends in kinrec"),
+                ("raise", "OVERFLOW raise", "make kinrec refuse the file")):
+            with self.subTest(choice):
+                extra = [] if choice is None else ["--overflow", choice]
+                status, stdout, stderr = run(IMPORT, src, "-o", self.path("o.csv"), *extra)
+                self.assertEqual(status, 0, stderr)
+                self.assertEqual(cnf_settings(stdout),
+                                 ["FILETYPE 2"] + ([] if line is None else [line]))
+                self.assertIn(said, stderr)
+
 
 class FormatTest(ImportTest):
     """Delimiters, decimal commas, headerless files and the mg unit."""
