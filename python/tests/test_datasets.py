@@ -61,9 +61,10 @@ def test_windows_label_the_impact_of_falls_only(sisfall):
     frame = kinrec.dataset("sisfall", sisfall)
     w = kinrec.windows(frame, seconds=2.0, step=1.0)
     fall = w[w["file"] == "SA01/F05_SA01_R01.txt"]
-    # 5 s of rows: windows from 0, 1 and 2 s; the impact at 3.0 s is in [2, 4) only
-    assert fall["start"].tolist() == [0.0, 1.0, 2.0]
-    assert fall["fall"].tolist() == [False, False, True]
+    # 5 s of rows (0 to 4.98 s): windows from 0, 1, 2 and 3 s; the impact at 3.0 s is in
+    # [2, 4) and [3, 5), the windows that hold it
+    assert fall["start"].tolist() == [0.0, 1.0, 2.0, 3.0]
+    assert fall["fall"].tolist() == [False, False, True, True]
     assert not w.loc[w["file"] != "SA01/F05_SA01_R01.txt", "fall"].any()
     assert kinrec.windows(frame, label="trial").groupby("file", observed=True)["fall"].all() \
         .tolist() == [False, True, False]
@@ -108,3 +109,29 @@ def test_bad_names_are_refused(tmp_path):
         kinrec.dataset("umafall", tmp_path, position="knee")
     with pytest.raises(ValueError, match="no sisfall recordings under"):
         kinrec.dataset("sisfall", tmp_path)
+
+
+def test_window_statistics_are_those_of_the_windows_rows():
+    """Overlapping windows, the last ending with the table, against each window's rows."""
+    rng = np.random.default_rng(7)
+    parts = []
+    for name, n, fall in (("a.txt", 260, True), ("b.txt", 175, False)):
+        parts.append(pd.DataFrame({
+            "file": name, "subject": "S1", "activity": "X", "fall": fall, "trial": 1,
+            "time": np.arange(n) * 0.02, "raw_acc": rng.integers(0, 500, n),
+            "yaw": rng.integers(-18000, 18000, n)}))
+    frame = pd.concat(parts, ignore_index=True)
+    w = kinrec.windows(frame, seconds=1.5, step=0.5)
+    assert w.groupby("file")["start"].apply(list).to_dict() == {
+        "a.txt": [0.0, 0.5, 1.0, 1.5, 2.0, 2.5, 3.0, 3.5],  # rows to 5.18 s
+        "b.txt": [0.0, 0.5, 1.0, 1.5, 2.0]}  # to 3.48 s: the last window ends with the table
+    for _, win in w.iterrows():
+        rows = frame[(frame["file"] == win["file"]) & (frame["time"] >= win["start"] - 1e-9)
+                     & (frame["time"] < win["end"] - 1e-9)]
+        assert win["rows"] == len(rows) == 75
+        for column in ("raw_acc", "yaw"):
+            values = rows[column].to_numpy(dtype=np.float64)
+            assert win[column + "_min"] == values.min()
+            assert win[column + "_max"] == values.max()
+            assert win[column + "_mean"] == pytest.approx(values.mean(), rel=1e-12)
+            assert win[column + "_std"] == pytest.approx(values.std(), rel=1e-9)

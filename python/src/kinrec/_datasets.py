@@ -114,9 +114,12 @@ def window_frame(frame, seconds, step, label):
                                            "std", "label", "fall_trial")}
     for a, b in zip(bounds[:-1], bounds[1:]):
         t = time[a:b]
-        if t[-1] - t[0] + 1e-9 < seconds:
+        # a window is whole when its last sample is there: the rows reach to one step
+        # of the samples short of its end
+        dt = float(np.median(np.diff(t))) if len(t) > 1 else 0.0
+        if t[-1] + dt - t[0] + 1e-9 < seconds:
             continue
-        count = int(np.floor((t[-1] - t[0] - seconds) / step + 1e-9)) + 1
+        count = int(np.floor((t[-1] + dt - t[0] - seconds) / step + 1e-9)) + 1
         begin = t[0] + step * np.arange(count)
         lo = np.searchsorted(t, begin - 1e-9)
         hi = np.searchsorted(t, begin + seconds - 1e-9)
