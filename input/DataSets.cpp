@@ -3,8 +3,8 @@
 #include "input/Layouts.h"
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
-#include <regex>
 #include <system_error>
 
 namespace kinrec {
@@ -67,16 +67,76 @@ std::vector<std::string> Folders(const std::string& relative) {
     return parts;
 }
 
+// A file name read left to right, piece by piece, as the data sets make their names; each
+// piece appends what it read to *out when given.
+class NameScan {
+  public:
+    explicit NameScan(const std::string& s, std::size_t from = 0) : s_(s), i_(from) {}
+    // The text t next.
+    bool Text(const char* t) {
+        const std::size_t n = std::strlen(t);
+        if (s_.compare(i_, n, t) != 0) {
+            return false;
+        }
+        i_ += n;
+        return true;
+    }
+    // min to max decimal digits next: as many as stand there, up to max.
+    bool Digits(std::size_t min, std::size_t max, std::string* out = nullptr) {
+        std::size_t n = 0;
+        while (n < max && i_ + n < s_.size() && s_[i_ + n] >= '0' && s_[i_ + n] <= '9') {
+            ++n;
+        }
+        return Take(n >= min ? n : 0, out);
+    }
+    // One character of set next.
+    bool OneOf(const char* set, std::string* out = nullptr) {
+        const bool in = i_ < s_.size() && s_[i_] != '\0' && std::strchr(set, s_[i_]) != nullptr;
+        return Take(in ? 1 : 0, out);
+    }
+    // n capital letters next.
+    bool Capitals(std::size_t n, std::string* out) {
+        std::size_t k = 0;
+        while (k < n && i_ + k < s_.size() && s_[i_ + k] >= 'A' && s_[i_ + k] <= 'Z') {
+            ++k;
+        }
+        return Take(k == n ? n : 0, out);
+    }
+    bool End() const { return i_ == s_.size(); }
+    std::size_t At() const { return i_; }
+    // Whatever is left ends with t.
+    bool EndsWith(const char* t) const {
+        const std::size_t n = std::strlen(t);
+        return s_.size() >= i_ + n && s_.compare(s_.size() - n, n, t) == 0;
+    }
+
+  private:
+    bool Take(std::size_t n, std::string* out) {
+        if (n == 0) {
+            return false;
+        }
+        if (out != nullptr) {
+            *out += s_.substr(i_, n);
+        }
+        i_ += n;
+        return true;
+    }
+    const std::string& s_;
+    std::size_t i_;
+};
+
 // SisFall: SA01/F05_SA01_R01.txt; F01-F15 falls, D01-D19 activities.
 bool SisFallTrial(const std::string& name, Trial& t) {
-    static const std::regex re(R"(([DF]\d\d)_(S[AE]\d\d)_R(\d\d)\.txt)");
-    std::smatch m;
-    if (!std::regex_match(name, m, re)) {
+    NameScan n(name);
+    std::string activity, subject, trial;
+    if (!(n.OneOf("DF", &activity) && n.Digits(2, 2, &activity) && n.Text("_") &&
+          n.OneOf("S", &subject) && n.OneOf("AE", &subject) && n.Digits(2, 2, &subject) &&
+          n.Text("_R") && n.Digits(2, 2, &trial) && n.Text(".txt") && n.End())) {
         return false;
     }
-    t.activity = m[1];
-    t.subject = m[2];
-    t.trial = std::stoi(m[3]);
+    t.activity = activity;
+    t.subject = subject;
+    t.trial = std::stoi(trial);
     t.fall = t.activity[0] == 'F';
     return true;
 }
@@ -85,14 +145,15 @@ bool SisFallTrial(const std::string& name, Trial& t) {
 // <group>/gyroscope/<sensor>/; A10-A14 are falls.
 bool SmartFallTrial(const std::string& root, const std::string& relative, const std::string& name,
                     const std::string& position, Trial& t) {
-    static const std::regex re(R"((S\d{1,6})(A(\d{1,6}))T(\d{1,6})\.csv)");
-    std::smatch m;
+    NameScan n(name);
+    std::string subject = "S", code, trial;
     const std::vector<std::string> folders = Folders(relative);
     if (folders.size() < 2 || folders[folders.size() - 2] != "accelerometer" ||
-        !std::regex_match(name, m, re)) {
+        !(n.Text("S") && n.Digits(1, 6, &subject) && n.Text("A") && n.Digits(1, 6, &code) &&
+          n.Text("T") && n.Digits(1, 6, &trial) && n.Text(".csv") && n.End())) {
         return false;
     }
-    const std::string sensor = folders.back();
+    const std::string& sensor = folders.back();
     const std::string where = sensor == "meta_hip"     ? "hip"
                               : sensor == "meta_wrist" ? "wrist"
                                                        : sensor;
@@ -107,11 +168,11 @@ bool SmartFallTrial(const std::string& root, const std::string& relative, const 
     if (!IsFile(Path(root, gyro))) {
         return false;
     }
-    t.subject = m[1];
-    t.activity = m[2];
-    const int code = std::stoi(m[3]);
-    t.fall = code >= 10 && code <= 14;
-    t.trial = std::stoi(m[4]);
+    t.subject = subject;
+    t.activity = "A" + code;
+    const int number = std::stoi(code);
+    t.fall = number >= 10 && number <= 14;
+    t.trial = std::stoi(trial);
     t.position = where;
     t.paths.push_back(Path(root, gyro));
     return true;
@@ -119,37 +180,54 @@ bool SmartFallTrial(const std::string& root, const std::string& relative, const 
 
 // UMAFall: UMAFall_Subject_01_ADL_Walking_1_2017-04-14_23-38-23.csv.
 bool UmaFallTrial(const std::string& name, const std::string& position, Trial& t) {
-    static const std::regex re(
-        R"(UMAFall_(Subject_\d{1,6})_(ADL|Fall)_(.+)_(\d{1,6})_\d{4}-\d\d-\d\d_.*\.csv)");
-    std::smatch m;
-    if (!std::regex_match(name, m, re)) {
+    NameScan n(name);
+    std::string subject = "Subject_";
+    if (!(n.Text("UMAFall_Subject_") && n.Digits(1, 6, &subject) && n.Text("_"))) {
         return false;
     }
-    t.subject = m[1];
-    t.fall = m[2] == "Fall";
-    t.activity = m[3];
-    t.trial = std::stoi(m[4]);
-    t.position = position;
-    return true;
+    const bool fall = n.Text("Fall_");
+    if (!fall && !n.Text("ADL_")) {
+        return false;
+    }
+    // The activity may hold '_': it ends at the last '_' after which the trial, the date
+    // and the ".csv" follow.
+    const std::size_t from = n.At();
+    for (std::size_t at = name.rfind('_'); at != std::string::npos && at > from;
+         at = name.rfind('_', at - 1)) {
+        NameScan tail(name, at);
+        std::string trial;
+        if (tail.Text("_") && tail.Digits(1, 6, &trial) && tail.Text("_") && tail.Digits(4, 4) &&
+            tail.Text("-") && tail.Digits(2, 2) && tail.Text("-") && tail.Digits(2, 2) &&
+            tail.Text("_") && tail.EndsWith(".csv")) {
+            t.subject = subject;
+            t.fall = fall;
+            t.activity = name.substr(from, at - from);
+            t.trial = std::stoi(trial);
+            t.position = position;
+            return true;
+        }
+    }
+    return false;
 }
 
 // MobiFall: sub1/FALLS/FOL/FOL_acc_1_1.txt beside FOL_gyro_1_1.txt; FOL, FKL, BSC and
 // SDL are falls.
 bool MobiFallTrial(const std::string& root, const std::string& relative, const std::string& name,
                    Trial& t) {
-    static const std::regex re(R"(([A-Z]{3})_acc_(\d{1,6})_(\d{1,6})\.txt)");
-    std::smatch m;
-    if (!std::regex_match(name, m, re)) {
+    NameScan n(name);
+    std::string activity, subject, trial;
+    if (!(n.Capitals(3, &activity) && n.Text("_acc_") && n.Digits(1, 6, &subject) && n.Text("_") &&
+          n.Digits(1, 6, &trial) && n.Text(".txt") && n.End())) {
         return false;
     }
-    const std::string gyro = relative.substr(0, relative.size() - name.size()) + m.str(1) +
-                             "_gyro_" + m.str(2) + "_" + m.str(3) + ".txt";
+    const std::string gyro = relative.substr(0, relative.size() - name.size()) + activity +
+                             "_gyro_" + subject + "_" + trial + ".txt";
     if (!IsFile(Path(root, gyro))) {
         return false;
     }
-    t.activity = m[1];
-    t.subject = "sub" + m.str(2);
-    t.trial = std::stoi(m[3]);
+    t.activity = activity;
+    t.subject = "sub" + subject;
+    t.trial = std::stoi(trial);
     t.fall =
         t.activity == "FOL" || t.activity == "FKL" || t.activity == "BSC" || t.activity == "SDL";
     t.paths.push_back(Path(root, gyro));
@@ -160,21 +238,23 @@ bool MobiFallTrial(const std::string& root, const std::string& relative, const s
 // waist; A001-A044 activities, A101-A135 falls.
 bool FallAllDTrial(const std::string& root, const std::string& relative, const std::string& name,
                    const std::string& position, Trial& t) {
-    static const std::regex re(R"((S\d{1,6})_D([123])_(A(\d{1,6}))_T(\d{1,6})_A\.dat)");
-    std::smatch m;
-    if (!std::regex_match(name, m, re)) {
+    NameScan n(name);
+    std::string subject = "S", device, code, trial;
+    if (!(n.Text("S") && n.Digits(1, 6, &subject) && n.Text("_D") && n.OneOf("123", &device) &&
+          n.Text("_A") && n.Digits(1, 6, &code) && n.Text("_T") && n.Digits(1, 6, &trial) &&
+          n.Text("_A.dat") && n.End())) {
         return false;
     }
     static const char* const devices[] = {"neck", "wrist", "waist"};
-    const std::string where = devices[m.str(2)[0] - '1'];
+    const std::string where = devices[device[0] - '1'];
     const std::string gyro = relative.substr(0, relative.size() - 5) + "G.dat";
     if (where != position || !IsFile(Path(root, gyro))) {
         return false;
     }
-    t.subject = m[1];
-    t.activity = m[3];
-    t.fall = std::stoi(m[4]) >= 101;
-    t.trial = std::stoi(m[5]);
+    t.subject = subject;
+    t.activity = "A" + code;
+    t.fall = std::stoi(code) >= 101;
+    t.trial = std::stoi(trial);
     t.position = where;
     t.paths.push_back(Path(root, gyro));
     return true;
@@ -185,7 +265,7 @@ bool FallAllDTrial(const std::string& root, const std::string& relative, const s
 namespace detail {
 
 std::string DataSetName(const std::string& text) {
-    const std::string key = Lower(text);
+    std::string key = Lower(text);
     std::string all;
     for (const DataSetInfo& i : Infos()) {
         if (key == i.name) {

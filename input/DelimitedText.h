@@ -49,7 +49,7 @@ class DelimitedText {
 
     // The 0-based index of a column given by header name (exact, then case-blind) or
     // 1-based position; role names it in messages ("time", "acceleration").
-    std::size_t Column(const std::string& wanted, const std::string& role) const;
+    std::size_t Column(const std::string& given, const std::string& role) const;
 
     // The most fields of a row: the width of a header-less table.
     std::size_t Width() const;

@@ -137,7 +137,7 @@ void UmaFallEvidence(ReadOptions& o, const DelimitedText& table, std::vector<Rea
 } // namespace
 
 std::string LayoutName(const std::string& text) {
-    const std::string key = Lower(Trimmed(text));
+    std::string key = Lower(Trimmed(text));
     std::string all;
     for (const Layout& l : kLayouts) {
         if (key == l.name) {

@@ -126,6 +126,7 @@ Samples ReadSamples(const std::vector<std::string>& files, const ReadOptions& gi
         }
     }
     std::vector<std::unique_ptr<DelimitedText>> tables;
+    tables.reserve(files.size());
     for (const std::string& f : files) {
         tables.push_back(std::make_unique<DelimitedText>(f, o.delimiter, o.noHeader));
     }
@@ -141,6 +142,7 @@ Samples ReadSamples(const std::vector<std::string>& files, const ReadOptions& gi
     out.source = files[0] + (files.size() == 2 ? ", " + files[1] : "");
     if (!layout.empty()) {
         std::vector<const DelimitedText*> read;
+        read.reserve(tables.size());
         for (const auto& t : tables) {
             read.push_back(t.get());
         }
@@ -157,7 +159,8 @@ Samples ReadSamples(const std::vector<std::string>& files, const ReadOptions& gi
             SettleTiming(out, out.source);
             return out;
         }
-        for (const GridRow& r : OnGrid(std::move(s), o.rate, out.notes)) {
+        const auto grid = OnGrid(std::move(s), o.rate, out.notes);
+        for (const GridRow& r : grid) {
             Put(out, round, r.time, r.row, r.values.data());
         }
         out.rate = o.rate;
@@ -171,8 +174,9 @@ Samples ReadSamples(const std::vector<std::string>& files, const ReadOptions& gi
         ReadStream(accTable, o, {"acc"}, true, Both(o.where, o.accWhere), accLabel, out.notes);
     SampleStream gyro =
         ReadStream(gyroTable, o, {"gyr"}, true, Both(o.where, o.gyroWhere), gyroLabel, out.notes);
-    for (const GridRow& r :
-         Merge(std::move(acc), std::move(gyro), o.rate, stamped, out.source, out.notes)) {
+    const auto grid =
+        Merge(std::move(acc), std::move(gyro), o.rate, stamped, out.source, out.notes);
+    for (const GridRow& r : grid) {
         Put(out, round, r.time, r.row, r.values.data());
     }
     out.rate = o.rate;

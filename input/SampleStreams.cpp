@@ -83,9 +83,18 @@ std::vector<Axis> FindAxes(const DelimitedText& table, const std::string& sensor
             }
         }
         if (hits.size() != 1) {
-            throw Error(std::string(hits.empty() ? "no" : "more than one") + " " + role +
-                        " column for axis " + axis + " found in " + table.Path() +
-                        " (its columns: " + Joined(table.Names()) + "); give " + option);
+            std::string why = hits.empty() ? "no" : "more than one";
+            why += " ";
+            why += role;
+            why += " column for axis ";
+            why += axis;
+            why += " found in ";
+            why += table.Path();
+            why += " (its columns: ";
+            why += Joined(table.Names());
+            why += "); give ";
+            why += option;
+            throw Error(why);
         }
         found.push_back({hits[0], 1.0});
     }
@@ -153,21 +162,21 @@ class Filter {
   public:
     Filter(const DelimitedText& table, const std::vector<Condition>& conditions) : table_(table) {
         for (const Condition& c : conditions) {
-            text_ += (text_.empty() ? "" : " ") + c.column + "=" + c.value;
+            text_ += text_.empty() ? "" : " ";
+            text_ += c.column;
+            text_ += "=";
+            text_ += c.value;
             tests_.push_back({table.Column(c.column, "filter"), c.value, table.Number(c.value)});
         }
     }
     bool operator()(const std::vector<std::string_view>& fields) const {
-        for (const Test& t : tests_) {
+        return std::all_of(tests_.begin(), tests_.end(), [&](const Test& t) {
             if (t.index >= fields.size()) {
                 return false;
             }
             const std::string_view got = fields[t.index];
-            if (got != t.text && (!t.value || table_.Number(got) != t.value)) {
-                return false;
-            }
-        }
-        return true;
+            return got == t.text || (t.value && table_.Number(got) == t.value);
+        });
     }
     const std::string& Text() const { return text_; }
 

@@ -70,7 +70,7 @@ std::optional<Stamp> ParseDateTime(std::string_view s) {
                 int place = 100000;
                 const std::size_t from = i;
                 while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
-                    micro += (s[i] - '0') * place;
+                    micro += static_cast<std::int64_t>(s[i] - '0') * place;
                     place /= 10;
                     ++i;
                 }

@@ -19,10 +19,10 @@ struct Stamp {
 // A date and time, or nothing: the text begins with YYYY-MM-DD (or '/' between), then
 // optionally a separator, HH:MM[:SS[.fraction]] and Z or +HH:MM; fractions below a
 // microsecond are dropped.
-std::optional<Stamp> ParseDateTime(std::string_view text);
+std::optional<Stamp> ParseDateTime(std::string_view s);
 
 // A whole number ([+-]digits that fit 64 bits), else nothing.
-std::optional<Stamp> ParseWhole(std::string_view text);
+std::optional<Stamp> ParseWhole(std::string_view s);
 
 // [s] from origin to stamp: dates exactly to the microsecond, numbers in units of scale
 // seconds (whole numbers subtracted exactly first).

@@ -508,7 +508,7 @@ struct Samples {
 // Reads one file (files.size() 1) or an accelerometer and a gyroscope file (2). Throws
 // kinrec::FileError for a file that cannot be read (Code() 0: not text) and
 // kinrec::Error, with the reason, for anything else the readers cannot take.
-Samples ReadSamples(const std::vector<std::string>& files, const ReadOptions& options);
+Samples ReadSamples(const std::vector<std::string>& files, const ReadOptions& given);
 
 // The layouts ReadOptions::layout takes, lower case, and whether each takes two files.
 std::vector<std::string> LayoutNames();
