@@ -103,13 +103,30 @@ double TimeUnitOfHeader(const std::string& line) {
     return time ? unit : -1;
 }
 
+namespace {
+
+double MedianOf(std::vector<double> v) {
+    std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+    return v[v.size() / 2];
+}
+
+// A step far from the reference: beyond half of it either way.
+bool Off(double step, double reference) {
+    return !(step > reference * 0.5 && step < reference * 1.5);
+}
+
+} // namespace
+
 void TimeSteps::Add(double t) {
     if (n_ > 0) {
         const double step = t - last_;
         counter_ = counter_ && step == 1;
         if (early_.size() < kFirst) {
             early_.push_back(step);
-        } else if (Off(step)) {
+            if (early_.size() == kFirst) {
+                reference_ = MedianOf(early_);
+            }
+        } else if (Off(step, reference_)) {
             ++off_;
         }
     } else {
@@ -119,25 +136,17 @@ void TimeSteps::Add(double t) {
     ++n_;
 }
 
-bool TimeSteps::Off(double step) const {
-    if (reference_ == 0) {
-        std::vector<double> s = early_;
-        std::nth_element(s.begin(), s.begin() + static_cast<std::ptrdiff_t>(s.size() / 2), s.end());
-        reference_ = s[s.size() / 2];
-    }
-    return !(step > reference_ * 0.5 && step < reference_ * 1.5);
-}
-
 double TimeSteps::Step() const {
     if (n_ < 3 || counter_ || !std::isfinite(first_) || !std::isfinite(last_)) {
         return 0;
     }
+    const double reference = early_.size() == kFirst ? reference_ : MedianOf(early_);
     std::int64_t off = off_;
     for (const double step : early_) {
-        off += Off(step) ? 1 : 0;
+        off += Off(step, reference) ? 1 : 0;
     }
     const double step = (last_ - first_) / static_cast<double>(n_ - 1);
-    if (!(reference_ > 0) || off * 20 > n_ - 1 || !(step > 0)) {
+    if (!(reference > 0) || off * 20 > n_ - 1 || !(step > 0)) {
         return 0;
     }
     return step;

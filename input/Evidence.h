@@ -47,8 +47,7 @@ class TimeSteps {
     std::vector<double> early_; // the first steps
     std::int64_t off_ = 0;      // steps far from the reference, after the first
     bool counter_ = true;       // every step so far exactly 1
-    mutable double reference_ = 0;
-    bool Off(double step) const;
+    double reference_ = 0;      // the median of the first steps, once there are kFirst
 };
 
 // The time column's step in seconds for a column whose header says unit (see

@@ -29,9 +29,9 @@ SUMMARY = COMMENTS + HEADER + "\n" + ROWS
 
 
 def load_tool():
-    spec = importlib.util.spec_from_file_location("summary_plot", SUMMARY_PLOT)
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    found = importlib.util.spec_from_file_location("summary_plot", SUMMARY_PLOT)
+    module = importlib.util.module_from_spec(found)
+    found.loader.exec_module(module)
     return module
 
 
