@@ -78,25 +78,15 @@ SummaryRow SummaryOf(const std::string& input, const Notes& notes, std::int64_t 
 }
 
 SummaryRow SummaryOf(const std::string& input, const Written& written) {
-    SummaryRow row;
-    row.input = input;
+    SummaryRow row = SummaryOf(input, written.notes, written.rows);
     row.table = written.table;
     row.status = StatusName(written.failure);
-    row.samples = written.samples;
-    row.rows = written.rows;
-    row.beyondRange = written.notes.wrapped;
-    row.firstBeyond = written.notes.wrapped > 0 ? written.notes.firstWrapped : -1;
-    row.peakBeyond = written.notes.wrapped > 0 ? written.notes.wrapPeak : 0;
-    row.skippedLines = std::max<std::int64_t>(written.notes.skipped, 0);
     // The console's words, in the order it says them: the notes, then the failure.
-    std::vector<std::string> said = NoteLines(written.notes);
     if (!written.Ok()) {
         const std::string reason = written.Reason();
-        said.push_back(
-            written.path == input || written.path.empty() ? reason : written.path + ": " + reason);
-    }
-    for (const std::string& s : said) {
-        row.notes += (row.notes.empty() ? "" : "; ") + s;
+        row.notes +=
+            (row.notes.empty() ? "" : "; ") +
+            (written.path == input || written.path.empty() ? reason : written.path + ": " + reason);
     }
     return row;
 }

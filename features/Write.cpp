@@ -212,7 +212,6 @@ Written WriteTable(const std::string& input, const std::string& table, const Set
     }
     const int readError = opened.source->Error();
     w.notes = stream.Noted();
-    w.samples = stream.Samples();
     w.rows = sink.Rows();
     NoteInput(opened.csv, settings.FileType, &w.notes);
     opened.source.reset();

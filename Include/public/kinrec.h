@@ -323,13 +323,12 @@ enum class Failure {
 // What writing a table came to.
 struct Written {
     Failure failure = Failure::kNone;
-    std::string table;        // the table's name
-    std::string path;         // the file the failure is about: the input or the table
-    int code = 0;             // the errno of a system error; 0 when a file's content was at fault
-    std::string left;         // a temporary file that could not be removed ("" when none)
-    Notes notes;              // what the input's lines and values came to (its samples were read)
-    std::int64_t samples = 0; // samples read from the input
-    std::int64_t rows = 0;    // rows the table was given
+    std::string table;     // the table's name
+    std::string path;      // the file the failure is about: the input or the table
+    int code = 0;          // the errno of a system error; 0 when a file's content was at fault
+    std::string left;      // a temporary file that could not be removed ("" when none)
+    Notes notes;           // what the input's lines and values came to (its samples were read)
+    std::int64_t rows = 0; // rows the table was given (samples read: notes.taken)
     bool Ok() const { return failure == Failure::kNone; }
     // The failure in the console's words, without "kinrec: <path>: " ("" when none).
     std::string Reason() const;
