@@ -190,10 +190,14 @@ bool IsKinrecOwn(const std::string& path) {
     return IsKinrecTable(path.c_str()) == TableCheck::kTable;
 }
 
+// What to do when a share cannot follow the plan at planPath: start the batch again.
+std::string RunAllAgain(const std::string& planPath, int count) {
+    return "remove " + planPath + " and run all " + std::to_string(count) + " shares again";
+}
+
 // Why plan, made by another share, does not serve this run (ours): "" when it does.
 std::string Mismatch(const Plan& plan, const Plan& ours, const std::string& planPath) {
-    const std::string again =
-        "remove " + planPath + " and run all " + std::to_string(ours.count) + " shares again";
+    const std::string again = RunAllAgain(planPath, ours.count);
     if (plan.count != ours.count || plan.selected != ours.selected ||
         plan.selector != ours.selector || plan.alone != ours.alone) {
         return "made for " + Describe(plan) + ", not " + Describe(ours) +
@@ -241,8 +245,7 @@ BatchResult ConvertShare(const std::string& dir, const std::vector<std::string>&
         ++result.unreadable;
         return result;
     }
-    const std::string again =
-        "remove " + planPath + " and run all " + std::to_string(shard.count) + " shares again";
+    const std::string again = RunAllAgain(planPath, shard.count);
 
     // Files added since the plan was made are converted by no share: said.
     std::unordered_set<std::string> planned;
