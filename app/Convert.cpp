@@ -51,14 +51,29 @@ class ConsoleHooks : public TempTableHooks {
 
 } // namespace
 
+namespace {
+
+// The settings a conversion gets: a FILETYPE other than 1 to 4 in the configuration is
+// read as 1 (the configuration itself keeps the number written, as echoed).
+kinrec::Settings ConversionSettings(const DsvConfig& cfg) {
+    kinrec::Settings s = cfg;
+    if (s.FileType < 1 || s.FileType > 4) {
+        s.FileType = 1;
+    }
+    return s;
+}
+
+} // namespace
+
 std::string OutputNameFor(const std::string& input) {
     return kinrec::TableNameFor(input);
 }
 
 void CountBias(const char* input, const DsvConfig* cfg, std::int32_t* biasCount) {
-    OpenedInput opened = OpenInput(input, cfg->FileType, cfg->Overflow == 1); // 1: OVERFLOW clip
+    const kinrec::Settings s = ConversionSettings(*cfg);
+    OpenedInput opened = OpenInput(input, s.FileType, s.Overflow == 1); // 1: OVERFLOW clip
     if (opened.failure == kinrec::Failure::kNone) {
-        Drain(*opened.source, *cfg, biasCount);
+        Drain(*opened.source, s, biasCount);
     }
 }
 
@@ -68,8 +83,8 @@ int ConvertFile(const char* input, const char* output, const DsvConfig* cfg,
     Console& console = ConsoleOf(opt);
     ConsoleHooks hooks(console, input, opt.showProgress && progress::Enabled());
     kinrec::Run run{*biasCount};
-    const kinrec::Written w =
-        kinrec::WriteTable(input, output != nullptr ? output : "", *cfg, &run, &hooks);
+    const kinrec::Written w = kinrec::WriteTable(input, output != nullptr ? output : "",
+                                                 ConversionSettings(*cfg), &run, &hooks);
     *biasCount = run.biasCount;
     hooks.Finish();
     if (opt.row != nullptr && !(w.failure == Failure::kInputIsTable && opt.skipTables)) {

@@ -58,26 +58,29 @@ void ConvertInTurn(const PlannedFile& f, const DsvConfig* cfg, std::int32_t* bia
     Count(status, std::move(row), result);
 }
 
-// The head: files[0, head) one after another on the count *biasCount, each starting
-// where the one before left it.
-void RunHead(const std::vector<PlannedFile>& files, std::size_t head, const DsvConfig* cfg,
-             std::int32_t* biasCount, BatchResult* result) {
-    for (std::size_t i = 0; i < head; ++i) {
-        ConvertInTurn(files[i], cfg, biasCount, result);
-    }
+// The head: the files converted one after another on the count *biasCount while it is
+// below its limit (all of them when none is left to run at once). Returns its length.
+std::size_t RunHead(const std::vector<PlannedFile>& files, std::size_t count, const DsvConfig* cfg,
+                    std::int32_t* biasCount, BatchResult* result) {
+    kinrec::Run run{*biasCount};
+    const std::size_t head = kinrec::ConvertHead(count, &run, [&](std::size_t i) {
+        std::int32_t turn = run.biasCount;
+        ConvertInTurn(files[i], cfg, &turn, result);
+        run.biasCount = turn;
+    });
+    *biasCount = run.biasCount;
+    return head;
 }
 
 // How far the head reaches: the files read while the count is still below its limit.
-// Only a batch that converts files concurrently has one.
 std::size_t HeadOf(const std::vector<PlannedFile>& files, const DsvConfig* cfg,
                    std::int32_t biasCount) {
-    std::size_t i = 0;
-    for (; i < files.size() && biasCount < kinrec::BiasCountLimit(); ++i) {
+    kinrec::Run run{biasCount};
+    return kinrec::ConvertHead(files.size(), &run, [&](std::size_t i) {
         if (!files[i].special) {
-            CountBias(files[i].path.c_str(), cfg, &biasCount);
+            CountBias(files[i].path.c_str(), cfg, &run.biasCount);
         }
-    }
-    return i;
+    });
 }
 
 // The files own, each from the gyro bias count start (the count's limit after the head,
@@ -133,26 +136,17 @@ BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig*
     BatchResult result;
     DiskView disk;
     const std::vector<PlannedFile> files = PlanFiles(paths, disk);
-    // One worker converts every file on the count it inherits; several convert the head
-    // one after another first. Files converted as if alone have no head: each starts
-    // from 0.
-    std::size_t head = files.size();
-    if (alone) {
-        head = 0;
-    } else if (workers > 1) {
-        head = 0;
-        for (; head < files.size() && *biasCount < kinrec::BiasCountLimit(); ++head) {
-            ConvertInTurn(files[head], cfg, biasCount, &result);
-        }
-    } else {
-        RunHead(files, head, cfg, biasCount, &result);
-    }
+    // The head one after another on the count, then the rest each from where a file
+    // after the head starts (on the workers); as if alone, every file starts from 0.
+    const std::size_t head = alone ? 0 : RunHead(files, files.size(), cfg, biasCount, &result);
     std::vector<std::size_t> rest;
     for (std::size_t j = head; j < files.size(); ++j) {
         rest.push_back(j);
     }
     if (!rest.empty()) {
-        RunRest(files, rest, cfg, workers, &result, alone ? 0 : kinrec::BiasCountLimit());
+        const kinrec::Run run{*biasCount};
+        const kinrec::Run start = kinrec::RestRun(alone ? nullptr : &run);
+        RunRest(files, rest, cfg, workers, &result, start.biasCount);
     }
     return result;
 }
@@ -300,7 +294,9 @@ BatchResult ConvertShare(const std::string& dir, const std::vector<std::string>&
         RunHead(plan.files, plan.head, cfg, biasCount, &result);
     }
     if (!own.empty()) {
-        RunRest(plan.files, own, cfg, workers, &result, alone ? 0 : kinrec::BiasCountLimit());
+        const kinrec::Run run{*biasCount};
+        const kinrec::Run start = kinrec::RestRun(alone ? nullptr : &run);
+        RunRest(plan.files, own, cfg, workers, &result, start.biasCount);
     }
     // A share that failed keeps the plan, so that its rerun converts the same files.
     if (!finished && result.failed == 0 && result.unreadable == 0 && !walkFailed &&

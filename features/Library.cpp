@@ -104,6 +104,21 @@ bool ValidBiasCount(std::int64_t count) {
     return count >= 0 && count <= kBiasCountLimit;
 }
 
+std::size_t ConvertHead(std::size_t count, Run* run,
+                        const std::function<void(std::size_t)>& convert) {
+    std::size_t i = 0;
+    if (run != nullptr) {
+        for (; i < count && run->biasCount < kBiasCountLimit; ++i) {
+            convert(i);
+        }
+    }
+    return i;
+}
+
+Run RestRun(const Run* run) {
+    return Run{run != nullptr ? kBiasCountLimit : 0};
+}
+
 Table FromCounts(const Recording<std::int16_t>& rec, const Settings& settings, Run* run) {
     Stream stream(settings, run);
     Table t;

@@ -164,6 +164,7 @@ Written WriteTable(const std::string& input, const std::string& table, const Set
                    Run* run, WriteHooks* hooks) {
     WriteHooks none;
     WriteHooks& h = hooks != nullptr ? *hooks : none;
+    CheckFileType(settings);
     CheckRun(run); // before the input is read: a drained input advances the Run too
     Written w;
     w.table = table.empty() ? TableNameFor(input) : table;

@@ -316,6 +316,43 @@ TEST(LibraryTest, RunOutsideItsRangeIsRefused) {
     }
 }
 
+// A batch's head on the run, then each later item from RestRun, gives the tables of
+// every item converted one after another on one run; without a run there is no head.
+TEST(LibraryTest, BatchHeadThenRestIsOneRunInOrder) {
+    const Physical p = Motion(4000, 3, 1.0);
+    const std::size_t items = 5;
+    kinrec::Run serial;
+    std::vector<kinrec::Table> want;
+    for (std::size_t i = 0; i < items; ++i) {
+        want.push_back(kinrec::FromPhysical(View(p), {}, &serial));
+    }
+    for (const std::int32_t start : {0, 7000, 10000}) {
+        SCOPED_TRACE(start);
+        kinrec::Run run{start};
+        std::vector<kinrec::Table> got(items);
+        const std::size_t head = kinrec::ConvertHead(
+            items, &run, [&](std::size_t i) { got[i] = kinrec::FromPhysical(View(p), {}, &run); });
+        // 0 -> 4000 -> 8000 -> 10000: three items; 7000 -> 10000: one; none at the limit.
+        EXPECT_EQ(head, start == 0 ? 3u : start == 7000 ? 1u : 0u);
+        for (std::size_t i = head; i < items; ++i) {
+            kinrec::Run own = kinrec::RestRun(&run);
+            got[i] = kinrec::FromPhysical(View(p), {}, &own);
+        }
+        if (start == 0) {
+            for (std::size_t i = 0; i < items; ++i) {
+                EXPECT_EQ(got[i].columns, want[i].columns) << i;
+            }
+        }
+        EXPECT_EQ(got[items - 1].columns, want[items - 1].columns);
+    }
+    int calls = 0;
+    EXPECT_EQ(kinrec::ConvertHead(items, nullptr, [&](std::size_t) { ++calls; }), 0u);
+    EXPECT_EQ(calls, 0);
+    EXPECT_EQ(kinrec::RestRun(nullptr).biasCount, 0);
+    kinrec::Run fresh;
+    EXPECT_EQ(kinrec::ConvertHead(2, &fresh, [&](std::size_t) { ++calls; }), 2u);
+}
+
 TEST(LibraryTest, TwoThreadsConvertTwoRecordingsAtOnce) {
     const Physical a = Motion(4000, 1, 1.0);
     const Physical b = Motion(4000, 2, 3.0);
@@ -349,6 +386,7 @@ TEST(LibraryTest, BadArgumentsAreExceptions) {
     kinrec::Settings s;
     s.FileType = 5;
     EXPECT_THROW(kinrec::FromFile(dir.Path("x.csv"), s), kinrec::Error);
+    EXPECT_THROW(kinrec::WriteTable(dir.Path("x.csv"), "", s), kinrec::Error);
     struct FileCase {
         std::string path;
         int fileType;

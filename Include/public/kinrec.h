@@ -21,6 +21,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -37,8 +38,8 @@ namespace kinrec {
 // clang-format off
 #define KINREC_SETTINGS(X)                                                                         \
     X(FileType, "FILETYPE", "filetype", 1,                                                         \
-      "input kind: 1 counts CSV, 2 physical CSV, 3 hundreds CSV, 4 binary dataset; other values "  \
-      "read as 1")                                                                                 \
+      "input kind: 1 counts CSV, 2 physical CSV, 3 hundreds CSV, 4 binary dataset; a "            \
+      "configuration file's other values read as 1")                                               \
     X(ResampleCount, "RESAMPLECOUNT", "resample_count", 0,                                         \
       "keep the 1st, (N+1)th, (2N+1)th ... sample; 1 or less keeps every sample")                  \
     X(SamplingFrequency, "SAMPLINGFREQUENCY", "sampling_frequency", 50,                            \
@@ -99,6 +100,21 @@ std::int32_t BiasCountLimit();
 
 // Whether count is a bias count a Run may hold: 0 to BiasCountLimit().
 bool ValidBiasCount(std::int64_t count);
+
+// A batch on one Run, on many threads. Converting items one after another on one Run
+// gives the same tables as converting its head that way and then each later item from a
+// Run of its own at BiasCountLimit(), in any order or all at once: the head is the items
+// converted while the count is below its limit, and a count at its limit stays there.
+//
+// ConvertHead converts the head: convert(i) for i = 0, 1, ... below count, each
+// converting item i on *run, while run->biasCount is below the limit; returns how many
+// it converted. run nullptr: every item starts a count of its own, so there is no head
+// (0). An exception from convert passes on, the items after it unconverted.
+std::size_t ConvertHead(std::size_t count, Run* run,
+                        const std::function<void(std::size_t)>& convert);
+// The Run each item after the head starts from: at the limit for a batch on a run, at 0
+// for one without (run nullptr).
+Run RestRun(const Run* run);
 
 // What a conversion met besides its rows. Nothing here changes a row; the console
 // prints the notes NoteLines() words on its standard error.
@@ -283,7 +299,8 @@ Table FromCounts(const Recording<std::int16_t>& rec, const Settings& settings = 
 Table FromPhysical(const Recording<double>& rec, const Settings& settings = Settings(),
                    Run* run = nullptr);
 // Throws kinrec::Error unless settings.FileType is 1 to 4: the check of every conversion
-// of a file (FromFile; WriteTable alone reads other values as 1, as the console does).
+// of a file (FromFile, WriteTable). A configuration file's other values are read as 1
+// when it is loaded.
 void CheckFileType(const Settings& settings);
 
 // A recording file as settings.FileType says (1 to 4), read without writing anything.
@@ -360,10 +377,10 @@ class WriteHooks {
 // characters keeps them all.
 std::string TableNameFor(const std::string& input);
 
-// Writes the table of the recording at input (settings.FileType 4: a dataset file;
-// anything else a CSV layout, other values read as 1) to table, or to
-// TableNameFor(input) when table is "". Failures are returned, never thrown; a Run out
-// of range throws kinrec::Error.
+// Writes the table of the recording at input (settings.FileType 4: a dataset file; 1 to
+// 3 a CSV layout) to table, or to TableNameFor(input) when table is "". Failures are
+// returned, never thrown; a FileType other than 1 to 4 or a Run out of range throws
+// kinrec::Error.
 Written WriteTable(const std::string& input, const std::string& table, const Settings& settings,
                    Run* run = nullptr, WriteHooks* hooks = nullptr);
 

@@ -9,7 +9,7 @@ from typing import Any, Callable, Dict, List, Mapping, Optional, Sequence, Tuple
 
 from . import _kinrec
 from ._convert import _read_file, features
-from ._kinrec import BIAS_COUNT_LIMIT, Run
+from ._kinrec import Run
 from ._results import ArrayLike, Result
 from ._settings import (_DEFAULTS, _SETTING_NAMES, PathLike, _integer, _path, _run, _settings,
                         _takes_settings)
@@ -30,16 +30,16 @@ def _workers(workers: Optional[int]) -> int:
 def _many(
     count: int, one: Callable[[int, Optional[Run]], Result], run: Optional[Run], workers: int
 ) -> List[Result]:
-    """one(i, run) for i in range(count), in order: one by one while the run's bias
-    count is below its limit, then on workers threads, as a console batch does."""
+    """one(i, run) for i in range(count), in order: the library's batch rule
+    (kinrec::ConvertHead, kinrec::RestRun) as a console batch follows it: the head one
+    by one on the run, then the rest on workers threads, each on a Run of its own."""
     results: List[Result] = []
-    if run is not None:
-        while len(results) < count and run.bias_count < BIAS_COUNT_LIMIT:
-            results.append(one(len(results), run))
+    _kinrec.convert_head(count, run, lambda i: results.append(one(i, run)))
     rest = range(len(results), count)
+    start = _kinrec.rest_bias_count(run)
 
     def task(i: int) -> Result:
-        return one(i, None if run is None else Run(BIAS_COUNT_LIMIT))
+        return one(i, None if run is None else Run(start))
 
     if workers <= 1 or len(rest) <= 1:
         results.extend(task(i) for i in rest)

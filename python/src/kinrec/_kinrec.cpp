@@ -68,6 +68,26 @@ std::unique_lock<std::mutex> TakeTurn(PyRun* run) {
     return lock;
 }
 
+// The run's count as it stands, read in the run's turn.
+kinrec::Run CountOf(PyRun* run) {
+    py::gil_scoped_release free;
+    const std::unique_lock<std::mutex> turn = TakeTurn(run);
+    return run->run;
+}
+
+// kinrec::ConvertHead with a Python convert(i), which converts item i on run itself; the
+// count is read between the items in the run's turn. Returns the head's length.
+std::size_t ConvertHead(std::size_t count, PyRun* run, const py::function& convert) {
+    if (run == nullptr) {
+        return kinrec::ConvertHead(count, nullptr, [](std::size_t) {});
+    }
+    kinrec::Run seen = CountOf(run);
+    return kinrec::ConvertHead(count, &seen, [&](std::size_t i) {
+        convert(i);
+        seen = CountOf(run);
+    });
+}
+
 // The settings' fields by their names in KINREC_SETTINGS, for kinrec/_settings.py.
 void DefineSettings(py::module_& m) {
     py::class_<kinrec::Settings> settings(m, "Settings",
@@ -491,7 +511,6 @@ py::object OsError(const std::string& path, const std::string& reason, int code)
 // writer names.
 py::tuple Convert(const py::bytes& inputBytes, const py::object& output,
                   const kinrec::Settings& settings, PyRun* run) {
-    kinrec::CheckFileType(settings);
     const std::string input = inputBytes;
     const std::string table = output.is_none() ? "" : std::string(output.cast<py::bytes>());
     kinrec::Written w;
@@ -594,6 +613,14 @@ order nobody chose. Give each thread its own Run unless the order is fixed.)")
         });
 
     m.attr("BIAS_COUNT_LIMIT") = kinrec::BiasCountLimit();
+    m.def("convert_head", &ConvertHead, py::arg("count"), py::arg("run").none(true),
+          py::arg("convert"),
+          "kinrec::ConvertHead: convert(i) for the items converted one by one on run while "
+          "its bias count is below the limit; returns how many.");
+    m.def(
+        "rest_bias_count", [](PyRun* run) { return kinrec::RestRun(RunOf(run)).biasCount; },
+        py::arg("run").none(true),
+        "kinrec::RestRun: the bias count each item after the head starts from.");
     py::list settings;
     for (const kinrec::SettingInfo& info : kinrec::SettingTable()) {
         const py::object key = info.key == nullptr ? py::object(py::none()) : py::str(info.key);
