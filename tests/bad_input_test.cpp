@@ -2,6 +2,7 @@
 // console output the tool defines, and every input byte for byte as it was. Links,
 // permissions and deep trees: bad_input_test-posix.cpp.
 #include "KinrecFixture.h"
+#include "kinrec.h"
 
 #include <gtest/gtest.h>
 
@@ -217,6 +218,9 @@ TEST_F(BadInputTest, HugeAndOddNumbers) {
     ExpectWellFormed(Get("phys_DSV.csv"), 19);
 }
 
+// Every corner of the four numeric settings gives a well-formed table with the rows the
+// resample count keeps: the combinations in-process through the library's writer, and
+// the most extreme ones once through the program and its configuration file.
 TEST_F(BadInputTest, ExtremeSettings) {
     std::string samples = "t\n";
     for (int i = 0; i < 50; ++i) {
@@ -230,22 +234,35 @@ TEST_F(BadInputTest, ExtremeSettings) {
         for (std::int32_t fc : values) {
             for (std::int32_t rc : values) {
                 for (std::int32_t th : {INT32_MIN, 0, INT32_MAX}) {
-                    Config("SAMPLINGFREQUENCY " + std::to_string(fs) + "\nCUTOFFFREQUENCY " +
-                           std::to_string(fc) + "\nRESAMPLECOUNT " + std::to_string(rc) +
-                           "\nFALLSTARTTHRESHOLD " + std::to_string(th) + "\n");
-                    const RunResult r = Run({"in.csv"});
-                    ASSERT_EQ(r.status, 0);
-                    ASSERT_NE(r.out.find(Announce("in.csv", "in_DSV.csv")), std::string::npos);
+                    kinrec::Settings s;
+                    s.SamplingFrequency = fs;
+                    s.CutOffFrequency = fc;
+                    s.ResampleCount = rc;
+                    s.FallStartThreshold = th;
+                    const kinrec::Written w = kinrec::WriteTable(W("in.csv"), "", s);
+                    ASSERT_TRUE(w.Ok()) << w.Reason();
                     const std::string table = Get("in_DSV.csv");
                     ExpectWellFormed(table, 19);
-                    const std::size_t rows = Rows(table).size();
-                    ASSERT_EQ(rows, rc == INT32_MAX ? 1u : 50u) << fs << " " << fc << " " << rc;
+                    ASSERT_EQ(Rows(table).size(), rc == INT32_MAX ? 1u : 50u)
+                        << fs << " " << fc << " " << rc;
                     ++runs;
                 }
             }
         }
     }
     EXPECT_EQ(runs, 375);
+    const std::string want = Get("in_DSV.csv"); // INT32_MAX for all four
+    Config("SAMPLINGFREQUENCY 2147483647\nCUTOFFFREQUENCY 2147483647\nRESAMPLECOUNT "
+           "2147483647\nFALLSTARTTHRESHOLD 2147483647\n");
+    const RunResult r = Run({"in.csv"});
+    ASSERT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find(Announce("in.csv", "in_DSV.csv")), std::string::npos);
+    EXPECT_EQ(Get("in_DSV.csv"), want);
+    Config("SAMPLINGFREQUENCY -2147483648\nCUTOFFFREQUENCY -2147483648\nRESAMPLECOUNT "
+           "-2147483648\nFALLSTARTTHRESHOLD -2147483648\n");
+    ASSERT_EQ(Run({"in.csv"}).status, 0);
+    ExpectWellFormed(Get("in_DSV.csv"), 19);
+    EXPECT_EQ(Rows(Get("in_DSV.csv")).size(), 50u);
 }
 
 TEST_F(BadInputTest, OddFileNames) {
