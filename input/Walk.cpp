@@ -63,10 +63,9 @@ struct Visitor {
     const std::function<void(const std::string&, int)>& failed;
 };
 
-// A listing; a directory that exists but cannot be read is handed to the visitor's
-// failed (one that does not exist, as a selector's sub-directory mostly does not, is
-// just empty).
-// The entries matching pattern, sorted by name.
+// The entries of dir matching pattern, sorted by name; a directory that exists but
+// cannot be read is handed to the visitor's failed (one that does not exist, as a
+// selector's sub-directory mostly does not, is just empty).
 std::vector<DirEntry> ListOf(Disk& disk, const std::string& dir, const std::string& pattern,
                              const Visitor& v) {
     int error = 0;

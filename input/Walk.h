@@ -4,11 +4,11 @@
 // with it, so they find the same files in the same order.
 //
 // An input file is a non-directory entry whose path ends in ".csv" but not "_DSV.csv",
-// or in ".bin" (exact, case-sensitive). Entries come sorted by name, so a batch run is
-// reproducible (the gyro bias count carries from one file to the next); names are matched
-// by kinrec itself (case-sensitively) and sorted in byte order, the same on every
-// platform. Directories
-// reached through a link are not entered: a link back up the tree would never end.
+// or in ".bin" (exact, case-sensitive). Entries come sorted by name in byte order, so a
+// batch run is reproducible (the gyro bias count carries from one file to the next);
+// names are matched by kinrec itself, case-sensitively, the same on every platform.
+// Directories reached through a link are not entered: a link back up the tree would
+// never end.
 #ifndef KINREC_WALK_H
 #define KINREC_WALK_H
 
