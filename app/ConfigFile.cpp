@@ -2,6 +2,7 @@
 
 #include "app/Console.h"
 #include "app/Platform.h"
+#include "disk/Disk.h"
 #include "input/InputFile.h"
 #include "input/LineReader.h"
 #include "input/NumberText.h"
@@ -134,7 +135,7 @@ void ApplyLine(char* line, DsvConfig* cfg, const std::string& where) {
 } // namespace
 
 int LoadConfigFile(const char* path, DsvConfig* cfg) {
-    std::FILE* f = OpenInputFile(path);
+    std::FILE* f = OpenInputFile(RealDisk(), path);
     if (f == nullptr) {
         return -1;
     }
@@ -154,7 +155,7 @@ int LoadConfigFile(const char* path, DsvConfig* cfg) {
 }
 
 std::string ConfigPathFor(const std::string& executablePath) {
-    const std::size_t cut = platform::LastSeparator(executablePath);
+    const std::size_t cut = LastSeparator(executablePath);
     const std::size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
     const std::size_t dot = executablePath.rfind('.');
     if (dot == std::string::npos || dot <= nameStart) {

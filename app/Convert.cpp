@@ -1,9 +1,10 @@
 #include "app/Convert.h"
 
-#include "app/Platform.h"
 #include "app/Progress.h"
 #include "app/TempTables.h"
+#include "disk/Disk.h"
 #include "features/WriteTable.h"
+#include "input/OpenInput.h"
 #include "kinrec.h"
 
 #include <cerrno>
@@ -26,7 +27,7 @@ class ConsoleHooks : public TempTableHooks {
         console_.Out(input + " -> " + table + "\n");
         if (progress_) {
             prog_ =
-                std::make_unique<progress::FileProgress>(input_, platform::Inspect(input_).size);
+                std::make_unique<progress::FileProgress>(input_, RealDisk().Inspect(input_).size);
         }
     }
     void InPlace() override {
@@ -71,7 +72,8 @@ std::string OutputNameFor(const std::string& input) {
 
 void CountBias(const char* input, const DsvConfig* cfg, std::int32_t* biasCount) {
     const kinrec::Settings s = ConversionSettings(*cfg);
-    OpenedInput opened = OpenInput(input, s.FileType, s.Overflow == 1); // 1: OVERFLOW clip
+    OpenedInput opened =
+        OpenInput(RealDisk(), input, s.FileType, s.Overflow == 1); // 1: OVERFLOW clip
     if (opened.failure == kinrec::Failure::kNone) {
         Drain(*opened.source, s, biasCount);
     }

@@ -6,6 +6,7 @@
 #include "app/Plan.h"
 #include "app/Progress.h"
 #include "app/SharePlan.h"
+#include "disk/Disk.h"
 #include "input/InputFile.h"
 #include "kinrec.h"
 
@@ -17,7 +18,7 @@ using namespace kinrec::detail;
 namespace {
 
 std::string Join(const std::string& dir, const std::string& name) {
-    return dir + platform::kPathSeparator + name;
+    return dir + kPathSeparator + name;
 }
 
 void Count(int status, kinrec::SummaryRow&& row, BatchResult* result) {
@@ -134,8 +135,7 @@ void RunRest(const std::vector<PlannedFile>& files, const std::vector<std::size_
 BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig* cfg,
                          std::int32_t* biasCount, int workers, bool alone) {
     BatchResult result;
-    DiskView disk;
-    const std::vector<PlannedFile> files = PlanFiles(paths, disk);
+    const std::vector<PlannedFile> files = PlanFiles(paths, RealDisk());
     // The head one after another on the count, then the rest each from where a file
     // after the head starts (on the workers); as if alone, every file starts from 0.
     const std::size_t head = alone ? 0 : RunHead(files, files.size(), cfg, biasCount, &result);
@@ -171,8 +171,7 @@ Plan MakePlan(const std::vector<std::string>& paths, const std::string* selector
               const DsvConfig* cfg, std::int32_t biasCount, int count, bool alone) {
     Plan plan = PlanOfRun(selector, cfg, count, alone);
     plan.token = NewToken();
-    DiskView disk;
-    plan.files = PlanFiles(paths, disk);
+    plan.files = PlanFiles(paths, RealDisk());
     plan.head = alone ? 0 : HeadOf(plan.files, cfg, biasCount);
     SplitShares(&plan.files, plan.head, count);
     return plan;
@@ -181,7 +180,7 @@ Plan MakePlan(const std::vector<std::string>& paths, const std::string* selector
 // Whether path holds a file kinrec wrote (a table, a batch summary): never an input, so
 // never a change to the batch, whenever it was written.
 bool IsKinrecOwn(const std::string& path) {
-    return IsKinrecTable(path.c_str()) == TableCheck::kTable;
+    return IsKinrecTable(RealDisk(), path) == TableCheck::kTable;
 }
 
 // What to do when a share cannot follow the plan at planPath: start the batch again.
@@ -267,7 +266,7 @@ BatchResult ConvertShare(const std::string& dir, const std::vector<std::string>&
             continue;
         }
         const std::string how =
-            f.written ? "" : Difference(f.stamp, StampOf(platform::Inspect(f.path)));
+            f.written ? "" : Difference(f.stamp, StampOf(RealDisk().Inspect(f.path)));
         if (!how.empty() && !IsKinrecOwn(f.path)) {
             std::string why = "changed since ";
             why += planPath;
@@ -312,7 +311,7 @@ BatchResult ConvertShare(const std::string& dir, const std::vector<std::string>&
 void NoteOtherSettings(const std::string& start, const std::vector<std::string>& paths) {
     std::set<std::string> seen;
     for (const std::string& path : paths) {
-        const std::size_t cut = platform::LastSeparator(path);
+        const std::size_t cut = LastSeparator(path);
         if (cut == std::string::npos || cut == 0) {
             continue;
         }
@@ -321,7 +320,7 @@ void NoteOtherSettings(const std::string& start, const std::vector<std::string>&
             continue;
         }
         const std::string cnf = Join(dir, "kinrec.cnf");
-        if (platform::Exists(cnf)) {
+        if (RealDisk().Exists(cnf)) {
             StdConsole().Fail(cnf, "not read: a walk takes its settings from the directory it "
                                    "starts in; to use these, run kinrec -r in " +
                                        dir);
@@ -335,8 +334,7 @@ int ConvertDirectory(const char* dir, const char* selector, bool recursive, cons
                      std::int32_t* biasCount, int workers, BatchResult* result, const Shard& shard,
                      bool alone) {
     const std::string sel = selector != nullptr ? selector : "";
-    DiskDirectories disk;
-    const WalkResult walk = Walk(disk, dir, selector != nullptr ? &sel : nullptr, recursive);
+    const WalkResult walk = Walk(RealDisk(), dir, selector != nullptr ? &sel : nullptr, recursive);
     for (const auto& [path, error] : walk.unreadable) {
         StdConsole().Fail(path, ErrorText(error));
     }

@@ -1,6 +1,7 @@
 #include "app/Plan.h"
 
 #include "app/Convert.h"
+#include "app/FullNames.h"
 #include "kinrec.h"
 
 #include <algorithm>
@@ -13,7 +14,7 @@
 
 namespace {
 
-using platform::PathKind;
+using kinrec::detail::PathKind;
 
 // A file's keys: the full path it stands for, its letters folded (where the file
 // system ignores case, names that differ in case are one file; where it does not, they
@@ -37,25 +38,7 @@ void AddKeys(const NameInfo& n, std::vector<std::string>* keys) {
 
 } // namespace
 
-NameInfo DiskView::Look(const std::string& path) {
-    NameInfo n;
-    n.info = platform::Inspect(path);
-    if (n.info.isLink) {
-        n.full = platform::CanonicalPath(path);
-        return n;
-    }
-    const std::size_t cut = platform::LastSeparator(path);
-    const std::string dir = cut == std::string::npos ? "." : path.substr(0, cut == 0 ? 1 : cut);
-    const std::string name = cut == std::string::npos ? path : path.substr(cut + 1);
-    auto it = dirs_.find(dir);
-    if (it == dirs_.end()) {
-        it = dirs_.emplace(dir, platform::CanonicalPath(dir)).first;
-    }
-    n.full = it->second + platform::kPathSeparator + name;
-    return n;
-}
-
-Stamp StampOf(const platform::PathInfo& info) {
+Stamp StampOf(const kinrec::detail::PathInfo& info) {
     Stamp s;
     s.kind = info.kind;
     s.size = info.kind == PathKind::kRegular ? info.size : 0;
@@ -87,7 +70,9 @@ std::string Difference(const Stamp& planned, const Stamp& now) {
     return "";
 }
 
-std::vector<PlannedFile> PlanFiles(const std::vector<std::string>& paths, FileSystemView& fs) {
+std::vector<PlannedFile> PlanFiles(const std::vector<std::string>& paths,
+                                   kinrec::detail::Disk& disk) {
+    FullNames names(disk);
     // Groups of files joined by a shared key (union-find), each named by its first file;
     // every key is kept once, with the first file that has it.
     struct KeyUse {
@@ -110,10 +95,10 @@ std::vector<PlannedFile> PlanFiles(const std::vector<std::string>& paths, FileSy
         PlannedFile& f = files[j];
         f.path = paths[j];
         parent[j] = j;
-        const NameInfo in = fs.Look(paths[j]);
+        const NameInfo in = names.Look(paths[j]);
         f.stamp = StampOf(in.info);
         f.special = in.info.kind == PathKind::kOther && in.info.id.known;
-        const NameInfo out = fs.Look(OutputNameFor(paths[j]));
+        const NameInfo out = names.Look(OutputNameFor(paths[j]));
         f.inPlace = out.info.kind == PathKind::kOther;
         keys.clear();
         AddKeys(in, &keys);

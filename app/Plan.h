@@ -1,55 +1,30 @@
 // The plan of a batch: which walked files are one file's readers and writers (its
 // groups), the order they must keep, and which share of a split batch converts each.
 //
-// Plain functions over values: what each name stands for comes from a FileSystemView
-// (the disk, or a test's fake one), and a plan is written to and read from text, so that
+// Plain functions over values: what each name stands for comes from a Disk (the real
+// one, or a test's fake one), and a plan is written to and read from text, so that
 // the shares of one batch, in processes that start at different times, agree on it.
 #ifndef KINREC_PLAN_H
 #define KINREC_PLAN_H
 
-#include "app/Platform.h"
+#include "disk/Disk.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
-
-// What a name stands for.
-struct NameInfo {
-    platform::PathInfo info;
-    // The full path of the file the name stands for, with the name's own links followed
-    // (also where they lead to nothing yet): the same text for every name of one file,
-    // before and after the file exists.
-    std::string full;
-};
-
-class FileSystemView {
-  public:
-    virtual ~FileSystemView() = default;
-    virtual NameInfo Look(const std::string& path) = 0;
-};
-
-// The disk; remembers the full path of each directory it was asked about.
-class DiskView : public FileSystemView {
-  public:
-    NameInfo Look(const std::string& path) override;
-
-  private:
-    std::map<std::string, std::string> dirs_; // directory as walked -> full path
-};
 
 // An input's identity as it was planned: a file that differs in any of these is not the
 // file the plan was made for. The volume is kept but not compared: each machine of a
 // cluster may mount the shared file system under a device number of its own, while
 // the file's index there stays.
 struct Stamp {
-    platform::PathKind kind = platform::PathKind::kMissing;
+    kinrec::detail::PathKind kind = kinrec::detail::PathKind::kMissing;
     long long size = 0;  // [bytes]
     long long mtime = 0; // [ns] since the epoch
-    platform::FileId id;
+    kinrec::detail::FileId id;
 };
-Stamp StampOf(const platform::PathInfo& info);
+Stamp StampOf(const kinrec::detail::PathInfo& info);
 // How now differs from planned ("size 200 -> 300 bytes"); "" when it does not.
 std::string Difference(const Stamp& planned, const Stamp& now);
 
@@ -78,7 +53,8 @@ struct Plan {
 // The files in walk order, each with its identity and its group: files whose inputs or
 // tables are one file (by the full key, never a hash of it) are one group, named by its
 // first file.
-std::vector<PlannedFile> PlanFiles(const std::vector<std::string>& paths, FileSystemView& fs);
+std::vector<PlannedFile> PlanFiles(const std::vector<std::string>& paths,
+                                   kinrec::detail::Disk& disk);
 
 // Gives each file after the head its share of count: parts of about equal size in walk
 // order, each file by where its middle lies; a group goes where its first file goes,

@@ -1,8 +1,7 @@
-// What kinrec needs from the operating system, one implementation per platform.
+// What the console needs from the operating system besides the file system (the
+// library's floor, disk/Disk.h), one implementation per platform.
 #ifndef KINREC_PLATFORM_H
 #define KINREC_PLATFORM_H
-
-#include "features/FileSystem.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -11,37 +10,8 @@
 
 namespace platform {
 
-// The file-system calls the library makes too (features/FileSystem.h).
-using kinrec::detail::CanWrite;
-using kinrec::detail::CreateNew;
-using kinrec::detail::DirEntry;
-using kinrec::detail::FileId;
-using kinrec::detail::IdOf;
-using kinrec::detail::Inspect;
-using kinrec::detail::IsAbsolutePath;
-using kinrec::detail::IsDirectory;
-using kinrec::detail::IsPathSeparator;
-using kinrec::detail::kPathSeparator;
-using kinrec::detail::LandNew;
-using kinrec::detail::LastSeparator;
-using kinrec::detail::ListEntries;
-using kinrec::detail::MoveOnto;
-using kinrec::detail::PathInfo;
-using kinrec::detail::PathKind;
-using kinrec::detail::ProcessId;
-using kinrec::detail::RemoveFile;
-using kinrec::detail::ResolveTarget;
-
 // The full path of the running executable, or "" when the system does not tell.
 std::string ExecutablePath();
-
-// Whether anything exists under path (a dangling link included).
-bool Exists(const std::string& path);
-
-// The full path of the file a name stands for, following the name's own links even
-// where they lead to nothing yet: two names of one file, existing or to be made, give
-// the same text.
-std::string CanonicalPath(const std::string& path);
 
 // Makes sure standard input, output and error are open (onto the null device where a
 // caller closed them), so that no file kinrec opens takes their place.

@@ -1,8 +1,8 @@
 #include "app/SharePlan.h"
 
 #include "app/Console.h"
-#include "app/Platform.h"
 #include "app/TempFile.h"
+#include "disk/Disk.h"
 
 #include <cerrno>
 #include <chrono>
@@ -17,7 +17,7 @@ const char kFinishedName[] = "kinrec.plan.finished";
 namespace {
 
 std::string Join(const std::string& dir, const std::string& name) {
-    return dir + platform::kPathSeparator + name;
+    return dir + kinrec::detail::kPathSeparator + name;
 }
 
 std::string DoneName(int index) {
@@ -26,7 +26,7 @@ std::string DoneName(int index) {
 
 // The whole file; false with errno set when it cannot be read.
 bool ReadWhole(const std::string& path, std::string* text) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = kinrec::detail::RealDisk().OpenRead(path);
     if (f == nullptr) {
         return false;
     }
@@ -55,7 +55,7 @@ std::string NewToken() {
     // The clock and the process id alone already tell two shares apart.
     std::uint64_t seed =
         static_cast<std::uint64_t>(std::chrono::system_clock::now().time_since_epoch().count()) ^
-        (static_cast<std::uint64_t>(platform::ProcessId()) << 40);
+        (static_cast<std::uint64_t>(kinrec::detail::ProcessId()) << 40);
     try {
         std::random_device device;
         seed ^= (static_cast<std::uint64_t>(device()) << 32) ^ device();
@@ -149,11 +149,12 @@ bool FinishShare(const std::string& dir, const Plan& plan, int index, std::strin
     }
     // The plan is kept as the finished batch's, which a share run again still follows;
     // the records without a plan mean nothing.
-    if (!platform::MoveOnto(planPath, Join(dir, kFinishedName))) {
-        (void)platform::RemoveFile(planPath); // then a rerun plans afresh: no harm
+    kinrec::detail::Disk& disk = kinrec::detail::RealDisk();
+    if (!disk.MoveOnto(planPath, Join(dir, kFinishedName))) {
+        (void)disk.RemoveFile(planPath); // then a rerun plans afresh: no harm
     }
     for (int k = 1; k <= plan.count; ++k) {
-        (void)platform::RemoveFile(Join(dir, DoneName(k)));
+        (void)disk.RemoveFile(Join(dir, DoneName(k)));
     }
     return true;
 }

@@ -1,17 +1,21 @@
 #include "app/Summary.h"
 
 #include "app/Console.h"
-#include "app/Platform.h"
 #include "app/TempFile.h"
+#include "disk/Disk.h"
 
 #include <cerrno>
 #include <cstdio>
+
+using kinrec::detail::PathInfo;
+using kinrec::detail::PathKind;
+using kinrec::detail::RealDisk;
 
 namespace {
 
 // The first bytes of the file at path (at most n); false with errno when unreadable.
 bool Head(const std::string& path, std::size_t n, std::string* text) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
+    std::FILE* f = RealDisk().OpenRead(path);
     if (f == nullptr) {
         return false;
     }
@@ -27,13 +31,13 @@ bool Head(const std::string& path, std::size_t n, std::string* text) {
 
 bool WriteSummary(const std::string& path, const kinrec::detail::DsvConfig& cfg,
                   const std::vector<kinrec::SummaryRow>& rows, std::string* error) {
-    const platform::PathInfo there = platform::Inspect(path);
+    const PathInfo there = RealDisk().Inspect(path);
     bool replace = false;
-    if (there.kind == platform::PathKind::kOther) {
+    if (there.kind == PathKind::kOther) {
         *error = "is not a regular file; the summary is not written";
         return false;
     }
-    if (there.kind == platform::PathKind::kRegular) {
+    if (there.kind == PathKind::kRegular) {
         std::string head;
         if (!Head(path, 64, &head)) {
             *error = "cannot be read to check that it is a kinrec summary (" + ErrorText(errno) +

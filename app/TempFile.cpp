@@ -1,7 +1,7 @@
 #include "app/TempFile.h"
 
-#include "app/Platform.h"
 #include "app/TempTables.h"
+#include "disk/Disk.h"
 
 #include <atomic>
 #include <cerrno>
@@ -17,10 +17,10 @@ std::atomic<unsigned> serial{0};
 std::string WriteTemporary(const std::string& name, const std::string& text) {
     TempTableHooks registry;
     for (int tries = 0; tries < 100; ++tries) {
-        std::string temp =
-            name + ".tmp-" + std::to_string(platform::ProcessId()) + "-" + std::to_string(++serial);
+        std::string temp = name + ".tmp-" + std::to_string(kinrec::detail::ProcessId()) + "-" +
+                           std::to_string(++serial);
         registry.Lock();
-        std::FILE* f = platform::CreateNew(temp);
+        std::FILE* f = kinrec::detail::RealDisk().CreateNew(temp);
         const int openError = errno;
         if (f != nullptr) {
             registry.Made(temp);
@@ -50,7 +50,8 @@ std::string WriteTemporary(const std::string& name, const std::string& text) {
 bool Land(const std::string& temp, const std::string& name, bool replace) {
     TempTableHooks registry;
     registry.Lock();
-    const bool moved = replace ? platform::MoveOnto(temp, name) : platform::LandNew(temp, name);
+    kinrec::detail::Disk& disk = kinrec::detail::RealDisk();
+    const bool moved = replace ? disk.MoveOnto(temp, name) : disk.LandNew(temp, name);
     const int err = errno;
     if (moved) {
         registry.Gone(temp);
@@ -67,7 +68,8 @@ void Discard(const std::string& temp) {
     TempTableHooks registry;
     registry.Lock();
     const int err = errno;
-    (void)platform::RemoveFile(temp); // a leftover is named by nobody: nothing to tell
+    (void)kinrec::detail::RealDisk().RemoveFile(
+        temp); // a leftover is named by nobody: nothing to tell
     registry.Gone(temp);
     registry.Unlock();
     errno = err;

@@ -1,6 +1,5 @@
 #include "app/TempTables.h"
-
-#include "app/Platform.h"
+#include "disk/Disk.h"
 
 #include <algorithm>
 #include <mutex>
@@ -34,7 +33,7 @@ void TempTableHooks::Gone(const std::string& temp) {
 void RemoveTemporaryTables() {
     registryLock.lock(); // held until the process ends
     for (const std::string& temp : registry) {
-        (void)platform::RemoveFile(temp); // the process ends: nobody to tell
+        (void)kinrec::detail::RealDisk().RemoveFile(temp); // the process ends: nobody to tell
     }
     registry.clear();
 }

@@ -7,6 +7,7 @@
 #include "app/Progress.h"
 #include "app/Summary.h"
 #include "app/TempTables.h"
+#include "disk/Disk.h"
 #include "input/NumberText.h"
 #include "kinrec.h"
 
@@ -203,7 +204,7 @@ bool ParseOptions(int argc, char** argv, Options* o) {
                            "2/8 -r\"";
     const char* aloneUse = "--alone is followed by -r, as in \"kinrec --alone -r\"";
     int& i = o->next;
-    for (; i < argc && !platform::Exists(argv[i]); ++i) {
+    for (; i < argc && !RealDisk().Exists(argv[i]); ++i) {
         if (Is(argv[i], "--alone") && !o->alone) {
             o->alone = true;
         } else if (Is(argv[i], "--shard") && !o->sharded) {
@@ -250,7 +251,7 @@ int Main(int argc, char** argv) {
     }
     const int n = argc - opt.next; // the command line's own arguments
     char** args = argv + opt.next;
-    if (argc == 2 && !platform::Exists(argv[1])) {
+    if (argc == 2 && !RealDisk().Exists(argv[1])) {
         if (Is(argv[1], "--help") || Is(argv[1], "-h")) {
             PrintHelp();
             return 0;

@@ -5,10 +5,8 @@
 #include <climits>
 #include <csignal>
 #include <cstdlib>
-#include <dirent.h>
 #include <fcntl.h>
 #include <pthread.h>
-#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -17,42 +15,6 @@
 #endif
 
 namespace platform {
-
-bool Exists(const std::string& path) {
-    struct stat st;
-    return lstat(path.c_str(), &st) == 0;
-}
-
-std::string CanonicalPath(const std::string& path) {
-    // Follow the name's own links, dangling ones included, as far as they go.
-    std::string p = path;
-    for (int hops = 0; hops < 40; ++hops) {
-        char target[PATH_MAX];
-        const ssize_t n = readlink(p.c_str(), target, sizeof target - 1);
-        if (n < 0) {
-            break;
-        }
-        target[n] = '\0';
-        const std::size_t slash = p.rfind('/');
-        const std::string dir = slash == std::string::npos ? "." : p.substr(0, slash);
-        p = target[0] == '/' ? std::string(target) : dir + "/" + target;
-    }
-    if (char* whole = realpath(p.c_str(), nullptr)) {
-        std::string full = whole; // it exists (or a directory such as "." was asked for)
-        std::free(whole);
-        return full;
-    }
-    const std::size_t slash = p.rfind('/');
-    const std::string dir = slash == std::string::npos ? "." : p.substr(0, slash == 0 ? 1 : slash);
-    const std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
-    char* real = realpath(dir.c_str(), nullptr);
-    if (real == nullptr) {
-        return p;
-    }
-    std::string full = real;
-    std::free(real);
-    return full + (full.back() == '/' ? "" : "/") + name;
-}
 
 void OpenStandardStreams() {
     for (int fd = 0; fd <= 2; ++fd) {

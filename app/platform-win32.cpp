@@ -1,6 +1,5 @@
 // The platform layer on Windows: the kernel's find and module calls.
 #include "app/Platform.h"
-#include "features/FileSystem-win32.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -15,8 +14,6 @@ int _dowildcard = 0;
 
 namespace platform {
 
-using kinrec::detail::ErrnoFromLastError;
-
 std::string ExecutablePath() {
     std::string buf(MAX_PATH, '\0');
     for (;;) {
@@ -30,16 +27,6 @@ std::string ExecutablePath() {
         }
         buf.resize(buf.size() * 2);
     }
-}
-
-bool Exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-std::string CanonicalPath(const std::string& path) {
-    char full[MAX_PATH];
-    const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
-    return n > 0 && n < MAX_PATH ? std::string(full, n) : path;
 }
 
 void OpenStandardStreams() {

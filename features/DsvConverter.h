@@ -28,10 +28,10 @@
 #include "features/Lpf.h"
 #include "features/RowSink.h"
 #include "input/SampleRecord.h"
+#include "input/TableHeader.h"
 #include "orlib/AttitudeFilter.h"
 
 #include <cstdint>
-#include <cstring>
 
 namespace kinrec::detail {
 
@@ -117,16 +117,6 @@ int EmitDsvRow(DsvConverter* conv, const KeptSample& kept);
 // Closes a table OpenDsvFile created; -1 when a write or the close failed (errno-style
 // code in conv->file.Error()). Nothing to do for other sinks.
 int CloseDsvFile(DsvConverter* conv);
-
-// The header's first ten names, which every table begins with.
-inline constexpr char kDsvFixedHeader[] =
-    "accX,accY,accZ,gyroX,gyroY,gyroZ,lpf_acc,raw_acc,lpf_omega,raw_omega";
-
-// Whether a line begins with those names: the first line of a kinrec table, whatever the
-// file is called.
-inline bool BeginsWithTableHeader(const char* line) {
-    return std::strncmp(line, kDsvFixedHeader, sizeof kDsvFixedHeader - 1) == 0;
-}
 
 } // namespace kinrec::detail
 

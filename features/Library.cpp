@@ -5,7 +5,7 @@
 #include "features/DsvConverter.h"
 #include "features/StreamAccess.h"
 #include "features/TableSink.h"
-#include "features/WriteTable.h"
+#include "input/OpenInput.h"
 #include "input/SampleSource.h"
 
 #include <algorithm>
@@ -146,7 +146,7 @@ Notes FromFile(const std::string& path, RowSink& sink, const Settings& settings,
     CheckRun(run);
     // The table writer's opener: the same refusals, in the same words.
     OpenedInput opened =
-        OpenInput(path, settings.FileType, OverflowOf(settings) == Overflow::kClip);
+        OpenInput(RealDisk(), path, settings.FileType, OverflowOf(settings) == Overflow::kClip);
     if (opened.failure != Failure::kNone) {
         Written w;
         w.failure = opened.failure;

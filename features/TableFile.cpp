@@ -49,7 +49,7 @@ TableOpen TableFile::Open(const std::string& output, const PathInfo& info, int* 
         errno = 0;
         target_ = output;
         // Write-only: a FIFO opened for reading too would swallow its own table.
-        stream_ = std::fopen(output.c_str(), "w");
+        stream_ = disk_.OpenInPlace(output);
         if (stream_ == nullptr) {
             *code = ErrnoOr(EIO);
             return TableOpen::kNotCreated;
@@ -57,7 +57,7 @@ TableOpen TableFile::Open(const std::string& output, const PathInfo& info, int* 
         return TableOpen::kOpened;
     }
     if (info.kind == PathKind::kRegular) {
-        const TableCheck check = info.size > 0 ? IsKinrecTable(output.c_str()) : TableCheck::kTable;
+        const TableCheck check = info.size > 0 ? IsKinrecTable(disk_, output) : TableCheck::kTable;
         if (check == TableCheck::kUnreadable) {
             *code = ErrnoOr(EACCES);
             return TableOpen::kUnchecked;
@@ -65,12 +65,12 @@ TableOpen TableFile::Open(const std::string& output, const PathInfo& info, int* 
         if (check == TableCheck::kNotTable) {
             return TableOpen::kRefused;
         }
-        if (!CanWrite(output)) {
+        if (!disk_.CanWrite(output)) {
             *code = ErrnoOr(EACCES);
             return TableOpen::kNotCreated;
         }
     }
-    target_ = info.isLink ? ResolveTarget(output) : output;
+    target_ = info.isLink ? disk_.ResolveTarget(output) : output;
     free_ = info.kind == PathKind::kMissing;
     // Each table of a process has a target of its own, so its first name is free unless
     // a killed process left it (perhaps one with the same process id): a name that is
@@ -79,7 +79,7 @@ TableOpen TableFile::Open(const std::string& output, const PathInfo& info, int* 
         const std::string temp = TempNameFor(target_, n);
         const Held held(hooks_);
         errno = 0;
-        stream_ = CreateNew(temp);
+        stream_ = disk_.CreateNew(temp);
         if (stream_ != nullptr) {
             hooks_->Made(temp);
             temp_ = temp;
@@ -113,7 +113,7 @@ bool TableFile::Commit(int* code) {
     const Held held(hooks_);
     const bool moved = Land(code);
     if (!moved) {
-        if (!RemoveFile(temp_)) {
+        if (!disk_.RemoveFile(temp_)) {
             left_ = temp_;
         }
     }
@@ -125,19 +125,19 @@ bool TableFile::Commit(int* code) {
 bool TableFile::Land(int* code) {
     // What the name holds is checked again: a file saved under it while the table was
     // written is not replaced, unless it is an empty file or a kinrec table too.
-    const PathInfo now = Inspect(target_);
+    const PathInfo now = disk_.Inspect(target_);
     bool replace = false;
     if (now.kind == PathKind::kRegular && !free_) {
-        replace = now.size == 0 || IsKinrecTable(target_.c_str()) == TableCheck::kTable;
+        replace = now.size == 0 || IsKinrecTable(disk_, target_) == TableCheck::kTable;
     }
     errno = 0;
-    if (replace ? MoveOnto(temp_, target_) : LandNew(temp_, target_)) {
+    if (replace ? disk_.MoveOnto(temp_, target_) : disk_.LandNew(temp_, target_)) {
         return true;
     }
-    if (!replace && errno != EEXIST && Inspect(target_).kind == PathKind::kMissing) {
+    if (!replace && errno != EEXIST && disk_.Inspect(target_).kind == PathKind::kMissing) {
         // A file system without a second name for a file: moved, the name being free.
         errno = 0;
-        if (MoveOnto(temp_, target_)) {
+        if (disk_.MoveOnto(temp_, target_)) {
             return true;
         }
     }
@@ -154,7 +154,7 @@ void TableFile::Discard() {
         return;
     }
     const Held held(hooks_);
-    if (!RemoveFile(temp_)) {
+    if (!disk_.RemoveFile(temp_)) {
         left_ = temp_;
     }
     hooks_->Gone(temp_);

@@ -19,7 +19,7 @@
 #ifndef KINREC_TABLE_FILE_H
 #define KINREC_TABLE_FILE_H
 
-#include "features/FileSystem.h"
+#include "disk/Disk.h"
 #include "kinrec.h"
 
 #include <cstdio>
@@ -38,12 +38,13 @@ enum class TableOpen {
 // temporary name, and whatever it has not landed when it goes is removed.
 class TableFile {
   public:
-    explicit TableFile(WriteHooks* hooks) : hooks_(hooks != nullptr ? hooks : &none_) {}
+    TableFile(Disk& disk, WriteHooks* hooks)
+        : disk_(disk), hooks_(hooks != nullptr ? hooks : &none_) {}
     ~TableFile() { Discard(); }
     TableFile(const TableFile&) = delete;
     TableFile& operator=(const TableFile&) = delete;
 
-    // Opens the table for output; info is what Inspect tells of the name. Otherwise
+    // Opens the table for output; info is what the disk's Inspect tells of the name. Otherwise
     // *code holds the errno (0 when the name holds another file).
     TableOpen Open(const std::string& output, const PathInfo& info, int* code);
 
@@ -67,6 +68,7 @@ class TableFile {
     // The finished temporary file onto its name, as Commit says.
     bool Land(int* code);
 
+    Disk& disk_;
     WriteHooks none_;
     WriteHooks* hooks_;
     std::string target_;          // the file the table replaces

@@ -1,18 +1,17 @@
 // A recording's table written to a file, safely: the console's conversion of one file,
 // with every failure returned as a value.
+#include "disk/Disk.h"
 #include "features/DsvConverter.h"
 #include "features/DsvTextSink.h"
-#include "features/FileSystem.h"
 #include "features/StreamAccess.h"
 #include "features/TableFile.h"
 #include "features/WriteTable.h"
-#include "input/InputFile.h"
+#include "input/OpenInput.h"
 #include "input/SampleSource.h"
 #include "kinrec.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <system_error>
 
@@ -21,10 +20,6 @@ namespace kinrec {
 using namespace detail;
 
 namespace {
-
-int ErrnoOr(int fallback) {
-    return errno != 0 ? errno : fallback;
-}
 
 // A source that tells the hooks how far it got, every 4096 samples.
 class ProgressSource : public SampleSource {
@@ -47,65 +42,6 @@ class ProgressSource : public SampleSource {
 } // namespace
 
 namespace detail {
-
-OpenedInput OpenInput(const std::string& input, int fileType, bool clip) {
-    OpenedInput o;
-    // The file as bytes, or why it cannot be opened.
-    auto open = [&o, &input]() -> std::FILE* {
-        errno = 0;
-        std::FILE* f = OpenInputFile(input.c_str());
-        if (f == nullptr) {
-            o.failure = Failure::kInputNotOpened;
-            o.code = ErrnoOr(EIO);
-        }
-        return f;
-    };
-    if (fileType == 4) {
-        std::FILE* f = open(); // the input's checks (a folder is refused) before its header
-        if (f == nullptr) {
-            return o;
-        }
-        CloseInputFile(f);
-        int err = 0;
-        DataSet* ds = OpenDataSet(input.c_str(), &err);
-        if (ds != nullptr) {
-            o.id = IdOf(ds->file);
-            o.size = RegularFileSize(ds->file);
-            o.source = std::make_unique<DataSetSource>(ds);
-            return o;
-        }
-        if (err != 0) {
-            o.failure = Failure::kReadFailed;
-            o.code = err;
-            return o;
-        }
-        // Say why: the file is something else (a table, perhaps).
-        f = open();
-        if (f == nullptr) {
-            return o;
-        }
-        const bool table = HeadIsTableHeader(f);
-        CloseInputFile(f);
-        o.failure = table ? Failure::kInputIsTable : Failure::kNotDataSet;
-        return o;
-    }
-    std::FILE* f = open();
-    if (f == nullptr) {
-        return o;
-    }
-    o.id = IdOf(f);
-    o.size = RegularFileSize(f);
-    auto csv = std::make_unique<CsvSource>(f, fileType, clip);
-    const char* first = csv->FirstLine();
-    if (first != nullptr &&
-        (BeginsWithTableHeader(first) || IsSummaryMark(first, std::strlen(first)))) {
-        o.failure = Failure::kInputIsTable;
-        return o;
-    }
-    o.csv = csv.get();
-    o.source = std::move(csv);
-    return o;
-}
 
 void Drain(SampleSource& src, const Settings& settings, std::int32_t* biasCount) {
     NullSink none;
@@ -168,8 +104,9 @@ Written WriteTable(const std::string& input, const std::string& table, const Set
     CheckRun(run); // before the input is read: a drained input advances the Run too
     Written w;
     w.table = table.empty() ? TableNameFor(input) : table;
+    Disk& disk = RealDisk();
     OpenedInput opened =
-        OpenInput(input, settings.FileType, OverflowOf(settings) == Overflow::kClip);
+        OpenInput(disk, input, settings.FileType, OverflowOf(settings) == Overflow::kClip);
     if (opened.failure != Failure::kNone) {
         w.failure = opened.failure;
         w.path = input;
@@ -179,14 +116,14 @@ Written WriteTable(const std::string& input, const std::string& table, const Set
     std::int32_t fresh = 0;
     std::int32_t* biasCount = run != nullptr ? &run->biasCount : &fresh;
     h.Opened(input, w.table);
-    const PathInfo existing = Inspect(w.table);
+    const PathInfo existing = disk.Inspect(w.table);
     if (existing.kind != PathKind::kMissing && opened.id == existing.id) {
         w.failure = Failure::kTableIsInput;
         w.path = w.table;
         Drain(*opened.source, settings, biasCount);
         return w;
     }
-    TableFile file(&h);
+    TableFile file(disk, &h);
     int code = 0;
     const TableOpen open = file.Open(w.table, existing, &code);
     if (open != TableOpen::kOpened) {

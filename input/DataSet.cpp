@@ -39,24 +39,31 @@ void Decode(const unsigned char* p, SampleRecord* rec) {
 } // namespace
 
 DataSet* OpenDataSet(const char* path, int* error) {
+    errno = 0;
+    std::FILE* file = std::fopen(path, "rb");
+    if (file == nullptr) {
+        if (error != nullptr) {
+            *error = errno != 0 ? errno : EIO;
+        }
+        return nullptr;
+    }
+    return OpenDataSet(file, error);
+}
+
+DataSet* OpenDataSet(std::FILE* file, int* error) {
     int ignored = 0;
     int* err = error != nullptr ? error : &ignored;
     *err = 0;
     DataSet* ds = new (std::nothrow) DataSet;
     if (ds == nullptr) {
+        (void)std::fclose(file); // opened for reading: nothing to lose
         *err = ENOMEM;
         return nullptr;
     }
-    errno = 0;
-    ds->file = std::fopen(path, "rb");
+    ds->file = file;
     ds->pos = 0;
     ds->end = 0;
     ds->error = 0;
-    if (ds->file == nullptr) {
-        *err = errno != 0 ? errno : EIO;
-        delete ds;
-        return nullptr;
-    }
     unsigned char header[kHeader];
     errno = 0;
     const bool whole = std::fread(header, 1, kHeader, ds->file) == kHeader;

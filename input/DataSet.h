@@ -30,6 +30,9 @@ struct DataSet {
 // given, *error then holds the errno of a failed open, read or seek (0 when the file's
 // content is at fault).
 DataSet* OpenDataSet(const char* path, int* error = nullptr);
+// The same for a file open for reading as bytes, which the handle then owns (closed on
+// failure too).
+DataSet* OpenDataSet(std::FILE* file, int* error = nullptr);
 // Reads up to count records; returns how many complete records were read (0 at the end
 // of the file, or once a read failed: ds->error then holds the errno).
 int ReadDataSet(DataSet* ds, SampleRecord* records, int count);

@@ -1,19 +1,18 @@
 #include "input/InputFile.h"
 
-#include "features/DsvConverter.h"
-#include "features/FileSystem.h"
+#include "input/TableHeader.h"
 
 #include <cerrno>
 #include <cstring>
 
 namespace kinrec::detail {
 
-std::FILE* OpenInputFile(const char* path) {
-    if (IsDirectory(path)) {
+std::FILE* OpenInputFile(Disk& disk, const std::string& path) {
+    if (disk.IsDirectory(path)) {
         errno = EISDIR;
         return nullptr;
     }
-    return std::fopen(path, "rb");
+    return disk.OpenRead(path);
 }
 
 void CloseInputFile(std::FILE* f) {
@@ -32,8 +31,8 @@ bool IsSummaryMark(const char* text, std::size_t n) {
            (n == m || text[m] == '\n' || text[m] == '\r');
 }
 
-TableCheck IsKinrecTable(const char* path) {
-    std::FILE* f = std::fopen(path, "rb"); // a directory reads nothing: not a table
+TableCheck IsKinrecTable(Disk& disk, const std::string& path) {
+    std::FILE* f = disk.OpenRead(path); // a directory reads nothing: not a table
     if (f == nullptr) {
         return TableCheck::kUnreadable;
     }

@@ -63,52 +63,16 @@ struct Visitor {
     const std::function<void(const std::string&, int)>& failed;
 };
 
-// A listing; a directory that exists but cannot be read is handed to the visitor's
-// failed (one that does not exist, as a selector's sub-directory mostly does not, is
-// just empty).
-std::vector<DirEntry> ListOf(DirectorySource& source, const std::string& dir,
-                             const std::string& pattern, const Visitor& v) {
+// The entries of dir matching pattern, sorted by name; a directory that exists but
+// cannot be read is handed to the visitor's failed (one that does not exist, as a
+// selector's sub-directory mostly does not, is just empty).
+std::vector<DirEntry> ListOf(Disk& disk, const std::string& dir, const std::string& pattern,
+                             const Visitor& v) {
     int error = 0;
-    std::vector<DirEntry> entries = source.List(dir, pattern, &error);
+    std::vector<DirEntry> entries = disk.List(dir, &error);
     if (error != 0 && error != ENOENT && error != ENOTDIR && v.failed) {
         v.failed(dir, error);
     }
-    return entries;
-}
-
-void WalkFrom(DirectorySource& source, const Search& s, const std::string& dir, const Visitor& v) {
-    const std::string searchDir = s.sub.empty() ? dir : Join(dir, s.sub);
-    if (s.selected && s.recursive) {
-        for (const DirEntry& e : ListOf(source, searchDir, s.pattern, v)) {
-            const std::string path = Join(searchDir, e.name);
-            if (!e.isDirectory && IsInputFile(path)) {
-                v.convert(path);
-            }
-        }
-        for (const DirEntry& e : ListOf(source, dir, "*", v)) {
-            if (Enters(e)) {
-                WalkFrom(source, s, Join(dir, e.name), v);
-            }
-        }
-        return;
-    }
-    for (const DirEntry& e : ListOf(source, searchDir, s.pattern, v)) {
-        const std::string path = Join(searchDir, e.name);
-        if (e.isDirectory) {
-            if (s.recursive && Enters(e)) {
-                WalkFrom(source, s, path, v);
-            }
-        } else if (IsInputFile(path)) {
-            v.convert(path);
-        }
-    }
-}
-
-} // namespace
-
-std::vector<DirEntry> DiskDirectories::List(const std::string& dir, const std::string& pattern,
-                                            int* error) {
-    std::vector<DirEntry> entries = ListEntries(dir, error);
     entries.erase(
         std::remove_if(entries.begin(), entries.end(),
                        [&pattern](const DirEntry& e) { return !MatchPattern(pattern, e.name); }),
@@ -118,22 +82,51 @@ std::vector<DirEntry> DiskDirectories::List(const std::string& dir, const std::s
     return entries;
 }
 
+void WalkFrom(Disk& disk, const Search& s, const std::string& dir, const Visitor& v) {
+    const std::string searchDir = s.sub.empty() ? dir : Join(dir, s.sub);
+    if (s.selected && s.recursive) {
+        for (const DirEntry& e : ListOf(disk, searchDir, s.pattern, v)) {
+            const std::string path = Join(searchDir, e.name);
+            if (!e.isDirectory && IsInputFile(path)) {
+                v.convert(path);
+            }
+        }
+        for (const DirEntry& e : ListOf(disk, dir, "*", v)) {
+            if (Enters(e)) {
+                WalkFrom(disk, s, Join(dir, e.name), v);
+            }
+        }
+        return;
+    }
+    for (const DirEntry& e : ListOf(disk, searchDir, s.pattern, v)) {
+        const std::string path = Join(searchDir, e.name);
+        if (e.isDirectory) {
+            if (s.recursive && Enters(e)) {
+                WalkFrom(disk, s, path, v);
+            }
+        } else if (IsInputFile(path)) {
+            v.convert(path);
+        }
+    }
+}
+
+} // namespace
+
 bool IsInputFile(const std::string& path) {
     return (EndsWith(path, ".csv") && !EndsWith(path, "_DSV.csv")) || EndsWith(path, ".bin");
 }
 
-void WalkDirectory(DirectorySource& source, const std::string& dir, const std::string* selector,
-                   bool recursive, const std::function<void(const std::string&)>& convert,
+void WalkDirectory(Disk& disk, const std::string& dir, const std::string* selector, bool recursive,
+                   const std::function<void(const std::string&)>& convert,
                    const std::function<void(const std::string&, int)>& failed) {
     const Search s = MakeSearch(dir, selector, recursive);
-    WalkFrom(source, s, s.start, Visitor{convert, failed});
+    WalkFrom(disk, s, s.start, Visitor{convert, failed});
 }
 
-WalkResult Walk(DirectorySource& source, const std::string& dir, const std::string* selector,
-                bool recursive) {
+WalkResult Walk(Disk& disk, const std::string& dir, const std::string* selector, bool recursive) {
     WalkResult result;
     WalkDirectory(
-        source, dir, selector, recursive,
+        disk, dir, selector, recursive,
         [&result](const std::string& path) { result.files.push_back(path); },
         [&result](const std::string& path, int error) {
             result.unreadable.emplace_back(path, error);
@@ -145,19 +138,19 @@ WalkResult Walk(DirectorySource& source, const std::string& dir, const std::stri
 
 kinrec::Inputs kinrec::FindInputs(const std::string& top, const std::string* selector,
                                   bool recursive) {
-    detail::DiskDirectories disk;
+    detail::Disk& disk = detail::RealDisk();
     const detail::WalkResult walk = detail::Walk(disk, top, selector, recursive);
     Inputs in;
     for (const std::string& path : walk.files) {
         // What a batch skips: anything but a regular file is not even opened (a FIFO
         // would wait for a writer), and a table is never a recording.
-        const detail::PathInfo info = detail::Inspect(path);
+        const detail::PathInfo info = disk.Inspect(path);
         if (info.kind == detail::PathKind::kOther && info.id.known) {
             in.special.push_back(path);
             continue;
         }
         const bool table = info.kind == detail::PathKind::kRegular &&
-                           detail::IsKinrecTable(path.c_str()) == detail::TableCheck::kTable;
+                           detail::IsKinrecTable(disk, path) == detail::TableCheck::kTable;
         (table ? in.tables : in.files).push_back(path);
     }
     for (const auto& [path, error] : walk.unreadable) {

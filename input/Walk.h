@@ -4,13 +4,15 @@
 // with it, so they find the same files in the same order.
 //
 // An input file is a non-directory entry whose path ends in ".csv" but not "_DSV.csv",
-// or in ".bin" (exact, case-sensitive). Entries come sorted by name, so a batch run is
-// reproducible (the gyro bias count carries from one file to the next). Directories
-// reached through a link are not entered: a link back up the tree would never end.
+// or in ".bin" (exact, case-sensitive). Entries come sorted by name in byte order, so a
+// batch run is reproducible (the gyro bias count carries from one file to the next);
+// names are matched by kinrec itself, case-sensitively, the same on every platform.
+// Directories reached through a link are not entered: a link back up the tree would
+// never end.
 #ifndef KINREC_WALK_H
 #define KINREC_WALK_H
 
-#include "features/FileSystem.h"
+#include "disk/Disk.h"
 
 #include <functional>
 #include <string>
@@ -18,24 +20,6 @@
 #include <vector>
 
 namespace kinrec::detail {
-
-// Where the walk gets directory listings from: the disk, or a test's fake tree.
-class DirectorySource {
-  public:
-    virtual ~DirectorySource() = default;
-    // The entries of dir whose names match pattern, in the order to visit them; *error
-    // is the errno when dir could not be listed (wholly or in part), else 0.
-    virtual std::vector<DirEntry> List(const std::string& dir, const std::string& pattern,
-                                       int* error) = 0;
-};
-
-// The disk, the same on every platform: names are matched by kinrec itself
-// (case-sensitively) and sorted by name in byte order.
-class DiskDirectories : public DirectorySource {
-  public:
-    std::vector<DirEntry> List(const std::string& dir, const std::string& pattern,
-                               int* error) override;
-};
 
 bool IsInputFile(const std::string& path);
 
@@ -48,8 +32,8 @@ bool IsInputFile(const std::string& path);
 // searches that sub-directory, and the paths handed on lie in it.
 // A directory that exists but cannot be listed goes to failed with the errno, and the
 // walk goes on with the rest.
-void WalkDirectory(DirectorySource& source, const std::string& dir, const std::string* selector,
-                   bool recursive, const std::function<void(const std::string&)>& convert,
+void WalkDirectory(Disk& disk, const std::string& dir, const std::string* selector, bool recursive,
+                   const std::function<void(const std::string&)>& convert,
                    const std::function<void(const std::string&, int)>& failed = {});
 
 // What a walk found: the input files in order, and the directories it could not list
@@ -58,8 +42,7 @@ struct WalkResult {
     std::vector<std::string> files;
     std::vector<std::pair<std::string, int>> unreadable;
 };
-WalkResult Walk(DirectorySource& source, const std::string& dir, const std::string* selector,
-                bool recursive);
+WalkResult Walk(Disk& disk, const std::string& dir, const std::string* selector, bool recursive);
 
 } // namespace kinrec::detail
 

@@ -29,8 +29,8 @@ def version():
     return (ROOT / "VERSION").read_text().split()[0]
 
 
-# The library's file-system layer, the one source file of its own per platform.
-platform = ["features/FileSystem-win32.cpp" if sys.platform == "win32" else "features/FileSystem-posix.cpp"]
+# The library's floor onto the file system, the one source file of its own per platform.
+platform = ["disk/Disk-win32.cpp" if sys.platform == "win32" else "disk/Disk-posix.cpp"]
 
 sources = ["src/kinrec/_kinrec.cpp", "src/kinrec/_readers.cpp"] + [
     os.path.relpath(ROOT / s, HERE) for s in cmake_sources("kinrec_pipeline") + platform

@@ -5,7 +5,7 @@
 
 #include "Process.h"
 #include "TempDir.h"
-#include "app/Platform.h"
+#include "disk/Disk.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +33,7 @@ inline std::string Announce(const std::string& in, const std::string& out) {
 inline std::string Dot(std::initializer_list<std::string> names) {
     std::string s = ".";
     for (const std::string& n : names) {
-        s += platform::kPathSeparator;
+        s += kinrec::detail::kPathSeparator;
         s += n;
     }
     return s;

@@ -27,9 +27,9 @@ TEST_F(LinkTest, DeepTreeAndLinkLoop) {
     EXPECT_EQ(r.status, 0);
     std::string expectPath = ".";
     for (int i = 0; i < 200; ++i) {
-        expectPath += platform::kPathSeparator + std::string("d");
+        expectPath += kinrec::detail::kPathSeparator + std::string("d");
     }
-    const std::string sep(1, platform::kPathSeparator);
+    const std::string sep(1, kinrec::detail::kPathSeparator);
     EXPECT_EQ(r.out, Announce(expectPath + sep + "deep.csv", expectPath + sep + "deep_DSV.csv") +
                          Announce(Dot({"top.csv"}), Dot({"top_DSV.csv"})));
     EXPECT_EQ(Run({"-r", "*.csv"}).out,

@@ -1,6 +1,6 @@
 // End to end: the real kinrec binary, run in scratch directories.
 #include "KinrecFixture.h"
-#include "app/Platform.h"
+#include "disk/Disk.h"
 
 #include <gtest/gtest.h>
 
@@ -173,7 +173,7 @@ TEST_F(CliTest, CsvAndBinOfOneNameShareATable) {
 TEST_F(CliTest, SelectorWithADirectoryPart) {
     MakeDir(W("sub"));
     Put("sub/a.csv", kRestCsv);
-    const std::string sel = std::string("sub") + platform::kPathSeparator + "*.csv";
+    const std::string sel = std::string("sub") + kinrec::detail::kPathSeparator + "*.csv";
     EXPECT_EQ(Run({sel}).out, Announce(Dot({"sub", "a.csv"}), Dot({"sub", "a_DSV.csv"})));
     EXPECT_EQ(Get("sub/a_DSV.csv"), kRestTable);
 }

@@ -1,8 +1,8 @@
 // The pipeline as a library: the values it keeps in memory are the table's, calls are
 // independent of each other, and bad arguments come back as exceptions.
+#include "disk/Disk.h"
 #include "features/DsvConverter.h"
-#include "features/FileSystem.h"
-#include "features/WriteTable.h"
+#include "input/OpenInput.h"
 #include "input/SampleSource.h"
 #include "kinrec.h"
 
@@ -121,7 +121,7 @@ std::string TextTable(const std::string& in, const std::string& out, const kinre
                   s.CutOffFrequency, s.FallStartThreshold, s.FallCounterOut,
                   s.PostureOut,      s.RmsDiffOut,         s.PostureDiffOut};
     std::int32_t count = 0;
-    OpenedInput opened = OpenInput(in, s.FileType);
+    OpenedInput opened = OpenInput(RealDisk(), in, s.FileType);
     std::unique_ptr<SampleSource> src = std::move(opened.source);
     EXPECT_NE(src, nullptr);
     DsvConverter conv;
@@ -805,7 +805,7 @@ TEST(WriteTableTest, NameTakenWhileTheTableIsWrittenIsNotReplaced) {
         }
         int error = 0;
         std::vector<std::string> names;
-        for (const DirEntry& e : ListEntries(dir.path(), &error)) {
+        for (const DirEntry& e : RealDisk().List(dir.path(), &error)) {
             names.push_back(e.name);
         }
         std::sort(names.begin(), names.end());
@@ -826,12 +826,12 @@ TEST(WriteTableTest, DanglingLinkIsFollowed) {
     const kinrec::Written w = kinrec::WriteTable(in, dir.Path("link.csv"), kinrec::Settings());
     EXPECT_TRUE(w.Ok()) << w.Reason();
     EXPECT_EQ(ReadText(dir.Path("sub/made.csv")).rfind(std::string(kDsvFixedHeader), 0), 0u);
-    EXPECT_TRUE(Inspect(dir.Path("link.csv")).isLink);
+    EXPECT_TRUE(RealDisk().Inspect(dir.Path("link.csv")).isLink);
     const kinrec::Written lost =
         kinrec::WriteTable(in, dir.Path("nowhere.csv"), kinrec::Settings());
     EXPECT_EQ(lost.failure, kinrec::Failure::kTableNotCreated);
     EXPECT_EQ(lost.code, ENOENT);
-    EXPECT_TRUE(Inspect(dir.Path("nowhere.csv")).isLink);
+    EXPECT_TRUE(RealDisk().Inspect(dir.Path("nowhere.csv")).isLink);
     EXPECT_FALSE(FileExists(dir.Path("none")));
 }
 #endif

@@ -2,54 +2,17 @@
 // text.
 #include "app/Plan.h"
 
+#include "FakeDisk.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <map>
 #include <string>
 #include <vector>
 
 namespace {
 
-using platform::PathKind;
-
-// Names -> what they stand for. A name not listed is missing, and stands for itself.
-class FakeFiles : public FileSystemView {
-  public:
-    // A regular file: size, identity, and the file a link leads to (itself when "").
-    void File(const std::string& name, long long size, unsigned long long inode,
-              const std::string& target = "") {
-        NameInfo n;
-        n.info = platform::PathInfo{PathKind::kRegular, size, !target.empty(), {}, 1000};
-        n.info.id = platform::FileId{7, inode, true};
-        n.full = "/t/" + (target.empty() ? name : target);
-        names_[name] = n;
-    }
-    // A link to nothing yet, or to a FIFO of the given identity (inode > 0).
-    void Link(const std::string& name, const std::string& target, unsigned long long fifo = 0) {
-        NameInfo n;
-        n.info =
-            platform::PathInfo{fifo > 0 ? PathKind::kOther : PathKind::kMissing, 0, true, {}, 0};
-        if (fifo > 0) {
-            n.info.id = platform::FileId{7, fifo, true};
-        }
-        n.full = target;
-        names_[name] = n;
-    }
-    NameInfo Look(const std::string& path) override {
-        const auto it = names_.find(path);
-        if (it != names_.end()) {
-            return it->second;
-        }
-        NameInfo n;
-        n.info = platform::PathInfo{PathKind::kMissing, 0, false, {}, 0};
-        n.full = "/t/" + path;
-        return n;
-    }
-
-  private:
-    std::map<std::string, NameInfo> names_;
-};
+using kinrec::detail::PathKind;
 
 std::string T(const char* input) {
     const std::string s(input);
@@ -63,7 +26,7 @@ struct Planned {
     std::vector<bool> written;
 };
 
-Planned PlanOf(FakeFiles& fs, const std::vector<std::string>& paths, std::size_t head, int count) {
+Planned PlanOf(FakeDisk& fs, const std::vector<std::string>& paths, std::size_t head, int count) {
     std::vector<PlannedFile> files = PlanFiles(paths, fs);
     SplitShares(&files, head, count);
     Planned p;
@@ -79,7 +42,7 @@ TEST(PlanTest, GroupsAndShares) {
     const struct {
         const char* what;
         std::vector<std::string> paths;
-        void (*tree)(FakeFiles&);
+        void (*tree)(FakeDisk&);
         std::size_t head;
         int count;
         std::vector<std::size_t> groups;
@@ -88,7 +51,7 @@ TEST(PlanTest, GroupsAndShares) {
     } cases[] = {
         {"equal files split in order, each by where its middle lies",
          {"a.csv", "b.csv", "c.csv", "d.csv"},
-         [](FakeFiles& fs) {
+         [](FakeDisk& fs) {
              for (const char* n : {"a.csv", "b.csv", "c.csv", "d.csv"}) {
                  fs.File(n, 100, static_cast<unsigned long long>(n[0]));
              }
@@ -100,7 +63,7 @@ TEST(PlanTest, GroupsAndShares) {
          {false, false, false, false}},
         {"the head goes to share 1 and is left out of the sizes",
          {"h.csv", "a.csv", "b.csv", "c.csv"},
-         [](FakeFiles& fs) {
+         [](FakeDisk& fs) {
              fs.File("h.csv", 100000, 1);
              fs.File("a.csv", 100, 2);
              fs.File("b.csv", 100, 3);
@@ -113,7 +76,7 @@ TEST(PlanTest, GroupsAndShares) {
          {false, false, false, false}},
         {"names that differ in case are one group, whether or not a table exists",
          {"A.csv", "B.csv", "C.csv", "a.csv"},
-         [](FakeFiles& fs) {
+         [](FakeDisk& fs) {
              fs.File("A.csv", 600, 1);
              fs.File("B.csv", 60000, 2);
              fs.File("C.csv", 100, 3);
@@ -126,7 +89,7 @@ TEST(PlanTest, GroupsAndShares) {
          {false, false, false, false}},
         {"... and the same once A's table is there",
          {"A.csv", "B.csv", "C.csv", "a.csv"},
-         [](FakeFiles& fs) {
+         [](FakeDisk& fs) {
              fs.File("A.csv", 600, 1);
              fs.File("B.csv", 60000, 2);
              fs.File("C.csv", 100, 3);
@@ -140,13 +103,13 @@ TEST(PlanTest, GroupsAndShares) {
          {false, false, false, false}},
         {"a table linked to a later input: one group, which goes where its first file goes",
          {"0h.csv", "a.csv", "b.csv", "c.csv", "d.csv", "e.csv"},
-         [](FakeFiles& fs) {
+         [](FakeDisk& fs) {
              fs.File("0h.csv", 500000, 1);
              for (const char* n : {"a.csv", "b.csv", "c.csv", "d.csv"}) {
                  fs.File(n, 1000, static_cast<unsigned long long>(n[0]));
              }
              fs.File("e.csv", 0, 9);
-             fs.Link(T("a.csv"), "/t/e.csv");
+             fs.Link(T("a.csv"), "e.csv");
          },
          1,
          2,
@@ -155,7 +118,7 @@ TEST(PlanTest, GroupsAndShares) {
          {false, false, false, false, false, true}},
         {"two tables in place on one FIFO, by different paths",
          {"a.csv", "b.csv", "c.csv"},
-         [](FakeFiles& fs) {
+         [](FakeDisk& fs) {
              fs.File("a.csv", 100, 1);
              fs.File("b.csv", 100, 2);
              fs.File("c.csv", 100, 3);
@@ -169,7 +132,7 @@ TEST(PlanTest, GroupsAndShares) {
          {false, false, false}},
         {"empty files split by count",
          {"a.csv", "b.csv", "c.csv", "d.csv", "e.csv"},
-         [](FakeFiles& fs) {
+         [](FakeDisk& fs) {
              for (const char* n : {"a.csv", "b.csv", "c.csv", "d.csv", "e.csv"}) {
                  fs.File(n, 0, static_cast<unsigned long long>(n[0]));
              }
@@ -181,7 +144,7 @@ TEST(PlanTest, GroupsAndShares) {
          {false, false, false, false, false}},
         {"more shares than files: the last file's middle decides",
          {"a.csv", "b.csv"},
-         [](FakeFiles& fs) {
+         [](FakeDisk& fs) {
              fs.File("a.csv", 100, 1);
              fs.File("b.csv", 300, 2);
          },
@@ -193,7 +156,7 @@ TEST(PlanTest, GroupsAndShares) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        FakeFiles fs;
+        FakeDisk fs;
         c.tree(fs);
         const Planned p = PlanOf(fs, c.paths, c.head, c.count);
         EXPECT_EQ(p.groups, c.groups);
@@ -237,7 +200,7 @@ TEST(PlanTest, DifferenceSaysWhatChanged) {
     planned.kind = PathKind::kRegular;
     planned.size = 200;
     planned.mtime = 5;
-    planned.id = platform::FileId{1, 2, true};
+    planned.id = kinrec::detail::FileId{1, 2, true};
     const struct {
         void (*change)(Stamp&);
         const char* how;
@@ -275,7 +238,7 @@ Plan Sample() {
         f.stamp.kind = j == 1 ? PathKind::kOther : PathKind::kRegular;
         f.stamp.size = 1000 * static_cast<long long>(j);
         f.stamp.mtime = j == 2 ? -5 : 1700000000123456789LL;
-        f.stamp.id = platform::FileId{2049, 77 + j, j != 1};
+        f.stamp.id = kinrec::detail::FileId{2049, 77 + j, j != 1};
         f.special = j == 1;
         f.inPlace = j == 2;
         f.written = j == 2;

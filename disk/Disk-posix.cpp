@@ -1,4 +1,5 @@
-#include "features/FileSystem.h"
+// The disk on POSIX systems.
+#include "disk/Disk.h"
 
 #include <cerrno>
 #include <climits>
@@ -14,18 +15,63 @@ bool IsPathSeparator(char c) {
     return c == '/';
 }
 
-bool IsDirectory(const std::string& path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
 const char kPathSeparator = '/';
 
 bool IsAbsolutePath(const std::string& path) {
     return !path.empty() && path[0] == '/';
 }
 
-std::vector<DirEntry> ListEntries(const std::string& dir, int* error) {
+unsigned long ProcessId() {
+    static const unsigned long pid = static_cast<unsigned long>(getpid());
+    return pid;
+}
+
+namespace {
+
+class SystemDisk final : public Disk {
+  public:
+    std::vector<DirEntry> List(const std::string& dir, int* error) override;
+    PathInfo Inspect(const std::string& path) override;
+    bool IsDirectory(const std::string& path) override;
+    bool Exists(const std::string& path) override;
+    std::string FullPath(const std::string& path) override;
+    std::string ResolveTarget(const std::string& path) override;
+    std::FILE* OpenRead(const std::string& path) override;
+    std::FILE* OpenInPlace(const std::string& path) override;
+    std::FILE* CreateNew(const std::string& path) override;
+    bool CanWrite(const std::string& path) override;
+    bool MoveOnto(const std::string& from, const std::string& to) override;
+    bool LandNew(const std::string& from, const std::string& to) override;
+    bool RemoveFile(const std::string& path) override;
+    FileId IdOf(std::FILE* file) override;
+    long long RegularFileSize(std::FILE* file) override;
+};
+
+FileId IdFrom(const struct stat& st) {
+    FileId id;
+    id.volume = static_cast<unsigned long long>(st.st_dev);
+    id.index = static_cast<unsigned long long>(st.st_ino);
+    id.known = true;
+    return id;
+}
+
+long long MtimeOf(const struct stat& st) {
+#ifdef __APPLE__
+    const struct timespec& t = st.st_mtimespec;
+#else
+    const struct timespec& t = st.st_mtim;
+#endif
+    return static_cast<long long>(t.tv_sec) * 1000000000LL + static_cast<long long>(t.tv_nsec);
+}
+
+} // namespace
+
+Disk& RealDisk() {
+    static SystemDisk disk; // no state: one is as good as another
+    return disk;
+}
+
+std::vector<DirEntry> SystemDisk::List(const std::string& dir, int* error) {
     std::vector<DirEntry> entries;
     *error = 0;
     DIR* d = opendir(dir.c_str());
@@ -64,28 +110,7 @@ std::vector<DirEntry> ListEntries(const std::string& dir, int* error) {
     return entries;
 }
 
-namespace {
-
-FileId IdFrom(const struct stat& st) {
-    FileId id;
-    id.volume = static_cast<unsigned long long>(st.st_dev);
-    id.index = static_cast<unsigned long long>(st.st_ino);
-    id.known = true;
-    return id;
-}
-
-long long MtimeOf(const struct stat& st) {
-#ifdef __APPLE__
-    const struct timespec& t = st.st_mtimespec;
-#else
-    const struct timespec& t = st.st_mtim;
-#endif
-    return static_cast<long long>(t.tv_sec) * 1000000000LL + static_cast<long long>(t.tv_nsec);
-}
-
-} // namespace
-
-PathInfo Inspect(const std::string& path) {
+PathInfo SystemDisk::Inspect(const std::string& path) {
     struct stat st;
     if (lstat(path.c_str(), &st) != 0) {
         // A name that cannot be looked at is left to the open, which says why.
@@ -103,7 +128,7 @@ PathInfo Inspect(const std::string& path) {
     return PathInfo{PathKind::kOther, 0, isLink, IdFrom(st), MtimeOf(st)};
 }
 
-FileId IdOf(std::FILE* file) {
+FileId SystemDisk::IdOf(std::FILE* file) {
     struct stat st;
     if (file == nullptr || fstat(fileno(file), &st) != 0) {
         return FileId{};
@@ -111,7 +136,7 @@ FileId IdOf(std::FILE* file) {
     return IdFrom(st);
 }
 
-long long RegularFileSize(std::FILE* file) {
+long long SystemDisk::RegularFileSize(std::FILE* file) {
     struct stat st;
     if (file == nullptr || fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) {
         return -1;
@@ -119,7 +144,48 @@ long long RegularFileSize(std::FILE* file) {
     return static_cast<long long>(st.st_size);
 }
 
-std::string ResolveTarget(const std::string& path) {
+bool SystemDisk::IsDirectory(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool SystemDisk::Exists(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+std::string SystemDisk::FullPath(const std::string& path) {
+    // Follow the name's own links, dangling ones included, as far as they go.
+    std::string p = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        char target[PATH_MAX];
+        const ssize_t n = readlink(p.c_str(), target, sizeof target - 1);
+        if (n < 0) {
+            break;
+        }
+        target[n] = '\0';
+        const std::size_t slash = p.rfind('/');
+        const std::string dir = slash == std::string::npos ? "." : p.substr(0, slash);
+        p = target[0] == '/' ? std::string(target) : dir + "/" + target;
+    }
+    if (char* whole = realpath(p.c_str(), nullptr)) {
+        std::string full = whole; // it exists (or a directory such as "." was asked for)
+        std::free(whole);
+        return full;
+    }
+    const std::size_t slash = p.rfind('/');
+    const std::string dir = slash == std::string::npos ? "." : p.substr(0, slash == 0 ? 1 : slash);
+    const std::string name = slash == std::string::npos ? p : p.substr(slash + 1);
+    char* real = realpath(dir.c_str(), nullptr);
+    if (real == nullptr) {
+        return p;
+    }
+    std::string full = real;
+    std::free(real);
+    return full + (full.back() == '/' ? "" : "/") + name;
+}
+
+std::string SystemDisk::ResolveTarget(const std::string& path) {
     char* real = realpath(path.c_str(), nullptr);
     if (real != nullptr) {
         std::string target = real;
@@ -151,7 +217,15 @@ std::string ResolveTarget(const std::string& path) {
     return at;
 }
 
-bool CanWrite(const std::string& path) {
+std::FILE* SystemDisk::OpenRead(const std::string& path) {
+    return std::fopen(path.c_str(), "rb");
+}
+
+std::FILE* SystemDisk::OpenInPlace(const std::string& path) {
+    return std::fopen(path.c_str(), "w");
+}
+
+bool SystemDisk::CanWrite(const std::string& path) {
     const int fd = open(path.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         return false;
@@ -160,7 +234,7 @@ bool CanWrite(const std::string& path) {
     return true;
 }
 
-std::FILE* CreateNew(const std::string& path) {
+std::FILE* SystemDisk::CreateNew(const std::string& path) {
     const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) {
         return nullptr;
@@ -175,11 +249,11 @@ std::FILE* CreateNew(const std::string& path) {
     return f;
 }
 
-bool MoveOnto(const std::string& from, const std::string& to) {
+bool SystemDisk::MoveOnto(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
-bool LandNew(const std::string& from, const std::string& to) {
+bool SystemDisk::LandNew(const std::string& from, const std::string& to) {
     // A second name for the file fails when to is taken, on a shared file system too;
     // then the first name goes.
     if (link(from.c_str(), to.c_str()) != 0) {
@@ -189,13 +263,8 @@ bool LandNew(const std::string& from, const std::string& to) {
     return true;
 }
 
-bool RemoveFile(const std::string& path) {
+bool SystemDisk::RemoveFile(const std::string& path) {
     return unlink(path.c_str()) == 0 || errno == ENOENT;
-}
-
-unsigned long ProcessId() {
-    static const unsigned long pid = static_cast<unsigned long>(getpid());
-    return pid;
 }
 
 } // namespace kinrec::detail

@@ -1,20 +1,15 @@
-#include "features/FileSystem-win32.h"
+// The disk on Windows: the kernel's file calls, narrow (MAX_PATH) names.
+#include "disk/Disk.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <io.h>
+#include <windows.h>
 
 namespace kinrec::detail {
 
 bool IsPathSeparator(char c) {
     return c == '\\' || c == '/';
-}
-
-// Every entry: selectors are matched by kinrec, not by a find pattern, whose match
-// ignores case and also tries the 8.3 short names.
-bool IsDirectory(const std::string& path) {
-    const DWORD attr = GetFileAttributesA(path.c_str());
-    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 const char kPathSeparator = '\\';
@@ -23,7 +18,91 @@ bool IsAbsolutePath(const std::string& path) {
     return !path.empty() && (IsPathSeparator(path[0]) || (path.size() >= 2 && path[1] == ':'));
 }
 
-std::vector<DirEntry> ListEntries(const std::string& dir, int* error) {
+unsigned long ProcessId() {
+    return static_cast<unsigned long>(GetCurrentProcessId());
+}
+
+namespace {
+
+class SystemDisk final : public Disk {
+  public:
+    std::vector<DirEntry> List(const std::string& dir, int* error) override;
+    PathInfo Inspect(const std::string& path) override;
+    bool IsDirectory(const std::string& path) override;
+    bool Exists(const std::string& path) override;
+    std::string FullPath(const std::string& path) override;
+    std::string ResolveTarget(const std::string& path) override;
+    std::FILE* OpenRead(const std::string& path) override;
+    std::FILE* OpenInPlace(const std::string& path) override;
+    std::FILE* CreateNew(const std::string& path) override;
+    bool CanWrite(const std::string& path) override;
+    bool MoveOnto(const std::string& from, const std::string& to) override;
+    bool LandNew(const std::string& from, const std::string& to) override;
+    bool RemoveFile(const std::string& path) override;
+    FileId IdOf(std::FILE* file) override;
+    long long RegularFileSize(std::FILE* file) override;
+};
+
+FileId IdOfHandle(HANDLE h) {
+    BY_HANDLE_FILE_INFORMATION info;
+    FileId id;
+    if (GetFileInformationByHandle(h, &info) != 0) {
+        id.volume = info.dwVolumeSerialNumber;
+        id.index =
+            (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+        id.known = true;
+    }
+    return id;
+}
+
+// When the file was last written, [ns] since the Unix epoch.
+long long MtimeOfHandle(HANDLE h) {
+    FILETIME written;
+    if (GetFileTime(h, nullptr, nullptr, &written) == 0) {
+        return 0;
+    }
+    const unsigned long long ticks =
+        (static_cast<unsigned long long>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
+    const long long sinceEpoch = static_cast<long long>(ticks) - 116444736000000000LL; // 100 ns
+    return sinceEpoch * 100;
+}
+
+// errno for the last Windows error, as far as the C library's messages go.
+int ErrnoFromLastError() {
+    switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+        return ENOENT;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return EACCES;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return EEXIST;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_WRITE_PROTECT:
+        return EROFS;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return ENAMETOOLONG;
+    default:
+        return EIO;
+    }
+}
+
+} // namespace
+
+Disk& RealDisk() {
+    static SystemDisk disk; // no state: one is as good as another
+    return disk;
+}
+
+// Every entry: selectors are matched by kinrec, not by a find pattern, whose match
+// ignores case and also tries the 8.3 short names.
+std::vector<DirEntry> SystemDisk::List(const std::string& dir, int* error) {
     std::vector<DirEntry> entries;
     *error = 0;
     WIN32_FIND_DATAA fdFile;
@@ -54,60 +133,7 @@ std::vector<DirEntry> ListEntries(const std::string& dir, int* error) {
     return entries;
 }
 
-namespace {
-
-FileId IdOfHandle(HANDLE h) {
-    BY_HANDLE_FILE_INFORMATION info;
-    FileId id;
-    if (GetFileInformationByHandle(h, &info) != 0) {
-        id.volume = info.dwVolumeSerialNumber;
-        id.index =
-            (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-        id.known = true;
-    }
-    return id;
-}
-
-// When the file was last written, [ns] since the Unix epoch.
-long long MtimeOfHandle(HANDLE h) {
-    FILETIME written;
-    if (GetFileTime(h, nullptr, nullptr, &written) == 0) {
-        return 0;
-    }
-    const unsigned long long ticks =
-        (static_cast<unsigned long long>(written.dwHighDateTime) << 32) | written.dwLowDateTime;
-    const long long sinceEpoch = static_cast<long long>(ticks) - 116444736000000000LL; // 100 ns
-    return sinceEpoch * 100;
-}
-
-} // namespace
-
-int ErrnoFromLastError() {
-    switch (GetLastError()) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-    case ERROR_INVALID_NAME:
-        return ENOENT;
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION:
-        return EACCES;
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-        return EEXIST;
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-        return ENOSPC;
-    case ERROR_WRITE_PROTECT:
-        return EROFS;
-    case ERROR_FILENAME_EXCED_RANGE:
-        return ENAMETOOLONG;
-    default:
-        return EIO;
-    }
-}
-
-PathInfo Inspect(const std::string& path) {
+PathInfo SystemDisk::Inspect(const std::string& path) {
     const DWORD attr = GetFileAttributesA(path.c_str());
     if (attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return PathInfo{PathKind::kOther, 0, false, {}, 0};
@@ -129,7 +155,7 @@ PathInfo Inspect(const std::string& path) {
     return info;
 }
 
-FileId IdOf(std::FILE* file) {
+FileId SystemDisk::IdOf(std::FILE* file) {
     if (file == nullptr) {
         return FileId{};
     }
@@ -140,16 +166,39 @@ FileId IdOf(std::FILE* file) {
     return IdOfHandle(reinterpret_cast<HANDLE>(h));
 }
 
-long long RegularFileSize(std::FILE* file) {
+long long SystemDisk::RegularFileSize(std::FILE* file) {
     (void)file;
     return -1; // no hint here: the table grows as its rows come
 }
 
-std::string ResolveTarget(const std::string& path) {
+bool SystemDisk::IsDirectory(const std::string& path) {
+    const DWORD attr = GetFileAttributesA(path.c_str());
+    return attr != INVALID_FILE_ATTRIBUTES && (attr & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool SystemDisk::Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string SystemDisk::FullPath(const std::string& path) {
+    char full[MAX_PATH];
+    const DWORD n = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+    return n > 0 && n < MAX_PATH ? std::string(full, n) : path;
+}
+
+std::string SystemDisk::ResolveTarget(const std::string& path) {
     return path; // links to files are rare here; a link is replaced as a file
 }
 
-bool CanWrite(const std::string& path) {
+std::FILE* SystemDisk::OpenRead(const std::string& path) {
+    return std::fopen(path.c_str(), "rb");
+}
+
+std::FILE* SystemDisk::OpenInPlace(const std::string& path) {
+    return std::fopen(path.c_str(), "w");
+}
+
+bool SystemDisk::CanWrite(const std::string& path) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -161,7 +210,7 @@ bool CanWrite(const std::string& path) {
     return true;
 }
 
-std::FILE* CreateNew(const std::string& path) {
+std::FILE* SystemDisk::CreateNew(const std::string& path) {
     // Shared for deletion, so that an interrupt can remove the file while it is open.
     HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -186,7 +235,7 @@ std::FILE* CreateNew(const std::string& path) {
     return f;
 }
 
-bool MoveOnto(const std::string& from, const std::string& to) {
+bool SystemDisk::MoveOnto(const std::string& from, const std::string& to) {
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) == 0) {
         errno = ErrnoFromLastError();
         return false;
@@ -194,7 +243,7 @@ bool MoveOnto(const std::string& from, const std::string& to) {
     return true;
 }
 
-bool LandNew(const std::string& from, const std::string& to) {
+bool SystemDisk::LandNew(const std::string& from, const std::string& to) {
     // Without MOVEFILE_REPLACE_EXISTING the move fails when to exists.
     if (MoveFileExA(from.c_str(), to.c_str(), 0) == 0) {
         errno = ErrnoFromLastError();
@@ -203,7 +252,7 @@ bool LandNew(const std::string& from, const std::string& to) {
     return true;
 }
 
-bool RemoveFile(const std::string& path) {
+bool SystemDisk::RemoveFile(const std::string& path) {
     if (DeleteFileA(path.c_str()) != 0) {
         return true;
     }
@@ -213,10 +262,6 @@ bool RemoveFile(const std::string& path) {
     }
     errno = ErrnoFromLastError();
     return false;
-}
-
-unsigned long ProcessId() {
-    return static_cast<unsigned long>(GetCurrentProcessId());
 }
 
 } // namespace kinrec::detail
