@@ -54,7 +54,7 @@ std::string Shown(const char* token) {
 
 // Applies one line; a line that is skipped for a reason the user may not expect (an
 // unknown key, a key without a value) is pointed out at "<path>:<line>".
-void ApplyLine(char* line, DsvConfig* cfg, const std::string& where) {
+void ApplyLine(char* line, Settings* cfg, const std::string& where) {
     if (line[0] == '#') {
         return;
     }
@@ -110,7 +110,7 @@ void ApplyLine(char* line, DsvConfig* cfg, const std::string& where) {
             // of the value.
             const bool whole =
                 stop > value && stop[-1] >= '0' && stop[-1] <= '9' && Shown(stop).empty();
-            const bool counts = k.field == &DsvConfig::FileType && (v < 1 || v > 4);
+            const bool counts = k.field == &Settings::FileType && (v < 1 || v > 4);
             if (!whole || counts) {
                 std::string what = asWritten;
                 what += " ";
@@ -134,7 +134,7 @@ void ApplyLine(char* line, DsvConfig* cfg, const std::string& where) {
 
 } // namespace
 
-int LoadConfigFile(const char* path, DsvConfig* cfg) {
+int LoadConfigFile(const char* path, Settings* cfg) {
     std::FILE* f = OpenInputFile(RealDisk(), path);
     if (f == nullptr) {
         return -1;
@@ -164,7 +164,7 @@ std::string ConfigPathFor(const std::string& executablePath) {
     return executablePath.substr(0, dot + 1) + "cnf";
 }
 
-int LoadConfig(DsvConfig* cfg) {
+int LoadConfig(Settings* cfg) {
     const std::string exe = platform::ExecutablePath();
     if (!exe.empty()) {
         LoadConfigFile(ConfigPathFor(exe).c_str(), cfg);

@@ -6,16 +6,16 @@
 #ifndef KINREC_CONFIG_FILE_H
 #define KINREC_CONFIG_FILE_H
 
-#include "features/DsvConfig.h"
+#include "kinrec.h"
 
 #include <string>
 
-using kinrec::detail::DsvConfig;
+using kinrec::Settings;
 
 // Loads the file beside the executable, then "kinrec.cnf" in the current directory.
-int LoadConfig(DsvConfig* cfg);
+int LoadConfig(Settings* cfg);
 // Loads one file: 0 when it was read, -1 (silently) when it could not be opened.
-int LoadConfigFile(const char* path, DsvConfig* cfg);
+int LoadConfigFile(const char* path, Settings* cfg);
 
 // The configuration file that belongs to an executable: its extension replaced by
 // "cnf", or ".cnf" appended to a file name without extension.

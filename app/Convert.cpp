@@ -56,7 +56,7 @@ namespace {
 
 // The settings a conversion gets: a FILETYPE other than 1 to 4 in the configuration is
 // read as 1 (the configuration itself keeps the number written, as echoed).
-kinrec::Settings ConversionSettings(const DsvConfig& cfg) {
+kinrec::Settings ConversionSettings(const Settings& cfg) {
     kinrec::Settings s = cfg;
     if (s.FileType < 1 || s.FileType > 4) {
         s.FileType = 1;
@@ -66,11 +66,7 @@ kinrec::Settings ConversionSettings(const DsvConfig& cfg) {
 
 } // namespace
 
-std::string OutputNameFor(const std::string& input) {
-    return kinrec::TableNameFor(input);
-}
-
-void CountBias(const char* input, const DsvConfig* cfg, std::int32_t* biasCount) {
+void CountBias(const char* input, const Settings* cfg, std::int32_t* biasCount) {
     const kinrec::Settings s = ConversionSettings(*cfg);
     OpenedInput opened =
         OpenInput(RealDisk(), input, s.FileType, s.Overflow == 1); // 1: OVERFLOW clip
@@ -79,8 +75,8 @@ void CountBias(const char* input, const DsvConfig* cfg, std::int32_t* biasCount)
     }
 }
 
-int ConvertFile(const char* input, const char* output, const DsvConfig* cfg,
-                std::int32_t* biasCount, const ConvertOptions& opt) {
+kinrec::Failure ConvertFile(const char* input, const char* output, const Settings* cfg,
+                            std::int32_t* biasCount, const ConvertOptions& opt) {
     using kinrec::Failure;
     Console& console = ConsoleOf(opt);
     ConsoleHooks hooks(console, input, opt.showProgress && progress::Enabled());
@@ -92,48 +88,30 @@ int ConvertFile(const char* input, const char* output, const DsvConfig* cfg,
     if (opt.row != nullptr && !(w.failure == Failure::kInputIsTable && opt.skipTables)) {
         *opt.row = kinrec::SummaryOf(input, w);
     }
-    switch (w.failure) {
-    case Failure::kInputNotOpened:
-    case Failure::kNotDataSet:
-        if (opt.openFailure != nullptr) {
-            *opt.openFailure = w.Reason();
-        } else {
-            console.Fail(input, w.Reason());
-        }
-        return kInputNotOpened;
-    case Failure::kInputIsTable:
-        if (opt.skipTables) {
-            return kSkippedTable;
-        }
-        console.Fail(input, w.Reason());
-        return kInputRefused;
-    case Failure::kTableIsInput:
-    case Failure::kTableRefused:
-    case Failure::kTableUnchecked:
-    case Failure::kTableNotCreated:
-        console.Fail(w.path, w.Reason());
-        return kTableNotCreated;
-    case Failure::kReadFailed:
-        console.Fail(w.path, w.Reason());
-        return kTableNotWritten;
-    case Failure::kWriteFailed:
-    case Failure::kBeyondRange:
-    case Failure::kNone:
-        break;
+    if (InputNotOpened(w.failure) && opt.openFailure != nullptr) {
+        *opt.openFailure = w.Reason();
+        return w.failure;
     }
-    for (const std::string& line : kinrec::NoteLines(w.notes)) {
-        console.Fail(input, line);
+    if (w.failure == Failure::kInputIsTable && opt.skipTables) {
+        return w.failure;
+    }
+    // A table that was written, or failed while it was, comes after what its input met.
+    const bool read = w.failure == Failure::kNone || w.failure == Failure::kWriteFailed ||
+                      w.failure == Failure::kBeyondRange;
+    if (read) {
+        for (const std::string& line : kinrec::NoteLines(w.notes)) {
+            console.Fail(input, line);
+        }
     }
     if (!w.Ok()) {
         console.Fail(w.path, w.Reason());
-        return kTableNotWritten;
     }
-    return kConverted;
+    return w.failure;
 }
 
-int ConvertDataSetFile(const char* input, const char* output, const DsvConfig* cfg,
-                       std::int32_t* biasCount, const ConvertOptions& options) {
-    DsvConfig dataSet = *cfg;
+kinrec::Failure ConvertDataSetFile(const char* input, const char* output, const Settings* cfg,
+                                   std::int32_t* biasCount, const ConvertOptions& options) {
+    Settings dataSet = *cfg;
     dataSet.FileType = 4;
     return ConvertFile(input, output, &dataSet, biasCount, options);
 }

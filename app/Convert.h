@@ -3,32 +3,25 @@
 #define KINREC_CONVERT_H
 
 #include "app/Console.h"
-#include "features/DsvConfig.h"
 #include "kinrec.h"
 
 #include <cstdint>
 #include <string>
 
-using kinrec::detail::DsvConfig;
+using kinrec::Settings;
 
-// The table's name for an input path: the path without its last four characters, then
-// "_DSV.csv" (a.csv and a.bin both give a_DSV.csv). A path of fewer than four characters
-// keeps all of them: "ab" gives "ab_DSV.csv".
-std::string OutputNameFor(const std::string& input);
+// Whether the input could not be read as a recording: it cannot be opened, or with
+// FileType 4 is no dataset file.
+inline bool InputNotOpened(kinrec::Failure f) {
+    return f == kinrec::Failure::kInputNotOpened || f == kinrec::Failure::kNotDataSet;
+}
 
-// What a conversion came to. Failures are negative.
-enum ConvertStatus : int {
-    kConverted = 0,
-    kSkippedTable = 1,     // a kinrec table met by a search (skipTables): left alone
-    kInputNotOpened = -1,  // cannot be opened; with FileType 4, not a dataset file
-    kTableNotCreated = -2, // cannot be created, would be the input, or holds another file
-    kTableNotWritten = -3, // a write or the close failed; nothing was left behind
-    kInputRefused = -4,    // the input is a kinrec table
-};
-
-// Whether the one-argument form goes on to take its argument as a selector.
-inline bool FallsBack(int status) {
-    return status == kInputNotOpened || status == kTableNotCreated;
+// Whether the one-argument form goes on to take its argument as a selector: the input
+// was not read, or no table could be made under its name.
+inline bool FallsBack(kinrec::Failure f) {
+    using kinrec::Failure;
+    return InputNotOpened(f) || f == Failure::kTableIsInput || f == Failure::kTableRefused ||
+           f == Failure::kTableUnchecked || f == Failure::kTableNotCreated;
 }
 
 struct ConvertOptions {
@@ -48,20 +41,22 @@ inline Console& ConsoleOf(const ConvertOptions& options) {
 }
 
 // Converts input (a CSV file, or a dataset file when FileType is 4) into output, or into
-// OutputNameFor(input) when output is null, on the gyro bias count *biasCount (the
+// kinrec::TableNameFor(input) when output is null, on the gyro bias count *biasCount (the
 // run's, carried from file to file). Prints "<input> -> <output>" once the input is
 // open, and one line on standard error for a failure. The table lands whole or not at
 // all (see features/TableFile.h); the input is read to its end even when the table cannot be
 // written, so the count that later files inherit does not depend on it.
-int ConvertFile(const char* input, const char* output, const DsvConfig* cfg,
-                std::int32_t* biasCount, const ConvertOptions& options = ConvertOptions());
+kinrec::Failure ConvertFile(const char* input, const char* output, const Settings* cfg,
+                            std::int32_t* biasCount,
+                            const ConvertOptions& options = ConvertOptions());
 
 // The same for a binary dataset file, whatever FileType says.
-int ConvertDataSetFile(const char* input, const char* output, const DsvConfig* cfg,
-                       std::int32_t* biasCount, const ConvertOptions& options = ConvertOptions());
+kinrec::Failure ConvertDataSetFile(const char* input, const char* output, const Settings* cfg,
+                                   std::int32_t* biasCount,
+                                   const ConvertOptions& options = ConvertOptions());
 
 // Reads input as ConvertFile would, without a table and without a word, only for its
 // effect on the gyro bias count *biasCount, and no further than the count's limit.
-void CountBias(const char* input, const DsvConfig* cfg, std::int32_t* biasCount);
+void CountBias(const char* input, const Settings* cfg, std::int32_t* biasCount);
 
 #endif

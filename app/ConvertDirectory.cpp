@@ -21,47 +21,48 @@ std::string Join(const std::string& dir, const std::string& name) {
     return dir + kPathSeparator + name;
 }
 
-void Count(int status, kinrec::SummaryRow&& row, BatchResult* result) {
+// A batch's conversions skip kinrec tables: those are neither tried nor failed.
+void Count(kinrec::Failure failure, kinrec::SummaryRow&& row, BatchResult* result) {
     if (!row.status.empty()) {
         result->rows.push_back(std::move(row));
     }
-    if (status == kSkippedTable) {
+    if (failure == kinrec::Failure::kInputIsTable) {
         return;
     }
     ++result->attempted;
-    if (status < 0) {
+    if (failure != kinrec::Failure::kNone) {
         ++result->failed;
     }
 }
 
-int ConvertOne(const PlannedFile& f, const DsvConfig* cfg, std::int32_t* biasCount,
-               ConvertOptions opt, kinrec::SummaryRow* row) {
+kinrec::Failure ConvertOne(const PlannedFile& f, const Settings* cfg, std::int32_t* biasCount,
+                           ConvertOptions opt, kinrec::SummaryRow* row) {
     if (f.special) {
         const char* why = "is not a regular file; skipped";
         ConsoleOf(opt).Fail(f.path, why);
         row->input = f.path;
-        row->table = OutputNameFor(f.path);
+        row->table = kinrec::TableNameFor(f.path);
         row->status = "not_regular_file";
         row->notes = why;
-        return kInputNotOpened;
+        return kinrec::Failure::kInputNotOpened;
     }
     opt.row = row;
     return ConvertFile(f.path.c_str(), nullptr, cfg, biasCount, opt);
 }
 
 // One file on the count *biasCount, its lines straight through.
-void ConvertInTurn(const PlannedFile& f, const DsvConfig* cfg, std::int32_t* biasCount,
+void ConvertInTurn(const PlannedFile& f, const Settings* cfg, std::int32_t* biasCount,
                    BatchResult* result) {
     ConvertOptions serial;
     serial.skipTables = true;
     kinrec::SummaryRow row;
-    const int status = ConvertOne(f, cfg, biasCount, serial, &row);
+    const kinrec::Failure status = ConvertOne(f, cfg, biasCount, serial, &row);
     Count(status, std::move(row), result);
 }
 
 // The head: the files converted one after another on the count *biasCount while it is
 // below its limit (all of them when none is left to run at once). Returns its length.
-std::size_t RunHead(const std::vector<PlannedFile>& files, std::size_t count, const DsvConfig* cfg,
+std::size_t RunHead(const std::vector<PlannedFile>& files, std::size_t count, const Settings* cfg,
                     std::int32_t* biasCount, BatchResult* result) {
     kinrec::Run run{*biasCount};
     const std::size_t head = kinrec::ConvertHead(count, &run, [&](std::size_t i) {
@@ -74,7 +75,7 @@ std::size_t RunHead(const std::vector<PlannedFile>& files, std::size_t count, co
 }
 
 // How far the head reaches: the files read while the count is still below its limit.
-std::size_t HeadOf(const std::vector<PlannedFile>& files, const DsvConfig* cfg,
+std::size_t HeadOf(const std::vector<PlannedFile>& files, const Settings* cfg,
                    std::int32_t biasCount) {
     kinrec::Run run{biasCount};
     return kinrec::ConvertHead(files.size(), &run, [&](std::size_t i) {
@@ -87,7 +88,7 @@ std::size_t HeadOf(const std::vector<PlannedFile>& files, const DsvConfig* cfg,
 // The files own, each from the gyro bias count start (the count's limit after the head,
 // 0 for files converted as if alone), on the workers; the console lines in their order.
 void RunRest(const std::vector<PlannedFile>& files, const std::vector<std::size_t>& own,
-             const DsvConfig* cfg, int workers, BatchResult* result, std::int32_t start) {
+             const Settings* cfg, int workers, BatchResult* result, std::int32_t start) {
     bool inPlace = false;
     for (std::size_t j : own) {
         inPlace = inPlace || files[j].inPlace;
@@ -106,13 +107,13 @@ void RunRest(const std::vector<PlannedFile>& files, const std::vector<std::size_
     // their lines for the walk's order.
     struct Slot {
         Console console{true};
-        int status = kConverted;
+        kinrec::Failure status = kinrec::Failure::kNone;
         kinrec::SummaryRow row;
     };
     std::vector<Slot> slots(own.size());
-    const DsvConfig shared = *cfg;
+    const Settings shared = *cfg;
     auto job = [&](std::size_t k) {
-        DsvConfig local = shared;
+        Settings local = shared;
         std::int32_t count = start;
         ConvertOptions opt;
         opt.console = &slots[k].console;
@@ -132,7 +133,7 @@ void RunRest(const std::vector<PlannedFile>& files, const std::vector<std::size_
 
 } // namespace
 
-BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig* cfg,
+BatchResult ConvertFiles(const std::vector<std::string>& paths, const Settings* cfg,
                          std::int32_t* biasCount, int workers, bool alone) {
     BatchResult result;
     const std::vector<PlannedFile> files = PlanFiles(paths, RealDisk());
@@ -155,7 +156,7 @@ namespace {
 
 // The plan of this batch, made from the walk when no share has made one yet.
 // What a plan of this run says besides its files.
-Plan PlanOfRun(const std::string* selector, const DsvConfig* cfg, int count, bool alone) {
+Plan PlanOfRun(const std::string* selector, const Settings* cfg, int count, bool alone) {
     Plan plan;
     plan.version = kinrec::Version();
     plan.settings = kinrec::SettingsText(*cfg);
@@ -168,7 +169,7 @@ Plan PlanOfRun(const std::string* selector, const DsvConfig* cfg, int count, boo
 
 // The plan of this batch, made from the walk when no share has made one yet.
 Plan MakePlan(const std::vector<std::string>& paths, const std::string* selector,
-              const DsvConfig* cfg, std::int32_t biasCount, int count, bool alone) {
+              const Settings* cfg, std::int32_t biasCount, int count, bool alone) {
     Plan plan = PlanOfRun(selector, cfg, count, alone);
     plan.token = NewToken();
     plan.files = PlanFiles(paths, RealDisk());
@@ -216,7 +217,7 @@ std::string Mismatch(const Plan& plan, const Plan& ours, const std::string& plan
 // Share shard of the batch whose walk found paths: the plan's files of that share,
 // checked against the plan first. walkFailed: a directory could not be listed.
 BatchResult ConvertShare(const std::string& dir, const std::vector<std::string>& paths,
-                         const std::string* selector, const DsvConfig* cfg, std::int32_t* biasCount,
+                         const std::string* selector, const Settings* cfg, std::int32_t* biasCount,
                          int workers, const Shard& shard, bool alone, bool walkFailed) {
     BatchResult result;
     Plan plan;
@@ -330,7 +331,7 @@ void NoteOtherSettings(const std::string& start, const std::vector<std::string>&
 
 } // namespace
 
-int ConvertDirectory(const char* dir, const char* selector, bool recursive, const DsvConfig* cfg,
+int ConvertDirectory(const char* dir, const char* selector, bool recursive, const Settings* cfg,
                      std::int32_t* biasCount, int workers, BatchResult* result, const Shard& shard,
                      bool alone) {
     const std::string sel = selector != nullptr ? selector : "";

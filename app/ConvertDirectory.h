@@ -4,7 +4,6 @@
 #ifndef KINREC_CONVERT_DIRECTORY_H
 #define KINREC_CONVERT_DIRECTORY_H
 
-#include "features/DsvConfig.h"
 #include "input/Walk.h"
 #include "kinrec.h"
 
@@ -12,7 +11,7 @@
 #include <string>
 #include <vector>
 
-using kinrec::detail::DsvConfig;
+using kinrec::Settings;
 
 struct BatchResult {
     int attempted = 0; // conversions tried (kinrec tables met on the way are not)
@@ -39,7 +38,7 @@ struct Shard {
 // another; the console lines come in the order of the files. An input that is a device,
 // a FIFO or a directory is reported and skipped. alone: every file starts the count at
 // 0, as when converted by itself, so none waits for another (*biasCount stays).
-BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig* cfg,
+BatchResult ConvertFiles(const std::vector<std::string>& paths, const Settings* cfg,
                          std::int32_t* biasCount, int workers, bool alone = false);
 
 // The walk on the disk, converting with ConvertFiles; a directory that cannot be listed
@@ -51,7 +50,7 @@ BatchResult ConvertFiles(const std::vector<std::string>& paths, const DsvConfig*
 // size, files sharing an input or a table staying together. The shares' tables together
 // are those of one run. A share converts nothing when a file of its own differs from
 // the plan, and says every file the walk finds that the plan does not hold.
-int ConvertDirectory(const char* dir, const char* selector, bool recursive, const DsvConfig* cfg,
+int ConvertDirectory(const char* dir, const char* selector, bool recursive, const Settings* cfg,
                      std::int32_t* biasCount, int workers, BatchResult* result = nullptr,
                      const Shard& shard = Shard(), bool alone = false);
 

@@ -98,7 +98,7 @@ std::vector<PlannedFile> PlanFiles(const std::vector<std::string>& paths,
         const NameInfo in = names.Look(paths[j]);
         f.stamp = StampOf(in.info);
         f.special = in.info.kind == PathKind::kOther && in.info.id.known;
-        const NameInfo out = names.Look(OutputNameFor(paths[j]));
+        const NameInfo out = names.Look(kinrec::TableNameFor(paths[j]));
         f.inPlace = out.info.kind == PathKind::kOther;
         keys.clear();
         AddKeys(in, &keys);

@@ -29,7 +29,7 @@ bool Head(const std::string& path, std::size_t n, std::string* text) {
 
 } // namespace
 
-bool WriteSummary(const std::string& path, const kinrec::detail::DsvConfig& cfg,
+bool WriteSummary(const std::string& path, const kinrec::Settings& cfg,
                   const std::vector<kinrec::SummaryRow>& rows, std::string* error) {
     const PathInfo there = RealDisk().Inspect(path);
     bool replace = false;

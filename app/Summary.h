@@ -3,7 +3,6 @@
 #ifndef KINREC_SUMMARY_H
 #define KINREC_SUMMARY_H
 
-#include "features/DsvConfig.h"
 #include "kinrec.h"
 
 #include <string>
@@ -12,7 +11,7 @@
 // Writes the summary to path whole, or not at all: through a temporary file beside it,
 // replacing only an empty file or an earlier kinrec summary, and where the name was free,
 // nothing that appeared there meanwhile. False with *error saying why.
-bool WriteSummary(const std::string& path, const kinrec::detail::DsvConfig& cfg,
+bool WriteSummary(const std::string& path, const kinrec::Settings& cfg,
                   const std::vector<kinrec::SummaryRow>& rows, std::string* error);
 
 #endif

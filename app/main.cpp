@@ -128,8 +128,8 @@ void OnLostOutput() {
 }
 
 // What one run shares between its conversions.
-struct Run {
-    DsvConfig cfg;
+struct Session {
+    Settings cfg;
     std::int32_t biasCount = 0; // the gyro bias count, carried from file to file
     int workers = 1;            // how many files convert at once
 };
@@ -146,39 +146,41 @@ int BatchWorkers() {
 
 // One argument that is not "-r": the file itself, or else a selector for the current
 // directory.
-int ConvertFileOrSelector(const char* arg, Run* run, std::vector<kinrec::SummaryRow>* rows) {
+int ConvertFileOrSelector(const char* arg, Session* session,
+                          std::vector<kinrec::SummaryRow>* rows) {
     std::string openFailure;
     ConvertOptions direct;
     direct.openFailure = &openFailure;
     kinrec::SummaryRow row;
     direct.row = &row;
-    const int status = ConvertFile(arg, nullptr, &run->cfg, &run->biasCount, direct);
-    if (!FallsBack(status)) {
+    const kinrec::Failure failure =
+        ConvertFile(arg, nullptr, &session->cfg, &session->biasCount, direct);
+    if (!FallsBack(failure)) {
         if (!row.status.empty()) {
             rows->push_back(std::move(row));
         }
-        return status == kConverted ? 0 : kFailedStatus;
+        return failure == kinrec::Failure::kNone ? 0 : kFailedStatus;
     }
     BatchResult search;
-    ConvertDirectory(".", arg, false, &run->cfg, &run->biasCount, run->workers, &search);
+    ConvertDirectory(".", arg, false, &session->cfg, &session->biasCount, session->workers,
+                     &search);
     *rows = std::move(search.rows);
     if (search.attempted == 0) {
-        StdConsole().Fail(arg, status == kInputNotOpened
+        StdConsole().Fail(arg, InputNotOpened(failure)
                                    ? openFailure + ", and no input file matches it"
                                    : "nothing converted");
         return kFailedStatus;
     }
-    return status == kInputNotOpened && search.failed == 0 && search.unreadable == 0
-               ? 0
-               : kFailedStatus;
+    return InputNotOpened(failure) && search.failed == 0 && search.unreadable == 0 ? 0
+                                                                                   : kFailedStatus;
 }
 
 // The batch's rows go on to the summary, when one is asked for.
-int ConvertTree(const char* selector, Run* run, const Shard& shard, bool alone,
+int ConvertTree(const char* selector, Session* session, const Shard& shard, bool alone,
                 std::vector<kinrec::SummaryRow>* rows) {
     BatchResult walk;
-    ConvertDirectory(".", selector, true, &run->cfg, &run->biasCount, run->workers, &walk, shard,
-                     alone);
+    ConvertDirectory(".", selector, true, &session->cfg, &session->biasCount, session->workers,
+                     &walk, shard, alone);
     *rows = std::move(walk.rows);
     return walk.failed > 0 || walk.unreadable > 0 ? kFailedStatus : 0;
 }
@@ -267,24 +269,24 @@ int Main(int argc, char** argv) {
         progress::Enable();
     }
 
-    Run run;
-    InitConfig(&run.cfg);
-    LoadConfig(&run.cfg);
-    run.workers = BatchWorkers();
+    Session session;
+    LoadConfig(&session.cfg);
+    session.workers = BatchWorkers();
 
     const bool recursive = Is(args[0], "-r");
     std::vector<kinrec::SummaryRow> rows;
     int status = 0;
     if (recursive) {
-        status = ConvertTree(n == 2 ? args[1] : nullptr, &run, opt.sharded ? opt.shard : Shard(),
-                             opt.alone, &rows);
+        status = ConvertTree(n == 2 ? args[1] : nullptr, &session,
+                             opt.sharded ? opt.shard : Shard(), opt.alone, &rows);
     } else if (n == 1) {
-        status = ConvertFileOrSelector(args[0], &run, &rows);
+        status = ConvertFileOrSelector(args[0], &session, &rows);
     } else {
         ConvertOptions direct;
         kinrec::SummaryRow row;
         direct.row = &row;
-        status = ConvertFile(args[0], args[1], &run.cfg, &run.biasCount, direct) == kConverted
+        status = ConvertFile(args[0], args[1], &session.cfg, &session.biasCount, direct) ==
+                         kinrec::Failure::kNone
                      ? 0
                      : kFailedStatus;
         if (!row.status.empty()) {
@@ -292,7 +294,7 @@ int Main(int argc, char** argv) {
         }
     }
     std::string error;
-    if (opt.summary != nullptr && !WriteSummary(opt.summary, run.cfg, rows, &error)) {
+    if (opt.summary != nullptr && !WriteSummary(opt.summary, session.cfg, rows, &error)) {
         StdConsole().Fail(opt.summary, error);
         status = kFailedStatus;
     }

@@ -9,6 +9,7 @@
 #include <vector>
 
 using namespace kinrec::detail;
+using kinrec::Settings;
 
 namespace {
 
@@ -24,8 +25,7 @@ void BM_WriteDsvRecord(benchmark::State& state) {
     }
     const std::string path = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
                              "/kinrec-bench_DSV.csv";
-    DsvConfig cfg;
-    InitConfig(&cfg);
+    Settings cfg;
     DsvConverter conv;
     std::int32_t biasCount = 0;
     OpenDsvFile(&conv, &cfg, &biasCount, path.c_str());

@@ -16,6 +16,7 @@
 #include <vector>
 
 using namespace kinrec::detail;
+using kinrec::Settings;
 
 namespace {
 
@@ -92,8 +93,7 @@ int main(int argc, char** argv) {
     (void)std::setvbuf(in, nullptr, _IONBF, 0);
     (void)std::setvbuf(out, nullptr, _IONBF, 0);
 
-    DsvConfig cfg;
-    InitConfig(&cfg);
+    Settings cfg;
     std::int32_t bias = 0;
     Output table(out);
     auto conv = std::make_unique<DsvConverter>();

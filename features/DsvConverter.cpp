@@ -38,7 +38,7 @@ enum Value {
 // column's name and the switch of its group (null for the ten columns always written).
 struct Column {
     const char* name;
-    std::int32_t DsvConfig::*on;
+    std::int32_t Settings::*on;
 };
 
 const Column kColumns[kMaxColumns] = {
@@ -52,18 +52,18 @@ const Column kColumns[kMaxColumns] = {
     {"raw_acc", nullptr},
     {"lpf_omega", nullptr},
     {"raw_omega", nullptr},
-    {"fall_counter", &DsvConfig::FallCounterOut},
-    {"roll", &DsvConfig::PostureOut},
-    {"pitch", &DsvConfig::PostureOut},
-    {"yaw", &DsvConfig::PostureOut},
-    {"acc_diff", &DsvConfig::RmsDiffOut},
-    {"omega_diff", &DsvConfig::RmsDiffOut},
-    {"roll_diff", &DsvConfig::PostureDiffOut},
-    {"pitch_diff", &DsvConfig::PostureDiffOut},
-    {"yaw_diff", &DsvConfig::PostureDiffOut},
+    {"fall_counter", &Settings::FallCounterOut},
+    {"roll", &Settings::PostureOut},
+    {"pitch", &Settings::PostureOut},
+    {"yaw", &Settings::PostureOut},
+    {"acc_diff", &Settings::RmsDiffOut},
+    {"omega_diff", &Settings::RmsDiffOut},
+    {"roll_diff", &Settings::PostureDiffOut},
+    {"pitch_diff", &Settings::PostureDiffOut},
+    {"yaw_diff", &Settings::PostureDiffOut},
 };
 
-void SetUpColumns(DsvConverter* conv, const DsvConfig& cfg) {
+void SetUpColumns(DsvConverter* conv, const Settings& cfg) {
     conv->columnCount = ChooseColumns(cfg, conv->columns, conv->names);
 }
 
@@ -97,10 +97,10 @@ Scaled Scale(const SampleRecord& rec) {
 
 namespace {
 
-void SetUp(DsvConverter* conv, const DsvConfig* config, std::int32_t* biasCount) {
+void SetUp(DsvConverter* conv, const Settings* config, std::int32_t* biasCount) {
     *conv = DsvConverter{};
     conv->config = *config;
-    DsvConfig& cfg = conv->config;
+    Settings& cfg = conv->config;
     if (cfg.SamplingFrequency <= 0) {
         cfg.SamplingFrequency = 50;
         cfg.CutOffFrequency = 5;
@@ -113,7 +113,7 @@ void SetUp(DsvConverter* conv, const DsvConfig* config, std::int32_t* biasCount)
 
 } // namespace
 
-int ChooseColumns(const DsvConfig& cfg, std::int8_t columns[kMaxColumns],
+int ChooseColumns(const Settings& cfg, std::int8_t columns[kMaxColumns],
                   const char* names[kMaxColumns]) {
     int n = 0;
     for (int c = 0; c < kMaxColumns; ++c) {
@@ -127,14 +127,14 @@ int ChooseColumns(const DsvConfig& cfg, std::int8_t columns[kMaxColumns],
     return n;
 }
 
-void OpenDsvConverter(DsvConverter* conv, const DsvConfig* config, std::int32_t* biasCount,
+void OpenDsvConverter(DsvConverter* conv, const Settings* config, std::int32_t* biasCount,
                       RowSink* sink) {
     SetUp(conv, config, biasCount);
     conv->sink = sink;
     SetUpColumns(conv, conv->config);
 }
 
-int OpenDsvFile(DsvConverter* conv, const DsvConfig* config, std::int32_t* biasCount,
+int OpenDsvFile(DsvConverter* conv, const Settings* config, std::int32_t* biasCount,
                 const char* path) {
     SetUp(conv, config, biasCount);
     if (!conv->file.Open(path)) {

@@ -23,12 +23,12 @@
 #ifndef KINREC_DSV_CONVERTER_H
 #define KINREC_DSV_CONVERTER_H
 
-#include "features/DsvConfig.h"
 #include "features/DsvTextSink.h"
 #include "features/Lpf.h"
 #include "features/RowSink.h"
 #include "input/SampleRecord.h"
 #include "input/TableHeader.h"
+#include "kinrec.h"
 #include "orlib/AttitudeFilter.h"
 
 #include <cstdint>
@@ -54,7 +54,7 @@ constexpr int kRawAccBins = 700;
 struct DsvConverter {
     // The settings as the table was opened, with a SamplingFrequency of 0 or less
     // replaced by 50 Hz and a cut-off of 5 Hz.
-    DsvConfig config;
+    Settings config;
 
     // The first stage's state.
     Lpf lpf[6];                   // acc X, Y, Z, then rate X, Y, Z
@@ -86,19 +86,19 @@ double MedianRawAcc(const DsvConverter& conv);
 
 // The columns the switches of cfg choose: their value indices and names, in table order;
 // how many.
-int ChooseColumns(const DsvConfig& cfg, std::int8_t columns[kMaxColumns],
+int ChooseColumns(const Settings& cfg, std::int8_t columns[kMaxColumns],
                   const char* names[kMaxColumns]);
 
 // Resets the converter, copies the settings (repairing the copy as above; *config is
 // only read), sets up the filters on the gyro bias count *biasCount (the caller's; it
 // carries from conversion to conversion when the caller passes the same one) and chooses
 // the columns (names[0..columnCount)). The rows go to sink, which may be set later.
-void OpenDsvConverter(DsvConverter* conv, const DsvConfig* config, std::int32_t* biasCount,
+void OpenDsvConverter(DsvConverter* conv, const Settings* config, std::int32_t* biasCount,
                       RowSink* sink);
 
 // The same with the table as text in a new file at path (an existing file is
 // truncated), its header written. Returns -1 when the file cannot be created.
-int OpenDsvFile(DsvConverter* conv, const DsvConfig* config, std::int32_t* biasCount,
+int OpenDsvFile(DsvConverter* conv, const Settings* config, std::int32_t* biasCount,
                 const char* path);
 
 // Takes one sample; hands its row to the sink unless the resample rule skips it. A

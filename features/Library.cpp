@@ -1,7 +1,6 @@
 // The library's face (Include/public/kinrec.h) over the pipeline.
 #include "kinrec.h"
 
-#include "features/DsvConfig.h"
 #include "features/DsvConverter.h"
 #include "features/StreamAccess.h"
 #include "features/TableSink.h"

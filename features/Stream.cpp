@@ -113,7 +113,7 @@ void Refuse(std::size_t n, std::int64_t start, PreCounts counts) {
 }
 
 // The rows n samples can give at most.
-std::size_t RowsFor(const DsvConfig& cfg, std::size_t n) {
+std::size_t RowsFor(const Settings& cfg, std::size_t n) {
     const auto step = static_cast<std::size_t>(cfg.ResampleCount > 1 ? cfg.ResampleCount : 1);
     return n / step + 1;
 }

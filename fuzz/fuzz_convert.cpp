@@ -9,6 +9,7 @@
 #include <cstring>
 
 using namespace kinrec::detail;
+using kinrec::Settings;
 
 namespace {
 
@@ -29,8 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 24) {
         return 0;
     }
-    DsvConfig cfg;
-    InitConfig(&cfg);
+    Settings cfg;
     cfg.FileType = static_cast<std::int32_t>(data[0] % 5);
     cfg.ResampleCount = Setting(data + 4);
     cfg.SamplingFrequency = Setting(data + 8);
@@ -43,11 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::remove(out.c_str());
     fuzz::WriteBytes(in, data + 24, size - 24);
     std::int32_t biasCount = 0;
-    const int status = ConvertFile(in.c_str(), nullptr, &cfg, &biasCount);
+    const kinrec::Failure status = ConvertFile(in.c_str(), nullptr, &cfg, &biasCount);
     if (fuzz::ReadBytes(in) != std::string(reinterpret_cast<const char*>(data + 24), size - 24)) {
         std::abort();
     }
-    if (status == 0) {
+    if (status == kinrec::Failure::kNone) {
         const std::string table = fuzz::ReadBytes(out);
         if (table.compare(0, 5, "accX,") != 0 || table.back() != '\n') {
             std::abort();

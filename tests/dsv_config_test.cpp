@@ -8,12 +8,13 @@
 #include <string>
 
 using namespace kinrec::detail;
+using kinrec::Settings;
 
 namespace {
 
 class DsvConfigTest : public ::testing::Test {
   protected:
-    void SetUp() override { InitConfig(&cfg_); }
+    void SetUp() override { cfg_ = Settings{}; }
 
     // Loads a file with these bytes; returns the echo.
     std::string Load(const std::string& bytes, int* status = nullptr) {
@@ -34,7 +35,7 @@ class DsvConfigTest : public ::testing::Test {
     }
 
     TempDir dir_;
-    DsvConfig cfg_;
+    Settings cfg_;
 };
 
 TEST_F(DsvConfigTest, Defaults) {
@@ -105,7 +106,7 @@ TEST_F(DsvConfigTest, LinesThatAreSkippedOrStoreZero) {
         {"FILETYPE 99999999999\n", "  +FileType : 2147483647\n", INT32_MAX},
     };
     for (const auto& row : table) {
-        InitConfig(&cfg_);
+        cfg_ = Settings{};
         EXPECT_EQ(Load(row.line), Echo(row.echo)) << row.line;
         EXPECT_EQ(cfg_.FileType, row.fileType) << row.line;
         EXPECT_EQ(cfg_.FallCounterOut, 1);
@@ -126,7 +127,7 @@ TEST_F(DsvConfigTest, OverflowTakesItsWords) {
         {"OVERFLOW saturate\n", "", 0},
     };
     for (const auto& row : table) {
-        InitConfig(&cfg_);
+        cfg_ = Settings{};
         EXPECT_EQ(Load(row.line), Echo(row.echo)) << row.line;
         EXPECT_EQ(cfg_.Overflow, row.overflow) << row.line;
     }
@@ -142,8 +143,8 @@ TEST_F(DsvConfigTest, CrLfFilesGiveTheSameSettings) {
         crlf += c;
     }
     const std::string a = Load(lf);
-    const DsvConfig fromLf = cfg_;
-    InitConfig(&cfg_);
+    const Settings fromLf = cfg_;
+    cfg_ = Settings{};
     EXPECT_EQ(Load(crlf), a);
     EXPECT_EQ(cfg_.ResampleCount, fromLf.ResampleCount);
     EXPECT_EQ(cfg_.CutOffFrequency, 2);

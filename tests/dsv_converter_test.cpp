@@ -9,6 +9,7 @@
 #include <vector>
 
 using namespace kinrec::detail;
+using kinrec::Settings;
 
 namespace {
 
@@ -36,7 +37,7 @@ std::vector<int> Values(const std::string& row) {
 
 class DsvConverterTest : public ::testing::Test {
   protected:
-    void SetUp() override { InitConfig(&cfg_); }
+    void SetUp() override { cfg_ = Settings{}; }
 
     // The table's lines for these samples under cfg_ (the bias count starts at 0).
     std::vector<std::string> Convert(const std::vector<SampleRecord>& samples) {
@@ -54,7 +55,7 @@ class DsvConverterTest : public ::testing::Test {
     }
 
     TempDir dir_;
-    DsvConfig cfg_;
+    Settings cfg_;
     std::int32_t count_ = 0; // the gyro bias count of the conversions
 };
 

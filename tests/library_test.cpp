@@ -28,6 +28,7 @@
 #endif
 
 using namespace kinrec::detail;
+using kinrec::Settings;
 
 namespace {
 
@@ -117,9 +118,9 @@ std::string AsText(const kinrec::Table& t) {
 
 // The table text the pipeline writes for a file.
 std::string TextTable(const std::string& in, const std::string& out, const kinrec::Settings& s) {
-    DsvConfig cfg{s.FileType,        s.ResampleCount,      s.SamplingFrequency,
-                  s.CutOffFrequency, s.FallStartThreshold, s.FallCounterOut,
-                  s.PostureOut,      s.RmsDiffOut,         s.PostureDiffOut};
+    Settings cfg{s.FileType,        s.ResampleCount,      s.SamplingFrequency,
+                 s.CutOffFrequency, s.FallStartThreshold, s.FallCounterOut,
+                 s.PostureOut,      s.RmsDiffOut,         s.PostureDiffOut};
     std::int32_t count = 0;
     OpenedInput opened = OpenInput(RealDisk(), in, s.FileType);
     std::unique_ptr<SampleSource> src = std::move(opened.source);

@@ -26,6 +26,7 @@
 #include <string>
 
 using namespace kinrec::detail;
+using kinrec::Settings;
 
 namespace {
 
@@ -64,7 +65,7 @@ bool ParseLine(char* line, int fileType, SampleRecord* rec) {
     return true;
 }
 
-void ReferenceConvert(const std::string& in, const std::string& out, const DsvConfig& cfg,
+void ReferenceConvert(const std::string& in, const std::string& out, const Settings& cfg,
                       std::int32_t count) {
     std::FILE* fi = std::fopen(in.c_str(), "rb");
     std::FILE* fo = std::fopen(out.c_str(), "w+");
@@ -172,8 +173,7 @@ TEST_P(ReferenceTest, SameTableAsTheStraightforwardConversion) {
     std::int32_t count = 0; // carried on as in a batch: the last runs reach the limit
     for (unsigned seed : {1u, 2u}) {
         for (int resample : {0, 3}) {
-            DsvConfig cfg;
-            InitConfig(&cfg);
+            Settings cfg;
             cfg.FileType = fileType;
             cfg.ResampleCount = resample;
             cfg.PostureDiffOut = static_cast<std::int32_t>(seed - 1);
@@ -181,7 +181,8 @@ TEST_P(ReferenceTest, SameTableAsTheStraightforwardConversion) {
             WriteFile(in, Generate(fileType, 3000, seed));
             const std::int32_t start = count;
             ::testing::internal::CaptureStdout();
-            ASSERT_EQ(ConvertFile(in.c_str(), dir.Path("fast.csv").c_str(), &cfg, &count), 0);
+            ASSERT_EQ(ConvertFile(in.c_str(), dir.Path("fast.csv").c_str(), &cfg, &count),
+                      kinrec::Failure::kNone);
             ::testing::internal::GetCapturedStdout();
             ReferenceConvert(in, dir.Path("slow.csv"), cfg, start);
             const std::string fast = ReadFile(dir.Path("fast.csv"));
