@@ -1,9 +1,9 @@
 // The plan of a batch: which walked files are one file's readers and writers (its
-// groups), the order they must keep, and which share of a split batch converts each.
+// groups), each with its identity as planned. The split into shares is in Shares.h,
+// the text the shares agree on in PlanText.h, the checks of a plan in PlanChecks.h.
 //
 // Plain functions over values: what each name stands for comes from a Disk (the real
-// one, or a test's fake one), and a plan is written to and read from text, so that
-// the shares of one batch, in processes that start at different times, agree on it.
+// one, or a test's fake one).
 #ifndef KINREC_PLAN_H
 #define KINREC_PLAN_H
 
@@ -25,9 +25,6 @@ struct Stamp {
     kinrec::detail::FileId id;
 };
 Stamp StampOf(const kinrec::detail::PathInfo& info);
-// How now differs from planned ("size 200 -> 300 bytes"); "" when it does not.
-std::string Difference(const Stamp& planned, const Stamp& now);
-
 struct PlannedFile {
     std::string path;
     Stamp stamp;
@@ -55,34 +52,5 @@ struct Plan {
 // first file.
 std::vector<PlannedFile> PlanFiles(const std::vector<std::string>& paths,
                                    kinrec::detail::Disk& disk);
-
-// Gives each file after the head its share of count: parts of about equal size in walk
-// order, each file by where its middle lies; a group goes where its first file goes,
-// and a group with a file in the head goes to share 1 with the head. Integers only, so
-// that machines of every kind split a batch alike.
-void SplitShares(std::vector<PlannedFile>* files, std::size_t head, int count);
-
-// For the files own (indexes into files, ascending, after the head): the positions in
-// own that each must wait for, the one before it of its group.
-std::vector<std::vector<std::size_t>> Chains(const std::vector<PlannedFile>& files,
-                                             const std::vector<std::size_t>& own);
-
-// a * b / d rounded down, without overflow for any a * b < d * 2^64; d > 0.
-std::uint64_t MulDiv(std::uint64_t a, std::uint64_t b, std::uint64_t d);
-
-// A plan as text, and back. ReadPlan gives false with *error saying what is wrong.
-std::string PlanText(const Plan& plan);
-bool ReadPlan(const std::string& text, Plan* plan, std::string* error);
-
-// "2 shares of every input file", "3 shares of '*.csv', each file alone".
-std::string Describe(const Plan& plan);
-
-// How the settings now differ from those planned, key by key ("RESAMPLECOUNT 0 -> 2,
-// CUTOFFFREQUENCY 5 -> 3"); "" when they do not.
-std::string SettingsDifference(const std::string& planned, const std::string& now);
-
-// Whether two plans convert the same files alike: all but their tokens agree, the
-// identities of inputs that tables are written into aside (they change under a batch).
-bool SamePlan(const Plan& a, const Plan& b);
 
 #endif

@@ -1,6 +1,10 @@
 #include "app/SharePlan.h"
 
+#include "app/Batch.h"
 #include "app/Console.h"
+#include "app/PlanChecks.h"
+#include "app/PlanText.h"
+#include "app/Shares.h"
 #include "app/TempFile.h"
 #include "disk/Disk.h"
 
@@ -157,4 +161,27 @@ bool FinishShare(const std::string& dir, const Plan& plan, int index, std::strin
         (void)disk.RemoveFile(Join(dir, DoneName(k)));
     }
     return true;
+}
+
+// What a plan of this run says besides its files.
+Plan PlanOfRun(const std::string* selector, const Settings* cfg, int count, bool alone) {
+    Plan plan;
+    plan.version = kinrec::Version();
+    plan.settings = kinrec::SettingsText(*cfg);
+    plan.count = count;
+    plan.selected = selector != nullptr;
+    plan.selector = selector != nullptr ? *selector : "";
+    plan.alone = alone;
+    return plan;
+}
+
+// The plan of this batch, made from the walk when no share has made one yet.
+Plan MakePlan(const std::vector<std::string>& paths, const std::string* selector,
+              const Settings* cfg, std::int32_t biasCount, int count, bool alone) {
+    Plan plan = PlanOfRun(selector, cfg, count, alone);
+    plan.token = NewToken();
+    plan.files = PlanFiles(paths, kinrec::detail::RealDisk());
+    plan.head = alone ? 0 : HeadOf(plan.files, cfg, biasCount);
+    SplitShares(&plan.files, plan.head, count);
+    return plan;
 }

@@ -14,12 +14,24 @@
 #define KINREC_SHARE_PLAN_H
 
 #include "app/Plan.h"
+#include "kinrec.h"
 
+#include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 extern const char kPlanName[];     // "kinrec.plan"
 extern const char kFinishedName[]; // "kinrec.plan.finished"
+
+// What a plan of this run says besides its files: kinrec's version, the settings, the
+// count of shares, the selector, the mode.
+Plan PlanOfRun(const std::string* selector, const kinrec::Settings* cfg, int count, bool alone);
+
+// The plan of this batch, made from the walk's paths when no share has made one yet:
+// the files with their groups, the head from biasCount (none alone), the shares.
+Plan MakePlan(const std::vector<std::string>& paths, const std::string* selector,
+              const kinrec::Settings* cfg, std::int32_t biasCount, int count, bool alone);
 
 // A text that no other plan holds.
 std::string NewToken();

@@ -1,5 +1,6 @@
 #include "app/ConvertDirectory.h"
 #include "input/Pattern.h"
+#include "input/Walk.h"
 
 #include "FakeDisk.h"
 

@@ -1,6 +1,9 @@
 // The plan of a batch over a fake file system: groups, shares, chains, and the plan's
 // text.
 #include "app/Plan.h"
+#include "app/PlanChecks.h"
+#include "app/PlanText.h"
+#include "app/Shares.h"
 
 #include "FakeDisk.h"
 
