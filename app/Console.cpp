@@ -1,5 +1,6 @@
 #include "app/Console.h"
 
+#include "app/ProcessState.h"
 #include "app/Progress.h"
 
 #include <atomic>
@@ -7,17 +8,10 @@
 #include <cstdio>
 #include <system_error>
 
-namespace {
-
-std::atomic<int> stdoutError{0};
-std::atomic<void (*)()> brokenPipe{nullptr};
-
-} // namespace
-
 void NoteStdoutFailure(int err) {
     int none = 0;
-    if (stdoutError.compare_exchange_strong(none, err != 0 ? err : EIO) && err == EPIPE) {
-        if (void (*handler)() = brokenPipe.load()) {
+    if (Process().stdoutError.compare_exchange_strong(none, err != 0 ? err : EIO) && err == EPIPE) {
+        if (void (*handler)() = Process().brokenPipe.load()) {
             handler();
         }
     }
@@ -84,19 +78,18 @@ std::string Console::Kept(bool err) const {
 }
 
 Console& StdConsole() {
-    static Console console;
-    return console;
+    return Process().console;
 }
 
 void OnBrokenPipe(void (*handler)()) {
-    brokenPipe = handler;
+    Process().brokenPipe = handler;
 }
 
 int StdoutError() {
-    if (std::ferror(stdout) != 0 && stdoutError == 0) {
+    if (std::ferror(stdout) != 0 && Process().stdoutError == 0) {
         NoteStdoutFailure(EIO);
     }
-    return stdoutError;
+    return Process().stdoutError;
 }
 
 std::string ErrorText(int err) {

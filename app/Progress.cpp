@@ -1,5 +1,7 @@
 #include "app/Progress.h"
 
+#include "app/ProcessState.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -9,51 +11,47 @@ namespace progress {
 
 namespace {
 
-std::atomic<bool> enabled{false};
-std::mutex lock;
-std::size_t shownLength = 0; // characters of the line on the terminal now
-std::chrono::steady_clock::time_point lastShown;
-
 void Erase() {
-    if (shownLength > 0) {
+    if (Process().progressLength > 0) {
         // The line is a courtesy: a terminal that refuses it changes nothing else.
-        (void)std::fprintf(stderr, "\r%*s\r", static_cast<int>(shownLength), "");
+        (void)std::fprintf(stderr, "\r%*s\r", static_cast<int>(Process().progressLength), "");
         (void)std::fflush(stderr);
-        shownLength = 0;
+        Process().progressLength = 0;
     }
 }
 
 } // namespace
 
 void Enable() {
-    enabled = true;
+    Process().progressOn = true;
 }
 
 bool Enabled() {
-    return enabled.load(std::memory_order_relaxed);
+    return Process().progressOn.load(std::memory_order_relaxed);
 }
 
 void Show(const std::string& text) {
     if (!Enabled()) {
         return;
     }
-    const std::lock_guard<std::mutex> guard(lock);
+    const std::lock_guard<std::mutex> guard(Process().progressLock);
     const auto now = std::chrono::steady_clock::now();
-    if (shownLength > 0 && now - lastShown < std::chrono::milliseconds(250)) {
+    if (Process().progressLength > 0 &&
+        now - Process().progressShown < std::chrono::milliseconds(250)) {
         return;
     }
-    lastShown = now;
+    Process().progressShown = now;
     Erase();
     (void)std::fputs(text.c_str(), stderr);
     (void)std::fflush(stderr);
-    shownLength = text.size();
+    Process().progressLength = text.size();
 }
 
 void Clear() {
     if (!Enabled()) {
         return;
     }
-    const std::lock_guard<std::mutex> guard(lock);
+    const std::lock_guard<std::mutex> guard(Process().progressLock);
     Erase();
 }
 

@@ -2,23 +2,15 @@
 
 #include "app/TempTables.h"
 #include "disk/Disk.h"
+#include "disk/TempName.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 
-namespace {
-
-// Tells apart the temporary files of one process's threads.
-std::atomic<unsigned> serial{0};
-
-} // namespace
-
 std::string WriteTemporary(const std::string& name, const std::string& text) {
     TempTableHooks registry;
-    for (int tries = 0; tries < 100; ++tries) {
-        std::string temp = name + ".tmp-" + std::to_string(kinrec::detail::ProcessId()) + "-" +
-                           std::to_string(++serial);
+    for (int n = 1; n <= 100; ++n) {
+        std::string temp = kinrec::detail::TemporaryName(name, n);
         registry.Lock();
         std::FILE* f = kinrec::detail::RealDisk().CreateNew(temp);
         const int openError = errno;
@@ -28,7 +20,7 @@ std::string WriteTemporary(const std::string& name, const std::string& text) {
         registry.Unlock();
         if (f == nullptr) {
             if (openError == EEXIST) {
-                continue; // left by an earlier process of this id
+                continue; // another thread's, or left by an earlier process of this id
             }
             errno = openError;
             return "";

@@ -1,39 +1,33 @@
 #include "app/TempTables.h"
+
+#include "app/ProcessState.h"
 #include "disk/Disk.h"
 
 #include <algorithm>
 #include <mutex>
 #include <vector>
 
-namespace {
-
-// Creating, moving and removing a temporary table happens under the lock, so that an
-// interrupt's cleanup sees each either before or after.
-std::mutex registryLock;
-std::vector<std::string> registry;
-
-} // namespace
-
 void TempTableHooks::Lock() {
-    registryLock.lock();
+    Process().tempLock.lock();
 }
 
 void TempTableHooks::Unlock() {
-    registryLock.unlock();
+    Process().tempLock.unlock();
 }
 
 void TempTableHooks::Made(const std::string& temp) {
-    registry.push_back(temp);
+    Process().temps.push_back(temp);
 }
 
 void TempTableHooks::Gone(const std::string& temp) {
-    registry.erase(std::remove(registry.begin(), registry.end(), temp), registry.end());
+    std::vector<std::string>& temps = Process().temps;
+    temps.erase(std::remove(temps.begin(), temps.end(), temp), temps.end());
 }
 
 void RemoveTemporaryTables() {
-    registryLock.lock(); // held until the process ends
-    for (const std::string& temp : registry) {
+    Process().tempLock.lock(); // held until the process ends
+    for (const std::string& temp : Process().temps) {
         (void)kinrec::detail::RealDisk().RemoveFile(temp); // the process ends: nobody to tell
     }
-    registry.clear();
+    Process().temps.clear();
 }

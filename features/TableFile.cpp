@@ -1,5 +1,6 @@
 #include "features/TableFile.h"
 
+#include "disk/TempName.h"
 #include "input/InputFile.h"
 
 #include <cerrno>
@@ -7,22 +8,6 @@
 namespace kinrec::detail {
 
 namespace {
-
-constexpr std::size_t kNameMax = 255; // bytes of one file name, on every system kinrec knows
-
-// "<target>.kinrec-tmp-<pid>-<n>", with as much of the target's name as lets the whole
-// name fit where the target's own name fits.
-std::string TempNameFor(const std::string& target, int n) {
-    const std::string suffix =
-        ".kinrec-tmp-" + std::to_string(ProcessId()) + "-" + std::to_string(n);
-    const std::size_t cut = LastSeparator(target);
-    const std::size_t nameStart = cut == std::string::npos ? 0 : cut + 1;
-    const std::size_t nameLength = target.size() - nameStart;
-    const std::size_t keep = nameLength + suffix.size() <= kNameMax
-                                 ? nameLength
-                                 : (kNameMax > suffix.size() ? kNameMax - suffix.size() : 0);
-    return target.substr(0, nameStart + keep) + suffix;
-}
 
 int ErrnoOr(int fallback) {
     return errno != 0 ? errno : fallback;
@@ -76,7 +61,7 @@ TableOpen TableFile::Open(const std::string& output, const PathInfo& info, int* 
     // a killed process left it (perhaps one with the same process id): a name that is
     // taken is passed over for the next.
     for (int n = 1; n <= 100 && stream_ == nullptr; ++n) {
-        const std::string temp = TempNameFor(target_, n);
+        const std::string temp = TemporaryName(target_, n);
         const Held held(hooks_);
         errno = 0;
         stream_ = disk_.CreateNew(temp);
