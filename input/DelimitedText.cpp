@@ -1,5 +1,7 @@
 #include "input/DelimitedText.h"
 
+#include "disk/Disk.h"
+#include "input/InputFile.h"
 #include "kinrec.h"
 
 #include <algorithm>
@@ -76,7 +78,8 @@ bool IsUtf8(const std::string& text) {
 }
 
 std::string ReadWhole(const std::string& path) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(std::fopen(path.c_str(), "rb"), std::fclose);
+    // The readers' one way in: a folder is refused with EISDIR, as a recording is.
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> f(OpenInputFile(RealDisk(), path), std::fclose);
     if (!f) {
         const int e = errno;
         throw FileError(path, e, std::strerror(e));
