@@ -1,6 +1,8 @@
 // The disk on POSIX systems.
 #include "disk/Disk.h"
 
+#include "disk/SystemDisk.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -22,30 +24,10 @@ bool IsAbsolutePath(const std::string& path) {
 }
 
 unsigned long ProcessId() {
-    static const unsigned long pid = static_cast<unsigned long>(getpid());
-    return pid;
+    return static_cast<unsigned long>(getpid()); // asked each time: a fork has its own
 }
 
 namespace {
-
-class SystemDisk final : public Disk {
-  public:
-    std::vector<DirEntry> List(const std::string& dir, int* error) override;
-    PathInfo Inspect(const std::string& path) override;
-    bool IsDirectory(const std::string& path) override;
-    bool Exists(const std::string& path) override;
-    std::string FullPath(const std::string& path) override;
-    std::string ResolveTarget(const std::string& path) override;
-    std::FILE* OpenRead(const std::string& path) override;
-    std::FILE* OpenInPlace(const std::string& path) override;
-    std::FILE* CreateNew(const std::string& path) override;
-    bool CanWrite(const std::string& path) override;
-    bool MoveOnto(const std::string& from, const std::string& to) override;
-    bool LandNew(const std::string& from, const std::string& to) override;
-    bool RemoveFile(const std::string& path) override;
-    FileId IdOf(std::FILE* file) override;
-    long long RegularFileSize(std::FILE* file) override;
-};
 
 FileId IdFrom(const struct stat& st) {
     FileId id;

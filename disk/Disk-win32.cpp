@@ -1,6 +1,8 @@
 // The disk on Windows: the kernel's file calls, narrow (MAX_PATH) names.
 #include "disk/Disk.h"
 
+#include "disk/SystemDisk.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <io.h>
@@ -23,25 +25,6 @@ unsigned long ProcessId() {
 }
 
 namespace {
-
-class SystemDisk final : public Disk {
-  public:
-    std::vector<DirEntry> List(const std::string& dir, int* error) override;
-    PathInfo Inspect(const std::string& path) override;
-    bool IsDirectory(const std::string& path) override;
-    bool Exists(const std::string& path) override;
-    std::string FullPath(const std::string& path) override;
-    std::string ResolveTarget(const std::string& path) override;
-    std::FILE* OpenRead(const std::string& path) override;
-    std::FILE* OpenInPlace(const std::string& path) override;
-    std::FILE* CreateNew(const std::string& path) override;
-    bool CanWrite(const std::string& path) override;
-    bool MoveOnto(const std::string& from, const std::string& to) override;
-    bool LandNew(const std::string& from, const std::string& to) override;
-    bool RemoveFile(const std::string& path) override;
-    FileId IdOf(std::FILE* file) override;
-    long long RegularFileSize(std::FILE* file) override;
-};
 
 FileId IdOfHandle(HANDLE h) {
     BY_HANDLE_FILE_INFORMATION info;
