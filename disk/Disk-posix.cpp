@@ -48,11 +48,6 @@ long long MtimeOf(const struct stat& st) {
 
 } // namespace
 
-Disk& RealDisk() {
-    static SystemDisk disk; // no state: one is as good as another
-    return disk;
-}
-
 std::vector<DirEntry> SystemDisk::List(const std::string& dir, int* error) {
     std::vector<DirEntry> entries;
     *error = 0;

@@ -78,11 +78,6 @@ int ErrnoFromLastError() {
 
 } // namespace
 
-Disk& RealDisk() {
-    static SystemDisk disk; // no state: one is as good as another
-    return disk;
-}
-
 // Every entry: selectors are matched by kinrec, not by a find pattern, whose match
 // ignores case and also tries the 8.3 short names.
 std::vector<DirEntry> SystemDisk::List(const std::string& dir, int* error) {
