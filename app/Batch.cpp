@@ -58,11 +58,8 @@ void ConvertInTurn(const PlannedFile& f, const Settings* cfg, std::int32_t* bias
 std::size_t RunHead(const std::vector<PlannedFile>& files, std::size_t count, const Settings* cfg,
                     std::int32_t* biasCount, BatchResult* result) {
     kinrec::Run run{*biasCount};
-    const std::size_t head = kinrec::ConvertHead(count, &run, [&](std::size_t i) {
-        std::int32_t turn = run.biasCount;
-        ConvertInTurn(files[i], cfg, &turn, result);
-        run.biasCount = turn;
-    });
+    const std::size_t head = kinrec::ConvertHead(
+        count, &run, [&](std::size_t i) { ConvertInTurn(files[i], cfg, &run.biasCount, result); });
     *biasCount = run.biasCount;
     return head;
 }
@@ -78,10 +75,13 @@ std::size_t HeadOf(const std::vector<PlannedFile>& files, const Settings* cfg,
     });
 }
 
-// The files own, each from the gyro bias count start (the count's limit after the head,
-// 0 for files converted as if alone), on the workers; the console lines in their order.
+// The files own, each from where a file after the head starts (kinrec::RestRun: the
+// count's limit, or 0 for files converted as if alone), on the workers; the console
+// lines in their order.
 void RunRest(const std::vector<PlannedFile>& files, const std::vector<std::size_t>& own,
-             const Settings* cfg, int workers, BatchResult* result, std::int32_t start) {
+             const Settings* cfg, int workers, BatchResult* result, bool alone) {
+    const kinrec::Run batch; // a batch on a run: only whether there is one matters here
+    const std::int32_t start = kinrec::RestRun(alone ? nullptr : &batch).biasCount;
     bool inPlace = false;
     for (std::size_t j : own) {
         inPlace = inPlace || files[j].inPlace;
@@ -136,9 +136,7 @@ BatchResult ConvertFiles(const std::vector<std::string>& paths, const Settings* 
         rest.push_back(j);
     }
     if (!rest.empty()) {
-        const kinrec::Run run{*biasCount};
-        const kinrec::Run start = kinrec::RestRun(alone ? nullptr : &run);
-        RunRest(files, rest, cfg, workers, &result, start.biasCount);
+        RunRest(files, rest, cfg, workers, &result, alone);
     }
     return result;
 }

@@ -45,9 +45,9 @@ std::size_t RunHead(const std::vector<PlannedFile>& files, std::size_t count, co
 std::size_t HeadOf(const std::vector<PlannedFile>& files, const Settings* cfg,
                    std::int32_t biasCount);
 
-// The files own (indexes into files), each from the gyro bias count start, on the
-// workers; the console lines in their order.
+// The files own (indexes into files), each from where a file after the head starts
+// (kinrec::RestRun; 0 when alone), on the workers; the console lines in their order.
 void RunRest(const std::vector<PlannedFile>& files, const std::vector<std::size_t>& own,
-             const Settings* cfg, int workers, BatchResult* result, std::int32_t start);
+             const Settings* cfg, int workers, BatchResult* result, bool alone);
 
 #endif

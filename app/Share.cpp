@@ -133,9 +133,7 @@ BatchResult ConvertShare(const std::string& dir, const std::vector<std::string>&
         RunHead(plan.files, plan.head, cfg, biasCount, &result);
     }
     if (!own.empty()) {
-        const kinrec::Run run{*biasCount};
-        const kinrec::Run start = kinrec::RestRun(alone ? nullptr : &run);
-        RunRest(plan.files, own, cfg, workers, &result, start.biasCount);
+        RunRest(plan.files, own, cfg, workers, &result, alone);
     }
     // A share that failed keeps the plan, so that its rerun converts the same files.
     if (!finished && result.failed == 0 && result.unreadable == 0 && !walkFailed &&
