@@ -157,6 +157,30 @@ bool CountsSource::Next(SampleRecord* rec) {
     return true;
 }
 
+namespace {
+
+// One sample of six channels into rec: counts(c), the value of channel c in counts (at
+// most 32 bits), kept as its low 16 bits, or under clip as clipped(c); a value beyond
+// 16 bits is noted in wraps as sample i's.
+template <class Counts, class Clipped>
+void TakeSample(SampleRecord* rec, std::size_t i, bool clip, WrapCounts* wraps, Counts counts,
+                Clipped clipped) {
+    std::int16_t SampleRecord::*const fields[6] = {&SampleRecord::accX,  &SampleRecord::accY,
+                                                   &SampleRecord::accZ,  &SampleRecord::gyroX,
+                                                   &SampleRecord::gyroY, &SampleRecord::gyroZ};
+    std::int64_t peak = 0;
+    for (int c = 0; c < 6; ++c) {
+        const std::int32_t value = counts(c);
+        NoteWrap(value, &peak);
+        rec->*fields[c] = clip ? clipped(c) : WrapInt16(value);
+    }
+    if (peak != 0) {
+        wraps->Note(static_cast<long long>(i), peak);
+    }
+}
+
+} // namespace
+
 Counts32Source::Counts32Source(const std::int32_t* const channels[6], std::size_t n, bool clip)
     : n_(n), clip_(clip) {
     for (int c = 0; c < 6; ++c) {
@@ -168,22 +192,9 @@ bool Counts32Source::Next(SampleRecord* rec) {
     if (i_ >= n_) {
         return false;
     }
-    std::int16_t SampleRecord::*const fields[6] = {&SampleRecord::accX,  &SampleRecord::accY,
-                                                   &SampleRecord::accZ,  &SampleRecord::gyroX,
-                                                   &SampleRecord::gyroY, &SampleRecord::gyroZ};
-    std::int64_t peak = 0;
-    for (int c = 0; c < 6; ++c) {
-        const std::int32_t counts = ch_[c][i_];
-        NoteWrap(counts, &peak);
-        if (clip_) {
-            rec->*fields[c] = static_cast<std::int16_t>(std::clamp(counts, -32768, 32767));
-            continue;
-        }
-        rec->*fields[c] = WrapInt16(counts);
-    }
-    if (peak != 0) {
-        wraps_.Note(static_cast<long long>(i_), peak);
-    }
+    TakeSample(
+        rec, i_, clip_, &wraps_, [&](int c) { return ch_[c][i_]; },
+        [&](int c) { return static_cast<std::int16_t>(std::clamp(ch_[c][i_], -32768, 32767)); });
     ++i_;
     return true;
 }
@@ -245,23 +256,10 @@ bool PhysicalSource::Next(SampleRecord* rec) {
     if (i_ >= n_) {
         return false;
     }
-    std::int16_t SampleRecord::*const fields[6] = {&SampleRecord::accX,  &SampleRecord::accY,
-                                                   &SampleRecord::accZ,  &SampleRecord::gyroX,
-                                                   &SampleRecord::gyroY, &SampleRecord::gyroZ};
-    std::int64_t peak = 0;
-    for (int c = 0; c < 6; ++c) {
-        const ChannelScale& s = scale_[c < 3 ? 0 : 1];
-        const std::int32_t counts = PreCounts(ch_[c][i_], s);
-        NoteWrap(counts, &peak);
-        if (clip_) {
-            rec->*fields[c] = ClippedCounts(ch_[c][i_], s);
-            continue;
-        }
-        rec->*fields[c] = WrapInt16(counts);
-    }
-    if (peak != 0) {
-        wraps_.Note(static_cast<long long>(i_), peak);
-    }
+    TakeSample(
+        rec, i_, clip_, &wraps_,
+        [&](int c) { return PreCounts(ch_[c][i_], scale_[c < 3 ? 0 : 1]); },
+        [&](int c) { return ClippedCounts(ch_[c][i_], scale_[c < 3 ? 0 : 1]); });
     ++i_;
     return true;
 }
