@@ -23,9 +23,9 @@ import tempfile
 import time
 from pathlib import Path
 
-import numpy as np
 
 import kinrec
+from counts_recording import counts_recording
 
 ROOT = Path(__file__).resolve().parents[1]
 
@@ -61,15 +61,7 @@ def main():
         sys.exit(f"library_bench: no {bench} (configure with -DKINREC_BUILD_BENCH=ON and "
                  "build the target table_bench)")
     with tempfile.TemporaryDirectory(prefix="kinrec-libbench-") as tmp:
-        gen = Path(tmp) / "gen_recording"
-        subprocess.run(["g++", "-O2", "-std=c++17", str(ROOT / "bench" / "gen_recording.cpp"),
-                        "-o", str(gen)], check=True)
-        recording = Path(tmp) / "rec.csv"
-        subprocess.run([str(gen), "counts", str(args.samples), str(recording)], check=True,
-                       stdout=subprocess.DEVNULL)
-        data = np.loadtxt(recording, delimiter=",", skiprows=1, usecols=range(1, 7),
-                          dtype=np.int64).astype(np.int16)
-        acc, gyro = data[:, 0:3].copy(), data[:, 3:6].copy()
+        recording, acc, gyro = counts_recording(Path(tmp), args.samples)
         table = Path(tmp) / "rec_DSV.csv"
         console = least_child_cpu(args.turns, [exe, str(recording), str(table)], tmp)
         out = subprocess.run([bench, str(recording), str(args.turns)], check=True,

@@ -21,9 +21,9 @@ import tempfile
 import time
 from pathlib import Path
 
-import numpy as np
 
 import kinrec
+from counts_recording import counts_recording
 
 ROOT = Path(__file__).resolve().parents[1]
 
@@ -49,16 +49,8 @@ def main():
     exe = os.path.abspath(args.kinrec)
 
     with tempfile.TemporaryDirectory(prefix="kinrec-pybench-") as tmp:
-        gen = Path(tmp) / "gen_recording"
-        subprocess.run(["g++", "-O2", "-std=c++17", str(ROOT / "bench" / "gen_recording.cpp"),
-                        "-o", str(gen)], check=True)
-        recording = Path(tmp) / "rec.csv"
-        subprocess.run([str(gen), "counts", str(args.samples), str(recording)], check=True,
-                       stdout=subprocess.DEVNULL)
-        data = np.loadtxt(recording, delimiter=",", skiprows=1, usecols=range(1, 7),
-                          dtype=np.int64).astype(np.int16)
-        acc, gyro = data[:, 0:3].copy(), data[:, 3:6].copy()
-        n = len(data)
+        recording, acc, gyro = counts_recording(Path(tmp), args.samples)
+        n = len(acc)
 
         table = Path(tmp) / "rec_DSV.csv"
         # No kinrec.cnf in the temporary folder: the defaults, as features() has them.
